@@ -1,0 +1,46 @@
+// The main window's logic: settings load, tick and curve preview.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/status_window.h"
+#include "app/window_view.h"
+#include "config/binding.h"
+#include "config/curve_bank.h"
+#include "config/settings_file.h"
+#include "control/control_tick.h"
+
+namespace zq {
+
+class TForm1 {
+ public:
+  // `bank` is program-wide storage outside the window; all zero at start.
+  TForm1(CurveBank& bank, InputDevices& devices, WindowView& view, DatagramSender& udp);
+
+  // The settings load, ending with sizing and placing. Returns the message
+  // of the error that ended it early, if one did.
+  std::optional<std::string> FormCreate(const SettingsLookup& settings, const KeyCharMap& keyMap,
+                                        ScreenSize screen);
+  // One control tick.
+  TickOutcome Timer1Timer();
+  // The preview of the selected Y curve.
+  PreviewColumns PPaint() const { return ComputePreview(bank_); }
+  void FormDestroy() {}
+
+  const FormState& State() const { return state_; }
+  const CurveBank& Bank() const { return bank_; }
+  // Where the window stands: the design until a complete load placed it.
+  const Placement& WindowPlacement() const { return placement_; }
+  WindowView& View() { return view_; }
+
+ private:
+  CurveBank& bank_;
+  WindowView& view_;
+  TickPorts ports_;
+  FormState state_{};
+  CurveValueBank values_{};
+  Placement placement_;
+};
+
+}  // namespace zq

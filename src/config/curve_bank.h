@@ -1,0 +1,44 @@
+// Response curves as read from the settings file.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace zq {
+
+class SettingsLookup;
+
+constexpr int kCurvePoints = 11;
+constexpr int kCurveSets = 10;
+
+// Eleven points (gain in percent at 0, 10, ... 100 % deflection) kept in a
+// slot of twelve integers whose twelfth is never set from the file.
+struct Curve {
+  std::array<int32_t, 12> slot{};
+  int32_t operator[](int k) const { return slot[static_cast<size_t>(k)]; }
+};
+
+struct CurveBank {
+  std::array<Curve, kCurveSets> curvesY{};
+  std::array<Curve, kCurveSets> curvesX{};
+  std::array<Curve, kCurveSets> curvesZ{};
+  Curve curveTrimY{};
+  Curve curveTrimX{};
+  Curve curveTrimZ{};
+  int32_t curveIndex = 0;  // the selected curve set
+  int32_t curveCount = 0;  // 1..10 after a complete load, 0 when it stopped early
+};
+
+// Points from a blank-separated list of integers. Stops silently at the first
+// token that is not a valid integer; the last number is used again for every
+// remaining point; numbers beyond the eleventh are ignored.
+void ParseCurve(std::string_view text, Curve& curve);
+
+// Removes every character with a code from 0 to 32 from both ends.
+std::string_view StripControls(std::string_view text);
+
+// Fills the curve bank and curveCount from section "main".
+void LoadCurves(const SettingsLookup& settings, CurveBank& bank);
+
+}  // namespace zq

@@ -1,0 +1,176 @@
+#include "config/settings_file.h"
+
+#include <fstream>
+#include <iterator>
+
+#include "config/integer_syntax.h"
+
+namespace zq {
+namespace {
+
+// Blank as the profile calls see it: white space and the old end-of-file mark.
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == 0x1a;
+}
+
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string_view Trim(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
+
+std::string ValueText(const ProfileText::Entry& e) {
+  std::string_view v = e.value;
+  if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front()) {
+    v = v.substr(1, v.size() - 2);
+  }
+  if (v.size() > kMaxValueChars) v = v.substr(0, kMaxValueChars);
+  return std::string(v);
+}
+
+}  // namespace
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (Lower(a[i]) != Lower(b[i])) return false;
+  }
+  return true;
+}
+
+ProfileText::ProfileText(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  sections_.push_back(Section{});  // lines before the first section header
+  size_t pos = 0;
+  int line = 0;
+  while (pos < text.size()) {
+    size_t end = pos;
+    while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
+    ++line;
+    // CR LF counts as one line end
+    size_t next = end;
+    if (next < text.size() && text[next] == '\r' && next + 1 < text.size() &&
+        text[next + 1] == '\n') {
+      next += 2;
+    } else if (next < text.size()) {
+      next += 1;
+    }
+    std::string_view raw = Trim(text.substr(pos, end - pos));
+    pos = next;
+    if (raw.empty()) continue;
+    if (raw.front() == '[') {
+      size_t close = raw.rfind(']');
+      if (close != std::string_view::npos) {
+        sections_.push_back(Section{std::string(raw.substr(1, close - 1)), line, {}});
+        continue;
+      }
+    }
+    if (raw.front() == ';') continue;
+    Entry entry;
+    entry.line = line;
+    size_t eq = raw.find('=');
+    if (eq == std::string_view::npos) {
+      entry.name = std::string(raw);
+    } else {
+      entry.name = std::string(Trim(raw.substr(0, eq)));
+      entry.value = std::string(Trim(raw.substr(eq + 1)));
+      entry.hasValue = true;
+    }
+    sections_.back().entries.push_back(std::move(entry));
+  }
+}
+
+const ProfileText::Section* ProfileText::FindSection(std::string_view name) const {
+  name = Trim(name);
+  // index 0 holds the lines before any header; it has no name to match
+  for (size_t i = 1; i < sections_.size(); ++i) {
+    if (EqualsNoCase(sections_[i].name, name)) return &sections_[i];
+  }
+  return nullptr;
+}
+
+const ProfileText::Entry* ProfileText::FindEntry(std::string_view section,
+                                                 std::string_view key) const {
+  const Section* s = FindSection(section);
+  if (s == nullptr) return nullptr;
+  key = Trim(key);
+  for (const Entry& e : s->entries) {
+    if (EqualsNoCase(e.name, key)) return &e;
+  }
+  return nullptr;
+}
+
+std::vector<std::string> ProfileText::KeyList(std::string_view section) const {
+  std::vector<std::string> names;
+  const Section* s = FindSection(section);
+  if (s == nullptr) return names;
+  // Each name takes its characters plus a terminator; the list ends with one
+  // more terminator, so the names get at most kKeyListChars - 2 of the room.
+  size_t room = kKeyListChars - 1;
+  for (const Entry& e : s->entries) {
+    if (!e.hasValue || e.name.empty()) continue;
+    if (room <= 1) break;
+    size_t take = e.name.size() + 1 <= room ? e.name.size() : room - 1;
+    names.push_back(e.name.substr(0, take));
+    room -= take + 1;
+  }
+  return names;
+}
+
+std::string ReadTextFrom(const ProfileText& profile, std::string_view section, std::string_view key,
+                         std::string_view def) {
+  const ProfileText::Entry* e = profile.FindEntry(section, key);
+  if (e == nullptr || !e->hasValue) return std::string(def);
+  return ValueText(*e);
+}
+
+bool HasKeyIn(const ProfileText& profile, std::string_view section, std::string_view key) {
+  for (const std::string& name : profile.KeyList(section)) {
+    if (EqualsNoCase(name, key)) return true;
+  }
+  return false;
+}
+
+std::string ProfileTextSettings::ReadText(std::string_view section, std::string_view key,
+                                          std::string_view def) const {
+  return ReadTextFrom(profile_, section, key, def);
+}
+
+bool ProfileTextSettings::HasKey(std::string_view section, std::string_view key) const {
+  return HasKeyIn(profile_, section, key);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return true;
+}
+
+ProfileText SettingsFile::Load() const {
+  std::string text;
+  if (!ReadWholeFile(path_, text)) text.clear();
+  return ProfileText(text);
+}
+
+std::string SettingsFile::ReadText(std::string_view section, std::string_view key,
+                                   std::string_view def) const {
+  return ReadTextFrom(Load(), section, key, def);
+}
+
+bool SettingsFile::HasKey(std::string_view section, std::string_view key) const {
+  return HasKeyIn(Load(), section, key);
+}
+
+int32_t ReadInt(const SettingsLookup& settings, std::string_view section, std::string_view key,
+                int32_t def) {
+  std::string text = settings.ReadText(section, key, "");
+  if (text.empty()) return def;
+  return ParseSettingsInt(text).value_or(def);
+}
+
+}  // namespace zq

@@ -1,0 +1,265 @@
+#include "control/control_tick.h"
+
+#include "control/command_message.h"
+
+namespace zq {
+
+const std::array<FlapRow, 4> kFlapTable = {{
+    {"убраны  ", kNavy, "-1.00"},
+    {"боевые   ", kLime, "-0.60"},
+    {"взлет    ", kYellow, "-0.34"},
+    {"посадка  ", kRed, "1.00"},
+}};
+
+namespace {
+
+constexpr int32_t kTickMs = 50;
+constexpr int32_t kMaxTimer = 2147483647 - kTickMs;  // counters stop short of overflow
+constexpr int kEnter = 13;
+constexpr int kEscape = 27;
+constexpr int kNumLock = 144;
+
+void ShowInt(StatusView& view, Label label, int64_t value) {
+  FixedText<24> t;
+  t.AppendInt(value);
+  view.SetText(label, t.View());
+}
+
+Rgb FlagColor(bool on) {
+  return on ? kWhite : kYellow;
+}
+
+const PointValues& SelectedValues(const std::array<PointValues, kCurveSets>& v, int32_t index) {
+  return v[static_cast<size_t>(index >= 0 && index < kCurveSets ? index : 0)];
+}
+
+void RunTimeCounter(int32_t& counter, Label label, StatusView& view) {
+  if (counter <= kMaxTimer) counter += kTickMs;
+  view.SetText(label, SecondsText(counter).View());
+}
+
+}  // namespace
+
+FixedText<16> SecondsText(int32_t milliseconds) {
+  int64_t tenths = (int64_t{milliseconds} + 50) / 100;
+  FixedText<16> t;
+  t.AppendInt(tenths / 10);
+  t.Append('.');
+  t.Append(static_cast<char>('0' + tenths % 10));
+  return t;
+}
+
+CurveValueBank ComputeCurveValues(const CurveBank& bank) {
+  CurveValueBank v;
+  for (size_t k = 0; k < kCurveSets; ++k) {
+    v.y[k] = ComputePointValues(bank.curvesY[k]);
+    v.x[k] = ComputePointValues(bank.curvesX[k]);
+    v.z[k] = ComputePointValues(bank.curvesZ[k]);
+  }
+  v.trimY = ComputePointValues(bank.curveTrimY);
+  v.trimX = ComputePointValues(bank.curveTrimX);
+  v.trimZ = ComputePointValues(bank.curveTrimZ);
+  return v;
+}
+
+TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveValueBank& values,
+                        TickPorts& ports) {
+  ControlState& s = form.control;
+  InputSnapshot& in = form.input;
+  StatusView& view = ports.view;
+  MessageBody body;
+
+  // 1. keys first: the time counters and chat mode see this tick's keys but
+  // the joystick records of the previous tick
+  PollKeys(in, form.watchedKeys, ports.devices);
+  BindingContext ctx{form.bindings, in, s.chatMode};
+  auto pressed = [&](Slot slot) {
+    ctx.chatMode = s.chatMode;
+    return IsPressed(slot, ctx);
+  };
+  auto held = [&](Slot slot) { return IsHeld(slot, ctx); };
+
+  // 2. time counters
+  bool counter1 = held(Slot::fire) || held(Slot::Fire12);
+  bool counter2 = held(Slot::Fire2) || held(Slot::Fire12);
+  if (counter1) RunTimeCounter(s.fireTime1, Label::Label1, view);
+  if (counter2) RunTimeCounter(s.fireTime2, Label::Label2, view);
+
+  // 3, 4. chat mode; Escape or Enter wins over entering it in the same tick
+  if (pressed(Slot::chat)) {
+    s.chatMode = true;
+    view.SetText(Label::xp, "Чат");
+  }
+  if (IsDown(in.keyNow[kEscape]) || IsDown(in.keyNow[kEnter])) {
+    s.chatMode = false;
+    ShowInt(view, Label::xp, s.throttle);
+  }
+
+  // 5.
+  PollJoysticks(in, form.joyUsed, ports.devices);
+
+  // 6, 7. trim routing
+  bool trimRouteChanged = false;
+  if (pressed(Slot::usetrim)) {
+    s.useTrim = !s.useTrim;
+    view.SetFontColor(Label::xyp, FlagColor(s.useTrim));
+    view.SetFontColor(Label::zyp, FlagColor(s.useTrim));
+    trimRouteChanged = true;
+  }
+  if (pressed(Slot::useYtrim)) {
+    s.useYTrim = !s.useYTrim;
+    view.SetFontColor(Label::yp, FlagColor(s.useYTrim));
+    trimRouteChanged = true;
+  }
+
+  // 8, 9. curve sets; with no curve set loaded the index stays 0
+  if (pressed(Slot::curveup)) {
+    bank.curveIndex =
+        bank.curveCount > 0 ? (bank.curveIndex + bank.curveCount - 1) % bank.curveCount : 0;
+    ShowInt(view, Label::xp, bank.curveIndex);
+    view.RepaintP();
+  }
+  if (pressed(Slot::curvedown)) {
+    bank.curveIndex = bank.curveCount > 0 ? (bank.curveIndex + 1) % bank.curveCount : 0;
+    ShowInt(view, Label::xp, bank.curveIndex);
+    view.RepaintP();
+  }
+
+  // 10. power; a start flap position outside the table is confined to it
+  if (pressed(Slot::power)) {
+    s.trimYBtn = s.startTrim;
+    s.flaps = s.startFlaps < 0 ? 0 : (s.startFlaps > 3 ? 3 : s.startFlaps);
+    s.fireTime1 = 0;
+    s.fireTime2 = 0;
+    view.SetText(Label::Label1, "0");
+    view.SetText(Label::Label2, "0");
+  }
+
+  // 11, 12. axes and trim axes through their curves
+  const Binding* b = form.bindings.data();
+  s.axisY = EvaluateCurve(ReadAxis(b[Slot::Yaxis], in), SelectedValues(values.y, bank.curveIndex));
+  s.axisX = EvaluateCurve(ReadAxis(b[Slot::Xaxis], in), SelectedValues(values.x, bank.curveIndex));
+  s.axisZ = EvaluateCurve(ReadAxis(b[Slot::Zaxis], in), SelectedValues(values.z, bank.curveIndex));
+  s.trimYAxis = EvaluateCurve(ReadAxis(b[Slot::TrimAxis], in), values.trimY);
+  s.trimXAxis = EvaluateCurve(ReadAxis(b[Slot::TrimXAxis], in), values.trimX);
+  s.trimZAxis = EvaluateCurve(ReadAxis(b[Slot::TrimZAxis], in), values.trimZ);
+
+  // 13 - 18. button trims
+  if (pressed(Slot::IncZtrim)) s.trimZBtn = Limit(Wrap32(int64_t{s.trimZBtn} + 1), 100);
+  if (pressed(Slot::DecZtrim)) s.trimZBtn = Limit(Wrap32(int64_t{s.trimZBtn} - 1), 100);
+  if (pressed(Slot::trimbtn)) {
+    s.trimYBtn = Limit(Wrap32(int64_t{2} * TrimMix(s.axisY, s.trimYTotal)), 100);
+    view.SetText(Label::xp, "trim");
+  }
+  if (pressed(Slot::trimXbtn)) {
+    s.trimXBtn = Limit(Wrap32(int64_t{2} * TrimMix(s.axisX, s.trimXTotal)), 100);
+    view.SetText(Label::xp, "trim");
+  }
+  if (pressed(Slot::trimZbtn)) {
+    s.trimZBtn = Limit(Wrap32(int64_t{2} * TrimMix(s.axisZ, s.trimZTotal)), 100);
+    view.SetText(Label::xp, "trim");
+  }
+  if (pressed(Slot::resetbtn)) {
+    s.trimYBtn = 0;
+    s.trimXBtn = 0;
+    s.trimZBtn = 0;
+  }
+
+  // 19, 20. flaps
+  if (pressed(Slot::flapsdown) && s.flaps < 3) ++s.flaps;
+  if (pressed(Slot::flapsup) && s.flaps > 0) --s.flaps;
+
+  // 21 - 24. throttle; Num Lock toggled on and not held selects the fine step
+  s.throttleStep = in.keyNow[kNumLock] == 1 ? 2 : 10;
+  if (held(Slot::PowerMinus)) s.throttle -= s.throttleStep;
+  if (held(Slot::PowerPlus)) s.throttle += s.throttleStep;
+  if (s.throttle > 110) s.throttle = 110;
+  if (s.throttle < 0) s.throttle = 0;
+
+  // 25. change checks
+  const uint8_t resend = s.resendChannels;
+  auto forced = [&](Channel c) { return (resend & ChannelBit(c)) != 0; };
+
+  bool throttleChanged = s.throttle != s.sentThrottle;
+  if (throttleChanged || forced(Channel::throttle)) {
+    body.AppendText(Channel::throttle, ThrottleText(s.throttle).View());
+    s.sentThrottle = s.throttle;
+    if (throttleChanged) ShowInt(view, Label::xp, s.throttle);
+  }
+
+  struct AxisCheck {
+    Channel channel;
+    int32_t axis;
+    int32_t total;
+    bool apart;
+    int32_t& sent;
+    Label label;
+  };
+  AxisCheck axes[] = {
+      {Channel::axisY, s.axisY, s.trimYTotal, s.useYTrim, s.sentY, Label::yp},
+      {Channel::axisX, s.axisX, s.trimXTotal, s.useTrim, s.sentX, Label::xyp},
+      {Channel::axisZ, s.axisZ, s.trimZTotal, s.useTrim, s.sentZ, Label::zyp},
+  };
+  for (AxisCheck& a : axes) {
+    int32_t v = a.apart ? a.axis : TrimMix(a.axis, a.total);
+    bool changed = v != a.sent;
+    if (!changed && !forced(a.channel)) continue;
+    body.AppendHundredths(a.channel, v);
+    a.sent = v;
+    if (changed) ShowInt(view, a.label, a.axis);
+  }
+
+  struct TrimCheck {
+    Channel channel;
+    int32_t btn;
+    int32_t axisPart;
+    int32_t& total;
+    bool apart;
+    Label label;
+  };
+  TrimCheck trims[] = {
+      {Channel::trimY, s.trimYBtn, s.trimYAxis, s.trimYTotal, s.useYTrim, Label::ty},
+      {Channel::trimX, s.trimXBtn, s.trimXAxis, s.trimXTotal, s.useTrim, Label::tx},
+      {Channel::trimZ, s.trimZBtn, s.trimZAxis, s.trimZTotal, s.useTrim, Label::tz},
+  };
+  for (TrimCheck& t : trims) {
+    int32_t total = Wrap32(int64_t{t.btn} + t.axisPart);
+    bool changed = total != t.total || trimRouteChanged;
+    if (!changed && !forced(t.channel)) continue;
+    if (t.apart) {
+      body.AppendHundredths(t.channel, total);
+    } else {
+      body.AppendZero(t.channel);
+    }
+    t.total = total;
+    if (changed) {
+      ShowInt(view, t.label, total);
+      view.SetFontColor(t.label, t.axisPart != 0 ? kWhite : kYellow);
+    }
+  }
+
+  bool flapsChanged = s.flaps != s.sentFlaps;
+  if (flapsChanged || forced(Channel::flaps)) {
+    const FlapRow& row = kFlapTable[static_cast<size_t>(s.flaps)];
+    body.AppendText(Channel::flaps, row.command);
+    s.sentFlaps = s.flaps;
+    if (flapsChanged) {
+      view.SetText(Label::f, row.text);
+      view.SetBackground(Label::f, row.background);
+    }
+  }
+
+  // 26.
+  StorePrevious(in, form.joyUsed);
+
+  // 27. one datagram at most; what a failed send carried goes out again
+  TickOutcome outcome;
+  if (body.Empty()) return outcome;
+  FixedText<kBodyCapacity + 1> message = CommandMessage(body);
+  outcome.sent = true;
+  outcome.result = ports.sender.Send(message.View().data(), message.Size());
+  s.resendChannels = outcome.result.Ok() ? 0 : body.Channels();
+  return outcome;
+}
+
+}  // namespace zq

@@ -1,0 +1,42 @@
+// Per-tick snapshot of the watched keys and used joysticks, and the tests
+// that bindings are put to: pressed now (edge), held (level), axis reading.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "config/binding.h"
+#include "input/input_devices.h"
+#include "input/joyinfo.h"
+
+namespace zq {
+
+struct InputSnapshot {
+  std::array<uint8_t, 256> keyNow{};
+  std::array<uint8_t, 256> keyPrev{};
+  std::array<JoyInfoEx, kJoystickCount> joyInfo{};
+  std::array<uint32_t, kJoystickCount> joyPrevButtons{};
+};
+
+// What the tests read besides the snapshot.
+struct BindingContext {
+  const BindingTable& bindings;
+  const InputSnapshot& input;
+  bool chatMode;
+};
+
+inline bool IsDown(uint8_t keyState) {
+  return keyState > 1;
+}
+
+void PollKeys(InputSnapshot& input, const KeySet& watchedKeys, InputDevices& devices);
+void PollJoysticks(InputSnapshot& input, JoySet joyUsed, InputDevices& devices);
+void StorePrevious(InputSnapshot& input, JoySet joyUsed);
+
+// -1000..1000 for ordinary axis words; words above 65535 wrap in 32 bits.
+// A keyboard binding or one outside the tables reads 0.
+int32_t ReadAxis(const Binding& b, const InputSnapshot& input);
+bool IsPressed(int slot, const BindingContext& ctx);
+bool IsHeld(int slot, const BindingContext& ctx);
+
+}  // namespace zq

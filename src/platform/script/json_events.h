@@ -1,0 +1,66 @@
+// Events of a scripted run as JSON Lines.
+#pragma once
+
+#include <cstdint>
+#include <ostream>
+#include <string_view>
+
+#include "app/error_report.h"
+#include "app/tform1.h"
+#include "app/window_view.h"
+
+namespace zq {
+
+class EventWriter {
+ public:
+  explicit EventWriter(std::ostream& out) : out_(out) {}
+  void SetTick(int64_t tick) { tick_ = tick; }
+  int64_t Tick() const { return tick_; }
+
+  void Window(const Placement& p);
+  void LabelText(Label label, std::string_view utf8);
+  void Color(Label label, Rgb rgb);
+  void Background(Label label, Rgb rgb);
+  void Paint(const PreviewColumns& columns);
+  void Send(std::string_view data);
+  void Error(std::string_view singleByteText);
+  void State(const TForm1& form);
+
+ private:
+  void Begin(std::string_view event);
+  void End();
+  std::ostream& out_;
+  int64_t tick_ = 0;
+};
+
+// JSON string of UTF-8 text (control characters escaped).
+void WriteJsonUtf8(std::ostream& out, std::string_view utf8);
+// JSON string of single-byte text: bytes 128..255 become U+0080..U+00FF.
+void WriteJsonLatin1(std::ostream& out, std::string_view bytes);
+
+// The window as events.
+class ScriptView : public WindowView {
+ public:
+  explicit ScriptView(EventWriter& events) : events_(events) {}
+  void AttachForm(const TForm1* form) { form_ = form; }
+  void SetText(Label label, std::string_view text) override { events_.LabelText(label, text); }
+  void SetFontColor(Label label, Rgb color) override { events_.Color(label, color); }
+  void SetBackground(Label label, Rgb color) override { events_.Background(label, color); }
+  void RepaintP() override;
+  void Place(const Placement& placement) override { events_.Window(placement); }
+
+ private:
+  EventWriter& events_;
+  const TForm1* form_ = nullptr;
+};
+
+class ScriptErrorReport : public ErrorReport {
+ public:
+  explicit ScriptErrorReport(EventWriter& events) : events_(events) {}
+  void ReportError(std::string_view text) override { events_.Error(text); }
+
+ private:
+  EventWriter& events_;
+};
+
+}  // namespace zq
