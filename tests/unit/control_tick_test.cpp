@@ -1,1 +1,307 @@
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/tick_driver.h"
+#include "config/settings_file.h"
+#include "fake_devices.h"
+
+namespace zq {
+namespace {
+
+// Raw axis words for a few readings.
+constexpr uint32_t kRaw100 = 36044, kRaw200 = 39321, kRawMinus50 = 31128, kRaw400 = 45874,
+                   kRaw800 = 58981, kCentre = 32767;
+
+struct Panel : ErrorReport {
+  test::FakeDevices dev;
+  test::RecordingView view;
+  test::RecordingSender udp;
+  CurveBank bank;
+  TForm1 form{bank, dev, view, udp};
+  std::vector<std::string> errors;
+
+  explicit Panel(std::string_view ini = "") {
+    CreateForm(form, ProfileTextSettings(ini), NoKeyCharMap(), {1920, 1080}, *this);
+  }
+  void ReportError(std::string_view text) override { errors.emplace_back(text); }
+
+  // One tick; the datagram it sent, or "" for none.
+  std::string Tick() {
+    view.calls.clear();
+    size_t before = udp.sent.size();
+    RunTick(form, *this);
+    EXPECT_LE(udp.sent.size(), before + 1);
+    return udp.sent.size() > before ? udp.sent.back() : "";
+  }
+  // Presses a key for one tick and releases it for the next (pressing the
+  // same key again needs a tick in between).
+  std::string Press(int vk) {
+    dev.keys[static_cast<size_t>(vk)] = 128;
+    std::string sent = Tick();
+    dev.keys[static_cast<size_t>(vk)] = 0;
+    return sent;
+  }
+  bool Called(const std::string& call) const {
+    return std::find(view.calls.begin(), view.calls.end(), call) != view.calls.end();
+  }
+  const ControlState& State() const { return form.State().control; }
+};
+
+TEST(ControlTick, NothingIsSentWhileNothingChanges) {
+  Panel p("[main]\nYaxis=-1 0\n");
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(p.Tick(), "");
+  EXPECT_TRUE(p.view.calls.empty());
+}
+
+TEST(ControlTick, AStickThatNeverAnswersReadsFullDeflection) {
+  Panel p;  // Yaxis "0 1" on joystick 0, which is not there
+  EXPECT_EQ(p.Tick(), "R/87\\-1");
+  EXPECT_TRUE(p.Called("text yp -100"));
+  EXPECT_EQ(p.Tick(), "");
+}
+
+TEST(ControlTick, ThrottleStepsAndBounds) {
+  Panel p("[main]\nYaxis=-1 0\nPowerPlus=-1 80\nPowerMinus=-1 77\n");
+  p.dev.keys[80] = 128;
+  std::vector<std::string> sent;
+  for (int i = 0; i < 12; ++i) sent.push_back(p.Tick());
+  EXPECT_EQ(sent[0], "R/81\\-0.82");
+  EXPECT_EQ(sent[5], "R/81\\0.09");
+  EXPECT_EQ(sent[10], "R/81\\1.00");
+  EXPECT_EQ(sent[11], "");  // held at 110: nothing more
+  EXPECT_EQ(p.State().throttle, 110);
+  p.dev.keys[77] = 128;  // both held: they cancel
+  EXPECT_EQ(p.Tick(), "");
+  p.dev.keys[80] = 0;
+  p.dev.keys[144] = 1;  // Num Lock on: fine steps
+  EXPECT_EQ(p.Tick(), "R/81\\0.96");
+  EXPECT_TRUE(p.Called("text xp 108"));
+  p.dev.keys[144] = 129;  // Num Lock held down: coarse again
+  EXPECT_EQ(p.Tick(), "R/81\\0.78");
+  for (int i = 0; i < 20; ++i) p.Tick();
+  EXPECT_EQ(p.State().throttle, 0);
+}
+
+TEST(ControlTick, ThrottleFrom106ClampsTo110Once) {
+  Panel p("[main]\nYaxis=-1 0\nPowerPlus=-1 80\n");
+  p.dev.keys[144] = 1;
+  p.dev.keys[80] = 128;
+  for (int i = 0; i < 53; ++i) p.Tick();  // 106
+  ASSERT_EQ(p.State().throttle, 106);
+  p.dev.keys[144] = 0;
+  EXPECT_EQ(p.Tick(), "R/81\\1.00");
+  EXPECT_EQ(p.Tick(), "");
+}
+
+TEST(ControlTick, TrimRoutingSwitchSendsAllThreeTrims) {
+  Panel p("[main]\nYaxis=-1 0\nTrimAxis=1 0\nTrimXAxis=1 1\nTrimZAxis=1 2\nusetrim=U\n");
+  p.dev.Axis(1, 0, kRaw200);
+  p.dev.Axis(1, 1, kRaw100);
+  p.dev.Axis(1, 2, kRawMinus50);
+  EXPECT_EQ(p.Tick(), "R/97\\0.2/95\\0.1/99\\-0.05");
+  EXPECT_TRUE(p.Called("color ty 255,255,255"));  // a trim axis part: white
+  EXPECT_EQ(p.Press('U'), "R/85\\0.05/89\\-0.02/97\\0.2/95\\0/99\\0");
+  EXPECT_TRUE(p.Called("color xyp 255,255,0"));
+  EXPECT_TRUE(p.Called("color zyp 255,255,0"));
+  EXPECT_TRUE(p.Called("text tx 10"));  // labels rewritten though nothing changed
+  EXPECT_EQ(p.Tick(), "");
+  EXPECT_EQ(p.Press('U'), "R/85\\0/89\\0/97\\0.2/95\\0.1/99\\-0.05");
+}
+
+TEST(ControlTick, TrimButtonWhileRoutedIntoTheAxis) {
+  Panel p("[main]\nYaxis=-1 0\nXaxis=2 0\nusetrim=U\ntrimXbtn=B\n");
+  p.dev.Axis(2, 0, kRaw100);
+  EXPECT_EQ(p.Tick(), "R/85\\0.1");
+  EXPECT_EQ(p.Press('U'), "R/97\\0/95\\0/99\\0");
+  EXPECT_EQ(p.Press('B'), "R/95\\0");
+  EXPECT_TRUE(p.Called("text xp trim"));
+  EXPECT_EQ(p.Tick(), "R/85\\0.19");
+  EXPECT_TRUE(p.Called("text xyp 10"));  // the label shows the axis before mixing
+}
+
+TEST(ControlTick, YTrimRoutedIntoTheAxisIsSentAsZero) {
+  Panel p("[main]\nYaxis=-1 0\nuseYtrim=Y\nTrimAxis=1 0\n");
+  p.dev.Axis(1, 0, kCentre);
+  EXPECT_EQ(p.Press('Y'), "R/97\\0/95\\0/99\\0");
+  EXPECT_TRUE(p.Called("color yp 255,255,0"));
+  p.dev.Axis(1, 0, 65535);  // trim 100 folded into the centred Y axis
+  EXPECT_EQ(p.Tick(), "R/97\\0");
+  EXPECT_EQ(p.Tick(), "R/87\\0.5");
+}
+
+TEST(ControlTick, CurveSetSwitching) {
+  Panel p("[main]\nYaxis=3 1\nY1=0 50\nY2=0 10\ncurveup=Q\ncurvedown=W\n");
+  p.dev.Axis(3, 1, 65535);
+  EXPECT_EQ(p.Tick(), "R/87\\1");
+  EXPECT_EQ(p.Press('Q'), "R/87\\0.1");  // 0 -> 2, effective in the same tick
+  EXPECT_TRUE(p.Called("text xp 2"));
+  EXPECT_TRUE(p.Called("repaint"));
+  EXPECT_EQ(p.form.PPaint()[1], 1);
+  EXPECT_EQ(p.Press('W'), "R/87\\1");  // 2 -> 0
+  p.Tick();
+  EXPECT_EQ(p.Press('W'), "R/87\\0.5");
+  EXPECT_EQ(p.bank.curveIndex, 1);
+}
+
+TEST(ControlTick, CurveSwitchWithASingleSetOrNone) {
+  Panel one("[main]\nYaxis=-1 0\ncurveup=Q\n");
+  EXPECT_EQ(one.Press('Q'), "");
+  EXPECT_TRUE(one.Called("text xp 0"));
+  EXPECT_TRUE(one.Called("repaint"));
+  // a load that ended early leaves no curve set at all
+  Panel none("[main]\ncurveup=Q\ncurvedown=W\nYaxis=bad 1\n");
+  EXPECT_EQ(none.errors.size(), 1u);
+  EXPECT_EQ(none.bank.curveCount, 0);
+  none.Press('Q');  // nothing watches Q after the failed load: no effect at all
+  EXPECT_EQ(none.bank.curveIndex, 0);
+}
+
+TEST(ControlTick, PowerRestoresStartValuesAndClearsTimers) {
+  Panel p("[main]\nYaxis=-1 0\nstartflaps=2\nstarttrim=30\nfire=F\n");
+  p.dev.keys['F'] = 128;
+  p.Tick();
+  p.Tick();
+  std::string t3 = p.Tick();
+  EXPECT_TRUE(p.Called("text Label1 0.2"));  // 150 ms: the half goes up
+  p.dev.keys['F'] = 0;
+  EXPECT_EQ(p.Press('I'), "R/97\\0.3/83\\-0.34");
+  EXPECT_TRUE(p.Called("text f взлет    "));
+  EXPECT_TRUE(p.Called("background f 255,255,0"));
+  EXPECT_TRUE(p.Called("text Label1 0"));
+  EXPECT_TRUE(p.Called("text Label2 0"));
+  EXPECT_EQ(p.State().fireTime1, 0);
+}
+
+TEST(ControlTick, StartFlapsOutsideTheTableIsConfined) {
+  for (auto [setting, flaps] : {std::pair{"7", 3}, std::pair{"-2", 0}, std::pair{"3", 3}}) {
+    Panel p(std::string("[main]\nYaxis=-1 0\nstartflaps=") + setting + "\n");
+    EXPECT_EQ(p.State().startFlaps, std::stoi(setting));  // stored as read
+    std::string sent = p.Press('I');
+    EXPECT_EQ(p.State().flaps, flaps) << setting;
+    EXPECT_EQ(sent, flaps == 0 ? "" : (flaps == 3 ? "R/83\\1.00" : "")) << setting;
+  }
+}
+
+TEST(ControlTick, FlapsStayWithinTheTable) {
+  Panel p("[main]\nYaxis=-1 0\nflapsup=1 1\nflapsdown=1 2\n");
+  p.dev.Button(1, 1, true);
+  EXPECT_EQ(p.Tick(), "");  // up at 0: nothing
+  p.dev.Button(1, 1, false);
+  const char* expected[] = {"R/83\\-0.60", "R/83\\-0.34", "R/83\\1.00", ""};
+  for (const char* e : expected) {
+    p.dev.Button(1, 2, true);
+    EXPECT_EQ(p.Tick(), e);
+    p.dev.Button(1, 2, false);
+    p.Tick();
+  }
+  EXPECT_EQ(p.State().flaps, 3);
+}
+
+TEST(ControlTick, ChatMode) {
+  Panel p("[main]\nYaxis=-1 0\nPowerPlus=-1 80\n");
+  p.dev.keys[192] = 128;
+  p.dev.keys[13] = 128;  // Enter in the same tick wins
+  p.Tick();
+  EXPECT_FALSE(p.State().chatMode);
+  EXPECT_TRUE(p.Called("text xp 0"));
+  p.dev.keys[192] = 0;
+  p.dev.keys[13] = 0;
+  p.Tick();
+  EXPECT_TRUE(p.Press(192).empty());
+  EXPECT_TRUE(p.State().chatMode);
+  EXPECT_TRUE(p.Called("text xp Чат"));
+  p.dev.keys['I'] = 128;  // power by keyboard: blocked
+  p.dev.keys[80] = 128;   // throttle held: still works
+  EXPECT_EQ(p.Tick(), "R/81\\-0.82");
+  EXPECT_TRUE(p.Called("text xp 10"));
+  EXPECT_TRUE(p.State().chatMode);
+  p.dev.keys[27] = 128;
+  p.dev.keys[80] = 0;
+  p.Tick();
+  EXPECT_FALSE(p.State().chatMode);
+  p.Tick();
+  EXPECT_TRUE(p.Called("text xp 10"));  // every tick while Escape is down
+}
+
+TEST(ControlTick, ButtonTrimsAndReset) {
+  Panel p("[main]\nYaxis=2 1\ntrimbtn=T\nIncZtrim=Z\nDecZtrim=X\nresetbtn=R\nTrimAxis=2 0\n");
+  p.dev.Axis(2, 1, kRaw400);
+  p.dev.Axis(2, 0, kCentre);
+  p.Tick();
+  EXPECT_EQ(p.Press('T'), "R/97\\0.8");
+  EXPECT_EQ(p.State().trimYBtn, 80);
+  p.dev.Axis(2, 1, kRaw800);
+  p.Tick();
+  p.Press('T');
+  EXPECT_EQ(p.State().trimYBtn, 100);  // 2 * mix(80, 80) = 2 * 90, limited
+  for (int i = 0; i < 105; ++i) p.Press('Z'), p.Tick();
+  EXPECT_EQ(p.State().trimZBtn, 100);
+  p.dev.Axis(2, 0, kRaw100);  // trim axis part 10
+  p.Tick();
+  EXPECT_EQ(p.Press('R'), "R/97\\0.1/99\\0");
+  EXPECT_TRUE(p.Called("text ty 10"));
+  EXPECT_TRUE(p.Called("color ty 255,255,255"));
+  for (int i = 0; i < 205; ++i) p.Press('X'), p.Tick();
+  EXPECT_EQ(p.State().trimZBtn, -100);
+}
+
+TEST(ControlTick, JoystickTimersRunOneTickLate) {
+  Panel p("[main]\nYaxis=-1 0\nfire=0 3\n");
+  p.dev.Button(0, 3, true);
+  p.Tick();
+  EXPECT_EQ(p.State().fireTime1, 0);  // the record is the previous tick's
+  p.Tick();
+  EXPECT_EQ(p.State().fireTime1, 50);
+  for (int i = 0; i < 19; ++i) p.Tick();
+  EXPECT_EQ(p.State().fireTime1, 1000);
+  EXPECT_TRUE(p.Called("text Label1 1.0"));
+}
+
+TEST(ControlTick, AFailedSendIsRepeatedUntilItGetsThrough) {
+  Panel p("[main]\nYaxis=2 1\nflapsdown=F\n");
+  p.dev.Axis(2, 1, 65535);
+  p.udp.failures = {{SendResult::Kind::sendFailed, 10054}};
+  EXPECT_EQ(p.Press('F'), "R/87\\1/83\\-0.60");
+  ASSERT_EQ(p.errors.size(), 1u);
+  EXPECT_EQ(p.errors[0], "Socket Error # 10054\r\nConnection reset by peer.");
+  // nothing changed, yet the lost channels go out again with their values
+  p.udp.failures = {{SendResult::Kind::noSocket, 0}};
+  EXPECT_EQ(p.Tick(), "R/87\\1/83\\-0.60");
+  EXPECT_TRUE(p.view.calls.empty());  // labels keep their rules
+  EXPECT_EQ(p.errors.back(), "Cannot allocate socket.");
+  // a change in the repeating tick travels with the lost channels
+  p.dev.Axis(2, 1, kCentre);
+  EXPECT_EQ(p.Tick(), "R/87\\0/83\\-0.60");
+  EXPECT_EQ(p.Tick(), "");  // through: nothing more
+  EXPECT_EQ(p.errors.size(), 2u);
+}
+
+TEST(ControlTick, ShortSendIsAFailureToo) {
+  Panel p("[main]\nYaxis=-1 0\nflapsdown=F\n");
+  p.udp.failures = {{SendResult::Kind::shortSend, 0}};
+  p.Press('F');
+  EXPECT_EQ(p.errors.back(), "Not all bytes sent.");
+  EXPECT_EQ(p.Tick(), "R/83\\-0.60");
+}
+
+TEST(ControlTick, AbsurdSettingsStayDefined) {
+  Panel p(
+      "[main]\nYaxis=1 1\nY=2147483647\nTrimAxis=1 0\nTrimY=-2147483648\n"
+      "starttrim=2147483647\nuseYtrim=Y\ntrimbtn=T\n");
+  p.dev.Axis(1, 1, 40000);
+  p.dev.Axis(1, 0, 60000);
+  p.Tick();
+  p.Press('I');
+  p.Press('Y');
+  p.Press('T');
+  for (int i = 0; i < 3; ++i) {
+    std::string sent = p.Tick();
+    EXPECT_LE(sent.size(), 256u);
+  }
+}
+
+}  // namespace
+}  // namespace zq

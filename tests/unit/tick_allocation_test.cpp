@@ -1,1 +1,81 @@
+// Counts heap allocations around ticks: a tick must never allocate, not even
+// when its send fails.
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "app/tick_driver.h"
+#include "config/settings_file.h"
+#include "fake_devices.h"
+
+namespace {
+std::atomic<long> allocations{0};
+}
+
+void* operator new(std::size_t size) {
+  allocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
+
+namespace zq {
+namespace {
+
+struct QuietReport : ErrorReport {
+  long reports = 0;
+  void ReportError(std::string_view) override { ++reports; }
+};
+
+// Sends always fail without allocating.
+struct FailingSender : DatagramSender {
+  SendResult Send(const char*, size_t) override { return {SendResult::Kind::sendFailed, 10054}; }
+};
+
+TEST(TickAllocation, BusyAndFailingTicksDoNotAllocate) {
+  test::FakeDevices dev;
+  dev.keyPolls.reserve(1 << 20);
+  dev.joyPolls.reserve(1 << 20);
+  struct NullView : WindowView {
+    void SetText(Label, std::string_view) override {}
+    void SetFontColor(Label, Rgb) override {}
+    void SetBackground(Label, Rgb) override {}
+    void RepaintP() override {}
+    void Place(const Placement&) override {}
+  } view;
+  FailingSender udp;
+  CurveBank bank;
+  TForm1 form(bank, dev, view, udp);
+  QuietReport report;
+  CreateForm(form,
+             ProfileTextSettings("[main]\nYaxis=0 1\nXaxis=0 0\nZaxis=0 2\nTrimAxis=1 0\n"
+                                 "PowerPlus=-1 80\nfire=-1 70\nY1=0 50\ncurvedown=-1 67\n"
+                                 "flapsdown=-1 68\nusetrim=-1 85\n"),
+             NoKeyCharMap(), {1920, 1080}, report);
+  long before = allocations.load();
+  for (int t = 0; t < 2000; ++t) {
+    uint32_t wave = static_cast<uint32_t>((t * 997) % 65536);
+    dev.Axis(0, 0, wave);
+    dev.Axis(0, 1, 65535 - wave);
+    dev.Axis(0, 2, wave / 2);
+    dev.Axis(1, 0, wave);
+    dev.keys[80] = (t % 50 < 25) ? 128 : 0;
+    dev.keys[70] = (t % 3) ? 128 : 0;
+    dev.keys[67] = (t % 7 == 0) ? 128 : 0;
+    dev.keys[68] = (t % 11 == 0) ? 128 : 0;
+    dev.keys[85] = (t % 13 == 0) ? 128 : 0;
+    RunTick(form, report);
+  }
+  EXPECT_EQ(allocations.load() - before, 0);
+  EXPECT_GT(report.reports, 1000);
+}
+
+}  // namespace
+}  // namespace zq

@@ -119,9 +119,8 @@ class Replay {
       if (auto e = arity(4)) return e;
       auto id = number(1, 15, "joystick id");
       if (!id) return error_;
-      auto n = number(2, 32, "button number");
-      if (!n) return error_;
-      if (*n == 0) return std::string("button number '0' is not a number from 1 to 32");
+      std::optional<uint64_t> n = ParseNumber(w[2], 32);
+      if (!n || *n == 0) return "button number '" + Shown(w[2]) + "' is not a number from 1 to 32";
       if (w[3] != "down" && w[3] != "up") {
         return "button state '" + Shown(w[3]) + "' is neither 'down' nor 'up'";
       }
@@ -147,7 +146,9 @@ class Replay {
         sender_.FailNextSend({SendResult::Kind::sendFailed, static_cast<int32_t>(*code)});
       }
     } else if (cmd == "tick") {
-      if (w.size() > 2) return arity(2);
+      if (w.size() > 2) {
+        return "'tick' takes at most 1 argument, found " + std::to_string(w.size() - 1);
+      }
       uint64_t n = 1;
       if (w.size() == 2) {
         auto count = number(1, 2147483647u, "tick count");
