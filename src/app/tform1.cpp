@@ -21,7 +21,7 @@ std::optional<std::string> TForm1::FormCreate(const SettingsLookup& settings,
   state_.windowY = loaded.windowY;
   c.startTrim = loaded.startTrim;
   c.startFlaps = loaded.startFlaps;
-  values_ = ComputeCurveValues(bank_);
+  ComputeCurveTables(bank_, tables_);
   if (error) return error->error.Message();
   c.trimYBtn = 0;
   placement_ = PlaceWindow(state_.windowX, state_.windowY, screen);
@@ -29,7 +29,7 @@ std::optional<std::string> TForm1::FormCreate(const SettingsLookup& settings,
 }
 
 TickOutcome TForm1::Timer1Timer() {
-  return ControlTick(state_, bank_, values_, ports_);
+  return ControlTick(state_, bank_, tables_, ports_);
 }
 
 }  // namespace zq

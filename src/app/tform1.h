@@ -39,7 +39,7 @@ class TForm1 {
   WindowView& view_;
   TickPorts ports_;
   FormState state_{};
-  CurveValueBank values_{};
+  CurveTableBank tables_{};
   Placement placement_;
 };
 

@@ -29,8 +29,8 @@ Rgb FlagColor(bool on) {
   return on ? kWhite : kYellow;
 }
 
-const PointValues& SelectedValues(const std::array<PointValues, kCurveSets>& v, int32_t index) {
-  return v[static_cast<size_t>(index >= 0 && index < kCurveSets ? index : 0)];
+const CurveTable& Selected(const std::array<CurveTable, kCurveSets>& t, int32_t index) {
+  return t[static_cast<size_t>(index >= 0 && index < kCurveSets ? index : 0)];
 }
 
 void RunTimeCounter(int32_t& counter, Label label, StatusView& view) {
@@ -49,20 +49,18 @@ FixedText<16> SecondsText(int32_t milliseconds) {
   return t;
 }
 
-CurveValueBank ComputeCurveValues(const CurveBank& bank) {
-  CurveValueBank v;
+void ComputeCurveTables(const CurveBank& bank, CurveTableBank& tables) {
   for (size_t k = 0; k < kCurveSets; ++k) {
-    v.y[k] = ComputePointValues(bank.curvesY[k]);
-    v.x[k] = ComputePointValues(bank.curvesX[k]);
-    v.z[k] = ComputePointValues(bank.curvesZ[k]);
+    tables.y[k] = ComputeCurveTable(bank.curvesY[k]);
+    tables.x[k] = ComputeCurveTable(bank.curvesX[k]);
+    tables.z[k] = ComputeCurveTable(bank.curvesZ[k]);
   }
-  v.trimY = ComputePointValues(bank.curveTrimY);
-  v.trimX = ComputePointValues(bank.curveTrimX);
-  v.trimZ = ComputePointValues(bank.curveTrimZ);
-  return v;
+  tables.trimY = ComputeCurveTable(bank.curveTrimY);
+  tables.trimX = ComputeCurveTable(bank.curveTrimX);
+  tables.trimZ = ComputeCurveTable(bank.curveTrimZ);
 }
 
-TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveValueBank& values,
+TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& tables,
                         TickPorts& ports) {
   ControlState& s = form.control;
   InputSnapshot& in = form.input;
@@ -137,12 +135,12 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveValueBank& 
 
   // 11, 12. axes and trim axes through their curves
   const Binding* b = form.bindings.data();
-  s.axisY = EvaluateCurve(ReadAxis(b[Slot::Yaxis], in), SelectedValues(values.y, bank.curveIndex));
-  s.axisX = EvaluateCurve(ReadAxis(b[Slot::Xaxis], in), SelectedValues(values.x, bank.curveIndex));
-  s.axisZ = EvaluateCurve(ReadAxis(b[Slot::Zaxis], in), SelectedValues(values.z, bank.curveIndex));
-  s.trimYAxis = EvaluateCurve(ReadAxis(b[Slot::TrimAxis], in), values.trimY);
-  s.trimXAxis = EvaluateCurve(ReadAxis(b[Slot::TrimXAxis], in), values.trimX);
-  s.trimZAxis = EvaluateCurve(ReadAxis(b[Slot::TrimZAxis], in), values.trimZ);
+  s.axisY = LookUpCurve(ReadAxis(b[Slot::Yaxis], in), Selected(tables.y, bank.curveIndex));
+  s.axisX = LookUpCurve(ReadAxis(b[Slot::Xaxis], in), Selected(tables.x, bank.curveIndex));
+  s.axisZ = LookUpCurve(ReadAxis(b[Slot::Zaxis], in), Selected(tables.z, bank.curveIndex));
+  s.trimYAxis = LookUpCurve(ReadAxis(b[Slot::TrimAxis], in), tables.trimY);
+  s.trimXAxis = LookUpCurve(ReadAxis(b[Slot::TrimXAxis], in), tables.trimX);
+  s.trimZAxis = LookUpCurve(ReadAxis(b[Slot::TrimZAxis], in), tables.trimZ);
 
   // 13 - 18. button trims
   if (pressed(Slot::IncZtrim)) s.trimZBtn = Limit(Wrap32(int64_t{s.trimZBtn} + 1), 100);

@@ -27,12 +27,12 @@ struct FormState {
   int32_t windowY = 0;
 };
 
-// Point values of every curve of the bank, computed once after the load.
-struct CurveValueBank {
-  std::array<PointValues, kCurveSets> y{}, x{}, z{};
-  PointValues trimY{}, trimX{}, trimZ{};
+// Every curve of the bank evaluated once, after the load.
+struct CurveTableBank {
+  std::array<CurveTable, kCurveSets> y{}, x{}, z{};
+  CurveTable trimY{}, trimX{}, trimZ{};
 };
-CurveValueBank ComputeCurveValues(const CurveBank& bank);
+void ComputeCurveTables(const CurveBank& bank, CurveTableBank& tables);
 
 struct TickPorts {
   InputDevices& devices;
@@ -46,7 +46,7 @@ struct TickOutcome {
 };
 
 // Runs one tick. Never allocates, never reads a clock.
-TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveValueBank& values,
+TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& tables,
                         TickPorts& ports);
 
 // The time-counter label text: milliseconds as seconds with one decimal, an

@@ -81,6 +81,13 @@ int32_t EvaluateCurve(int32_t reading, const Curve& curve) {
   return EvaluateCurve(reading, ComputePointValues(curve));
 }
 
+CurveTable ComputeCurveTable(const Curve& curve) {
+  PointValues values = ComputePointValues(curve);
+  CurveTable table{};
+  for (int32_t m = 0; m <= 1000; ++m) table[static_cast<size_t>(m)] = EvaluateCurve(m, values);
+  return table;
+}
+
 int32_t TrimMix(int32_t axis, int32_t trim) {
   int32_t h = trim / 2;
   int64_t s = axis > 0 ? int64_t{100} - h : int64_t{100} + h;

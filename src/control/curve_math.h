@@ -24,6 +24,18 @@ int32_t EvaluateCurve(int32_t reading, const Curve& curve);
 // path); the reference the fast path falls back on.
 int32_t EvaluateCurveExact(int32_t reading, const PointValues& values);
 
+// Results of one curve for every reading magnitude 0..1000. The curves never
+// change after the settings load, so each is evaluated once there and a tick
+// only looks its readings up.
+using CurveTable = std::array<int32_t, 1001>;
+CurveTable ComputeCurveTable(const Curve& curve);
+// Curve evaluation through the table: confined, odd-symmetric.
+inline int32_t LookUpCurve(int32_t reading, const CurveTable& table) {
+  int32_t m = reading < 0 ? (reading < -1000 ? 1000 : -reading) : (reading > 1000 ? 1000 : reading);
+  int32_t v = table[static_cast<size_t>(m)];
+  return reading < 0 ? -v : v;
+}
+
 // Moves the centre by half the trim while full deflection stays at +-100.
 int32_t TrimMix(int32_t axis, int32_t trim);
 

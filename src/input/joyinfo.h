@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace zq {
 
@@ -27,22 +28,22 @@ struct JoyInfoEx {
   void SetWord(int index, uint32_t value);
 };
 static_assert(sizeof(JoyInfoEx) == 52, "JOYINFOEX is 52 bytes");
+static_assert(offsetof(JoyInfoEx, dwReserved2) == 48, "the words follow each other");
 
 constexpr uint32_t kJoyReturnAll = 255;
 constexpr uint32_t kPovCentered = 65535;
 
+// The eleven words lie one after another from dwXpos on: copy them by offset.
 inline uint32_t JoyInfoEx::Word(int index) const {
-  const uint32_t* words[kWords] = {&dwXpos, &dwYpos,      &dwZpos,     &dwRpos,
-                                   &dwUpos, &dwVpos,      &dwButtons,  &dwButtonNumber,
-                                   &dwPOV,  &dwReserved1, &dwReserved2};
-  return *words[index];
+  uint32_t v;
+  std::memcpy(&v, reinterpret_cast<const char*>(this) + offsetof(JoyInfoEx, dwXpos) + 4 * index,
+              sizeof v);
+  return v;
 }
 
 inline void JoyInfoEx::SetWord(int index, uint32_t value) {
-  uint32_t* words[kWords] = {&dwXpos, &dwYpos,      &dwZpos,     &dwRpos,
-                             &dwUpos, &dwVpos,      &dwButtons,  &dwButtonNumber,
-                             &dwPOV,  &dwReserved1, &dwReserved2};
-  *words[index] = value;
+  std::memcpy(reinterpret_cast<char*>(this) + offsetof(JoyInfoEx, dwXpos) + 4 * index, &value,
+              sizeof value);
 }
 
 }  // namespace zq
