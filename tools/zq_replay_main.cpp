@@ -32,7 +32,7 @@ bool ParseScreen(std::string_view s, zq::ScreenSize& screen) {
 }
 
 int Usage(std::string_view problem) {
-  std::cerr << "zq-replay: " << problem << '\n' << kUsage;
+  std::cerr << "zq-replay: " << problem << " (zq-replay --help shows the usage)\n";
   return 2;
 }
 
