@@ -1,0 +1,27 @@
+// The panel's input devices: X keyboard and SDL joysticks, each refreshed
+// once per tick by the shell before the tick samples them.
+#pragma once
+
+#include "input/input_devices.h"
+#include "platform/linux/sdl_joystick.h"
+#include "platform/linux/x11_keyboard.h"
+
+namespace zq {
+
+class LinuxInputDevices : public InputDevices {
+ public:
+  LinuxInputDevices(X11Keyboard& keyboard, SdlJoysticks& joysticks)
+      : keyboard_(keyboard), joysticks_(joysticks) {}
+  void Refresh() {
+    keyboard_.Refresh();
+    joysticks_.Update();
+  }
+  uint8_t KeyState(int vk) override { return keyboard_.KeyState(vk); }
+  bool PollJoystick(int id, JoyInfoEx& record) override { return joysticks_.Poll(id, record); }
+
+ private:
+  X11Keyboard& keyboard_;
+  SdlJoysticks& joysticks_;
+};
+
+}  // namespace zq

@@ -1,0 +1,127 @@
+// zq-thrust on Linux: the status panel on X11 through SDL2.
+#include <SDL.h>
+#include <X11/Xlib.h>
+#include <poll.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "app/error_report.h"
+#include "app/tform1.h"
+#include "app/tick_driver.h"
+#include "config/settings_file.h"
+#include "platform/linux/fontconfig_font.h"
+#include "platform/linux/linux_error_box.h"
+#include "platform/linux/linux_input_devices.h"
+#include "platform/linux/linux_instance.h"
+#include "platform/linux/linux_tick_timer.h"
+#include "platform/linux/sdl_window.h"
+#include "platform/posix/posix_udp.h"
+
+namespace zq {
+namespace {
+
+// Program-wide storage outside the window, all zero at start.
+CurveBank curveBank;
+
+// The main window cannot be made: say why on stderr and in the
+// "Application Error" box, then end with exit code 1.
+int FailToStart(const std::string& executable, std::string_view kind, const std::string& why) {
+  std::string title = ProgramTitle(executable);
+  std::fprintf(stderr, "%s: %s\n", title.c_str(), why.c_str());
+  ShowBlockingBox("Application Error", BoxText(ApplicationErrorText(kind, executable, 0, why)));
+  return 1;
+}
+
+int RunPanel(const char* argv0) {
+  InstanceGuard guard;
+  // A second copy ends at once, silently; without any socket at all the
+  // copy runs unguarded.
+  if (guard.Acquire() == InstanceGuard::Result::otherCopyRuns) return 0;
+
+  // Numbers: the core writes its own digits with "." and this program never
+  // takes the user's locale (no setlocale(LC_ALL, "")), so regional settings
+  // cannot change a command message or a label.
+  const std::string executable = ExecutablePath(argv0);
+  const std::string title = ProgramTitle(executable);
+  std::string error;
+
+  TerminationSignals signals;
+  if (!signals.Start(error)) return FailToStart(executable, "ESignalError", error);
+
+  X11Keyboard keyboard;
+  if (!keyboard.Open(error)) {
+    // No X server, no box either: stderr is all there is.
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), error.c_str());
+    return 1;
+  }
+
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  std::string fontPath = FindPanelFont(error);
+  if (fontPath.empty()) return FailToStart(executable, "EFontError", error);
+  SdlWindowView view;
+  if (!view.Create(fontPath, error)) return FailToStart(executable, "EWindowError", error);
+
+  SdlJoysticks joysticks;
+  if (!joysticks.Start(error)) {
+    // Keyboard bindings still work; joystick records then stay as they are.
+    std::fprintf(stderr, "%s: %s; joysticks are not read\n", title.c_str(), error.c_str());
+  }
+  LinuxInputDevices devices(keyboard, joysticks);
+  PosixUdpSender udp;
+  LinuxErrorReport report(title);
+  TForm1 form(curveBank, devices, view, udp);
+  view.AttachForm(&form);
+
+  SettingsFile settings("./Setup.ini");
+  UsKeyCharMap keyMap;
+  CreateForm(form, settings, keyMap, view.PrimaryScreen(), report);
+  if (!view.Show(error)) return FailToStart(executable, "EWindowError", error);
+
+  // The first tick comes one interval after the window is shown, never
+  // before the settings load has ended.
+  TickTimer timer;
+  if (!timer.Start(kTickMilliseconds, error)) return FailToStart(executable, "ETimerError", error);
+
+  Display* display = view.XDisplay();
+  const int xfd = display != nullptr ? ConnectionNumber(display) : -1;
+  bool running = true;
+  while (running) {
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+      if (!view.HandleEvent(event)) running = false;
+    }
+    if (!running) break;
+    view.Present();
+    report.Reap();
+    // Drawing waits for the server, and events read meanwhile sit in Xlib's
+    // queue, where poll() cannot see them.
+    if (display != nullptr && XEventsQueued(display, QueuedAlready) > 0) continue;
+
+    pollfd fds[3] = {{timer.Fd(), POLLIN, 0}, {signals.Fd(), POLLIN, 0}, {xfd, POLLIN, 0}};
+    if (::poll(fds, xfd >= 0 ? 3 : 2, -1) < 0) {
+      if (errno == EINTR) continue;
+      std::perror("poll");
+      break;
+    }
+    if (fds[1].revents != 0 && signals.Consume()) break;
+    // One tick however many expiries passed: missed ticks are not made up.
+    if ((fds[0].revents & POLLIN) != 0 && timer.Consume() > 0) {
+      devices.Refresh();
+      RunTick(form, report);
+    }
+  }
+
+  form.FormDestroy();
+  udp.Close();
+  return 0;
+}
+
+}  // namespace
+}  // namespace zq
+
+int main(int argc, char** argv) {
+  if (argc >= 2 && argv[1] == zq::kErrorBoxArgument) return zq::RunErrorBox(argc, argv);
+  return zq::RunPanel(argc > 0 ? argv[0] : nullptr);
+}

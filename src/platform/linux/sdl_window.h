@@ -1,0 +1,86 @@
+// The status window on SDL2 with SDL2_ttf: a borderless, always-on-top panel
+// with its own task-bar entry, drawn into the window surface.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "app/status_window.h"
+#include "app/window_view.h"
+#include "control/fixed_text.h"
+
+struct SDL_Window;
+struct SDL_Surface;
+struct _TTF_Font;
+typedef struct _TTF_Font TTF_Font;
+typedef struct _XDisplay Display;
+union SDL_Event;
+
+namespace zq {
+
+class TForm1;
+
+// Pixel size of the label font: DejaVu Sans at an 8-pixel em has digits 5
+// pixels wide, so "-100" fits the 20-pixel column before the trim labels, as
+// in the design's 8-point bitmap font.
+constexpr int kLabelFontPixels = 8;
+// Row of a label's 13 on which the text stands.
+constexpr int kLabelBaseline = 10;
+
+class SdlWindowView : public WindowView {
+ public:
+  SdlWindowView() = default;
+  ~SdlWindowView() override;
+  SdlWindowView(const SdlWindowView&) = delete;
+  SdlWindowView& operator=(const SdlWindowView&) = delete;
+
+  // Prepares the window with the labels' start texts, at the design's place
+  // and size until Place() says otherwise. False with `error` set when the
+  // video system or the font cannot be had.
+  bool Create(const std::string& fontPath, std::string& error);
+  // P draws what this form's PPaint gives.
+  void AttachForm(const TForm1* form) { form_ = form; }
+
+  void SetText(Label label, std::string_view text) override;
+  void SetFontColor(Label label, Rgb color) override;
+  void SetBackground(Label label, Rgb color) override;
+  void RepaintP() override { dirty_ = true; }
+  void Place(const Placement& placement) override;
+
+  // Makes the window where it was placed and shows it.
+  bool Show(std::string& error);
+  // Draws the window if anything changed or it was uncovered since the last
+  // call. Cheap when nothing did.
+  void Present();
+  // Handles a window event; false when the window was closed.
+  bool HandleEvent(const SDL_Event& event);
+
+  // The connection SDL draws through, for the event loop to wait on.
+  Display* XDisplay() const;
+  // Pixel size of the primary screen.
+  ScreenSize PrimaryScreen() const;
+  const Placement& CurrentPlacement() const { return placement_; }
+
+ private:
+  struct LabelState {
+    FixedText<128> text;
+    Rgb color, background;
+    SDL_Surface* rendered = nullptr;  // the text in its colour, transparent around
+    int width = 0;
+    bool stale = true;
+  };
+  LabelState& State(Label label) { return labels_[static_cast<size_t>(label)]; }
+  void RenderLabel(LabelState& s);
+  void DrawLabel(SDL_Surface* target, Label label);
+  void DrawPreview(SDL_Surface* target);
+
+  SDL_Window* window_ = nullptr;
+  TTF_Font* font_ = nullptr;
+  bool ttfStarted_ = false, videoStarted_ = false;
+  const TForm1* form_ = nullptr;
+  std::array<LabelState, kLabelCount> labels_{};
+  Placement placement_;
+  bool dirty_ = true;
+};
+
+}  // namespace zq

@@ -1,0 +1,87 @@
+#include "platform/linux/x11_keyboard.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <cstdlib>
+
+namespace zq {
+
+X11Keyboard::~X11Keyboard() {
+  if (display_ != nullptr) XCloseDisplay(display_);
+}
+
+bool X11Keyboard::Open(std::string& error) {
+  const char* name = std::getenv("DISPLAY");
+  display_ = XOpenDisplay(nullptr);
+  if (display_ == nullptr) {
+    error = name == nullptr || *name == '\0'
+                ? "no X display: DISPLAY is not set (the panel needs an X server)"
+                : std::string("cannot open the X display \"") + name +
+                      "\" (the panel needs a running X server)";
+    return false;
+  }
+  int opcode = 0, event = 0, xkbError = 0, major = XkbMajorVersion, minor = XkbMinorVersion;
+  if (XkbQueryExtension(display_, &opcode, &event, &xkbError, &major, &minor)) {
+    auto indicator = [this](const char* name) {
+      Atom atom = XInternAtom(display_, name, False);
+      int index = -1;
+      Bool on = False;
+      if (!XkbGetNamedIndicator(display_, atom, &index, &on, nullptr, nullptr)) return -1;
+      return index;
+    };
+    numLockIndicator_ = indicator("Num Lock");
+    capsLockIndicator_ = indicator("Caps Lock");
+    scrollLockIndicator_ = indicator("Scroll Lock");
+  }
+  // Letters and digits follow the active layout, as their virtual keys do on
+  // Windows; the other keys keep their standard positions.
+  for (int c = 'A'; c <= 'Z'; ++c) {
+    KeyCode k = XKeysymToKeycode(display_, static_cast<KeySym>(XK_a + (c - 'A')));
+    if (k != 0) MoveLayoutKey(table_, static_cast<uint8_t>(c), k);
+  }
+  for (int c = '0'; c <= '9'; ++c) {
+    KeyCode k = XKeysymToKeycode(display_, static_cast<KeySym>(XK_0 + (c - '0')));
+    if (k != 0) MoveLayoutKey(table_, static_cast<uint8_t>(c), k);
+  }
+  return true;
+}
+
+void X11Keyboard::Refresh() {
+  if (display_ == nullptr) return;
+  char keys[32];
+  XQueryKeymap(display_, keys);
+  for (size_t i = 0; i < 32; ++i) keymap_[i] = static_cast<uint8_t>(keys[i]);
+  unsigned int indicators = 0;
+  if (numLockIndicator_ >= 0 || capsLockIndicator_ >= 0 || scrollLockIndicator_ >= 0) {
+    XkbGetIndicatorState(display_, XkbUseCoreKbd, &indicators);
+  }
+  auto lit = [indicators](int index) { return index >= 0 && ((indicators >> index) & 1u) != 0; };
+  locks_ = {lit(numLockIndicator_), lit(capsLockIndicator_), lit(scrollLockIndicator_)};
+  KeyStatesFromKeymap(keymap_, table_, locks_, states_);
+  // This connection selects no events, but the server sends mapping
+  // notifications to every client: drop them so they do not pile up.
+  while (XPending(display_) > 0) {
+    XEvent ev;
+    XNextEvent(display_, &ev);
+  }
+}
+
+int X11Keyboard::VirtualKeyOfKeycode(int keycode) const {
+  if (keycode < 0 || keycode > 255) return 0;
+  return table_.For(locks_.numLock)[static_cast<size_t>(keycode)].vk;
+}
+
+int32_t UsKeyCharMap::VirtualKeyOfChar(unsigned char c) const {
+  switch (c) {
+    case '*':
+      return 106;  // keypad multiply
+    case '+':
+      return 107;  // keypad add
+    default:
+      return 0;
+  }
+}
+
+}  // namespace zq

@@ -1,0 +1,54 @@
+// The keyboard as the panel reads it: globally from the X server, since the
+// simulator, not this panel, has the keyboard focus.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "config/binding.h"
+#include "platform/linux/x11_key_table.h"
+
+typedef struct _XDisplay Display;
+
+namespace zq {
+
+class X11Keyboard {
+ public:
+  X11Keyboard() = default;
+  ~X11Keyboard();
+  X11Keyboard(const X11Keyboard&) = delete;
+  X11Keyboard& operator=(const X11Keyboard&) = delete;
+
+  // Connects to the X server of $DISPLAY; false with `error` set when there
+  // is none.
+  bool Open(std::string& error);
+  // Takes one snapshot of the keymap and the lock indicators: two round
+  // trips to the server, once per tick.
+  void Refresh();
+  // Key-state byte of virtual key `vk` in the last snapshot.
+  uint8_t KeyState(int vk) const { return states_[static_cast<size_t>(vk & 255)]; }
+  // Virtual key of an X keycode (Num Lock as in the last snapshot), 0 if none.
+  int VirtualKeyOfKeycode(int keycode) const;
+  // Keycodes down in the last snapshot (bit k of byte k / 8).
+  const std::array<uint8_t, 32>& Keymap() const { return keymap_; }
+
+ private:
+  Display* display_ = nullptr;
+  KeycodeTable table_ = StandardKeycodeTable();
+  std::array<uint8_t, 32> keymap_{};
+  std::array<uint8_t, 256> states_{};
+  LockStates locks_{};
+  int numLockIndicator_ = -1, capsLockIndicator_ = -1, scrollLockIndicator_ = -1;
+};
+
+// Characters that key-text bindings name outside the letters, digits and
+// punctuation table: on a US keyboard the only further unshifted characters
+// are those of the keypad ("*" and "+"; its "-", "." and "/" are already in
+// the punctuation table).
+class UsKeyCharMap : public KeyCharMap {
+ public:
+  int32_t VirtualKeyOfChar(unsigned char c) const override;
+};
+
+}  // namespace zq
