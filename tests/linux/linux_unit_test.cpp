@@ -1,0 +1,345 @@
+// The Linux panel's parts that need no X server and no device: the key
+// table, the joystick record, the id bookkeeping, the box text, the guard
+// and the tick timer.
+#include <gtest/gtest.h>
+#include <linux/input-event-codes.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "config/binding.h"
+#include "input/sampling.h"
+#include "platform/linux/linux_error_box.h"
+#include "platform/linux/linux_instance.h"
+#include "platform/linux/linux_tick_timer.h"
+#include "platform/linux/sdl_joystick.h"
+#include "platform/linux/x11_key_table.h"
+#include "platform/linux/x11_keyboard.h"
+
+namespace zq {
+namespace {
+
+TEST(KeyTable, StandardKeysGiveTheirWindowsVirtualKeys) {
+  struct Case {
+    int inputCode;
+    KeyVks numLockOff, numLockOn;
+  };
+  const Case cases[] = {
+      {KEY_A, {65, 0}, {65, 0}},
+      {KEY_Z, {90, 0}, {90, 0}},
+      {KEY_1, {49, 0}, {49, 0}},
+      {KEY_0, {48, 0}, {48, 0}},
+      {KEY_ENTER, {13, 0}, {13, 0}},
+      {KEY_KPENTER, {13, 0}, {13, 0}},
+      {KEY_ESC, {27, 0}, {27, 0}},
+      {KEY_NUMLOCK, {144, 0}, {144, 0}},
+      {KEY_F1, {112, 0}, {112, 0}},
+      {KEY_F12, {123, 0}, {123, 0}},
+      {KEY_F13, {124, 0}, {124, 0}},
+      {KEY_F24, {135, 0}, {135, 0}},
+      {KEY_LEFTSHIFT, {16, 160}, {16, 160}},
+      {KEY_RIGHTSHIFT, {16, 161}, {16, 161}},
+      {KEY_LEFTCTRL, {17, 162}, {17, 162}},
+      {KEY_RIGHTCTRL, {17, 163}, {17, 163}},
+      {KEY_LEFTALT, {18, 164}, {18, 164}},
+      {KEY_RIGHTALT, {18, 165}, {18, 165}},
+      {KEY_UP, {38, 0}, {38, 0}},
+      {KEY_LEFT, {37, 0}, {37, 0}},
+      {KEY_SPACE, {32, 0}, {32, 0}},
+      {KEY_TAB, {9, 0}, {9, 0}},
+      {KEY_BACKSPACE, {8, 0}, {8, 0}},
+      {KEY_DELETE, {46, 0}, {46, 0}},
+      {KEY_CAPSLOCK, {20, 0}, {20, 0}},
+      {KEY_SCROLLLOCK, {145, 0}, {145, 0}},
+      {KEY_PAUSE, {19, 0}, {19, 0}},
+      {KEY_SYSRQ, {44, 0}, {44, 0}},
+      {KEY_LEFTMETA, {91, 0}, {91, 0}},
+      {KEY_COMPOSE, {93, 0}, {93, 0}},
+      // The keypad follows Num Lock, as on Windows.
+      {KEY_KP7, {36, 0}, {103, 0}},
+      {KEY_KP0, {45, 0}, {96, 0}},
+      {KEY_KP5, {12, 0}, {101, 0}},
+      {KEY_KPDOT, {46, 0}, {110, 0}},
+      {KEY_KPASTERISK, {106, 0}, {106, 0}},
+      {KEY_KPPLUS, {107, 0}, {107, 0}},
+      {KEY_KPMINUS, {109, 0}, {109, 0}},
+      {KEY_KPSLASH, {111, 0}, {111, 0}},
+      {KEY_102ND, {226, 0}, {226, 0}},
+      {KEY_RESERVED, {0, 0}, {0, 0}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(VirtualKeysOfInputCode(c.inputCode, false), c.numLockOff) << c.inputCode;
+    EXPECT_EQ(VirtualKeysOfInputCode(c.inputCode, true), c.numLockOn) << c.inputCode;
+  }
+}
+
+TEST(KeyTable, PunctuationKeysAgreeWithTheBindingTable) {
+  // The key a US keyboard types each character of the binding grammar's
+  // punctuation table with must report the code that table gives it.
+  const std::pair<char, int> keys[] = {
+      {'`', KEY_GRAVE},      {'-', KEY_MINUS},      {'=', KEY_EQUAL},       {'/', KEY_SLASH},
+      {',', KEY_COMMA},      {'.', KEY_DOT},        {';', KEY_SEMICOLON},   {'[', KEY_LEFTBRACE},
+      {'\\', KEY_BACKSLASH}, {']', KEY_RIGHTBRACE}, {'\'', KEY_APOSTROPHE},
+  };
+  for (auto [c, code] : keys) {
+    EXPECT_EQ(VirtualKeysOfInputCode(code, false).vk, PunctuationKey(static_cast<unsigned char>(c)))
+        << c;
+  }
+}
+
+TEST(KeyTable, EveryLetterAndDigitHasExactlyOneKey) {
+  KeycodeTable t = StandardKeycodeTable();
+  const int vks[] = {'A', 'M', 'Z', '0', '5', '9', 112, 135, 16, 17, 18};
+  for (int vk : vks) {
+    int count = 0;
+    for (const KeyVks& k : t.numLockOff) count += k.vk == vk;
+    // The modifiers have a key on either side.
+    EXPECT_EQ(count, vk >= 16 && vk <= 18 ? 2 : 1) << vk;
+  }
+}
+
+std::array<uint8_t, 256> StatesWithDown(std::initializer_list<int> inputCodes, LockStates locks,
+                                        const KeycodeTable& table = StandardKeycodeTable()) {
+  std::array<uint8_t, 32> keymap{};
+  for (int code : inputCodes) {
+    int keycode = code + kXKeycodeOffset;
+    keymap[static_cast<size_t>(keycode / 8)] |= static_cast<uint8_t>(1 << (keycode % 8));
+  }
+  std::array<uint8_t, 256> states{};
+  states.fill(0x55);  // every entry must be written
+  KeyStatesFromKeymap(keymap, table, locks, states);
+  return states;
+}
+
+TEST(KeyStates, DownAndToggledBytes) {
+  auto s = StatesWithDown({KEY_RIGHTSHIFT, KEY_I}, {});
+  EXPECT_EQ(s[16], 128);
+  EXPECT_EQ(s[161], 128);
+  EXPECT_EQ(s[160], 0);
+  EXPECT_EQ(s['I'], 128);
+  EXPECT_EQ(s['J'], 0);
+  EXPECT_EQ(s[144], 0);
+
+  // Num Lock on and not held: exactly 1, which selects the small throttle step.
+  s = StatesWithDown({}, {.numLock = true});
+  EXPECT_EQ(s[144], 1);
+  s = StatesWithDown({KEY_NUMLOCK}, {.numLock = true});
+  EXPECT_EQ(s[144], 129);
+  s = StatesWithDown({KEY_NUMLOCK}, {});
+  EXPECT_EQ(s[144], 128);
+  s = StatesWithDown({}, {.capsLock = true, .scrollLock = true});
+  EXPECT_EQ(s[20], 1);
+  EXPECT_EQ(s[145], 1);
+
+  // Keypad 7: Home without Num Lock, NumPad7 with it.
+  s = StatesWithDown({KEY_KP7}, {});
+  EXPECT_EQ(s[36], 128);
+  EXPECT_EQ(s[103], 0);
+  s = StatesWithDown({KEY_KP7}, {.numLock = true});
+  EXPECT_EQ(s[103], 128);
+  EXPECT_EQ(s[36], 0);
+
+  // A key of no virtual key, and the keycodes below 8, report nothing.
+  std::array<uint8_t, 32> keymap{};
+  keymap[0] = 0xFF;
+  std::array<uint8_t, 256> states{};
+  KeyStatesFromKeymap(keymap, StandardKeycodeTable(), {}, states);
+  for (uint8_t b : states) EXPECT_EQ(b, 0);
+}
+
+TEST(KeyStates, LettersFollowTheLayout) {
+  // A German keyboard: the key in the US Y position types Z and back.
+  KeycodeTable t = StandardKeycodeTable();
+  MoveLayoutKey(t, 'Z', KEY_Y + kXKeycodeOffset);
+  MoveLayoutKey(t, 'Y', KEY_Z + kXKeycodeOffset);
+  auto s = StatesWithDown({KEY_Y}, {}, t);
+  EXPECT_EQ(s['Z'], 128);
+  EXPECT_EQ(s['Y'], 0);
+  s = StatesWithDown({KEY_Z}, {}, t);
+  EXPECT_EQ(s['Y'], 128);
+  EXPECT_EQ(s['Z'], 0);
+}
+
+TEST(KeyCharMap, KeypadCharactersNameKeypadKeys) {
+  UsKeyCharMap map;
+  NoKeyCharMap none;
+  struct Case {
+    std::string_view text;
+    int32_t code;
+    bool alt;
+  };
+  const Case cases[] = {{"*", 106, false},  {"[ALT]+", 107, true}, {"!", 0, false},
+                        {"\xE9", 0, false}, {"a", 65, false},      {"[shift]/", 191, false}};
+  for (const Case& c : cases) {
+    Binding b;
+    ASSERT_FALSE(ParseBinding(c.text, b, map).has_value()) << c.text;
+    EXPECT_EQ(b.device, -1) << c.text;
+    EXPECT_EQ(b.code, c.code) << c.text;
+    EXPECT_EQ(b.alt, c.alt) << c.text;
+  }
+  EXPECT_EQ(map.VirtualKeyOfChar('#'), none.VirtualKeyOfChar('#'));
+}
+
+TEST(JoystickRecord, AxesReachBothEndsAndTheCentre) {
+  struct Case {
+    int16_t sdl;
+    uint32_t raw;
+    int32_t reading;  // what a binding on that axis reads
+  };
+  const Case cases[] = {
+      {-32768, 0, -1000}, {-16384, 16383, -500}, {-1, 32766, 0},       {0, 32767, 0},
+      {1, 32768, 0},      {16384, 49152, 500},   {32766, 65534, 1000}, {32767, 65535, 1000},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ScaleAxis(c.sdl), c.raw) << c.sdl;
+    InputSnapshot in;
+    in.joyInfo[3].dwYpos = ScaleAxis(c.sdl);
+    EXPECT_EQ(ReadAxis(Binding{3, 1}, in), c.reading) << c.sdl;
+  }
+  // Monotone over the whole range.
+  for (int v = -32768; v < 32767; ++v) {
+    ASSERT_LE(ScaleAxis(static_cast<int16_t>(v)), ScaleAxis(static_cast<int16_t>(v + 1))) << v;
+  }
+}
+
+TEST(JoystickRecord, HatDirectionsInHundredthsOfDegrees) {
+  const std::pair<uint8_t, uint32_t> cases[] = {
+      {0, 65535}, {1, 0},         {1 | 2, 4500}, {2, 9000},      {2 | 4, 13500},
+      {4, 18000}, {4 | 8, 22500}, {8, 27000},    {8 | 1, 31500},
+  };
+  for (auto [hat, pov] : cases) EXPECT_EQ(PovOfHat(hat), pov) << int(hat);
+}
+
+TEST(JoystickRecord, FillsWordsLikeTheWindowsCall) {
+  RawJoystick raw;
+  raw.axisCount = 2;
+  raw.axes = {-32768, 32767, 5, 5, 5, 5};
+  raw.buttons = 0x80000001u;
+  raw.pressedCount = 2;
+  JoyInfoEx r;
+  r.dwSize = 52;
+  r.dwFlags = 255;
+  r.dwReserved1 = 7;
+  FillRecord(raw, r);
+  EXPECT_EQ(r.dwSize, 52u);
+  EXPECT_EQ(r.dwFlags, 255u);
+  EXPECT_EQ(r.dwXpos, 0u);
+  EXPECT_EQ(r.dwYpos, 65535u);
+  EXPECT_EQ(r.dwZpos, 0u);  // axes the stick lacks read 0
+  EXPECT_EQ(r.dwVpos, 0u);
+  EXPECT_EQ(r.dwButtons, 0x80000001u);
+  EXPECT_EQ(r.dwButtonNumber, 2u);
+  EXPECT_EQ(r.dwPOV, 65535u);  // no hat: centred
+  EXPECT_EQ(r.dwReserved1, 0u);
+  raw.hasHat = true;
+  raw.hat = 4;
+  FillRecord(raw, r);
+  EXPECT_EQ(r.dwPOV, 18000u);
+}
+
+TEST(JoystickIds, KeptForTheirDevice) {
+  JoystickIds ids;
+  JoystickIdentity a{"guidA", "SN1", "/dev/input/event5"};
+  JoystickIdentity b{"guidB", "", "/dev/input/event6"};
+  JoystickIdentity c{"guidC", "", "/dev/input/event7"};
+  EXPECT_EQ(ids.Assign(a), 0);
+  EXPECT_EQ(ids.Assign(b), 1);
+  ids.Release(0);
+  ids.Release(1);
+  EXPECT_FALSE(ids.Connected(0));
+  EXPECT_EQ(ids.Assign(c), 2);  // a new stick takes no id of an absent one
+  // Back on other device paths: the serial, or the GUID alone, finds them.
+  EXPECT_EQ(ids.Assign({"guidB", "", "/dev/input/event9"}), 1);
+  EXPECT_EQ(ids.Assign({"guidA", "SN1", "/dev/input/event8"}), 0);
+  EXPECT_TRUE(ids.Connected(0));
+}
+
+TEST(JoystickIds, TwinSticksWithoutSerialKeepTheirPaths) {
+  JoystickIds ids;
+  JoystickIdentity left{"twin", "", "/dev/input/event3"};
+  JoystickIdentity right{"twin", "", "/dev/input/event4"};
+  EXPECT_EQ(ids.Assign(left), 0);
+  EXPECT_EQ(ids.Assign(right), 1);
+  ids.Release(0);
+  ids.Release(1);
+  EXPECT_EQ(ids.Assign(right), 1);
+  EXPECT_EQ(ids.Assign(left), 0);
+  // Same serial on another GUID is another device.
+  EXPECT_EQ(ids.Assign({"other", "SN", ""}), 2);
+}
+
+TEST(JoystickIds, SixteenAtMost) {
+  JoystickIds ids;
+  for (int i = 0; i < kJoystickCount; ++i) {
+    EXPECT_EQ(ids.Assign({"g" + std::to_string(i), "", ""}), i);
+  }
+  EXPECT_EQ(ids.Assign({"late", "", ""}), -1);
+  ids.Release(4);
+  EXPECT_EQ(ids.Assign({"late", "", ""}), -1);  // id 4 stays with its stick
+  EXPECT_EQ(ids.Assign({"g4", "", ""}), 4);
+}
+
+TEST(BoxText, Utf8KeptLatin1ConvertedLineBreaksJoined) {
+  const std::pair<std::string_view, std::string_view> cases[] = {
+      {"'JOY' is not a valid integer value.", "'JOY' is not a valid integer value."},
+      {"'\xC9T\xC9' is not a valid integer value.",
+       "'\xC3\x89T\xC3\x89' is not a valid integer value."},
+      {"'\xD0\x99\xD0\x9E' x.", "'\xD0\x99\xD0\x9E' x."},  // UTF-8 Cyrillic as written
+      {"\xC0\xAF", "\xC3\x80\xC2\xAF"},                    // overlong form: not UTF-8
+      {"Socket Error # 10054\r\nConnection reset by peer.",
+       "Socket Error # 10054\nConnection reset by peer."},
+      {"a\rb", "a\rb"},
+      {"", ""},
+  };
+  for (auto [in, out] : cases) EXPECT_EQ(BoxText(in), out) << in;
+}
+
+TEST(InstanceGuard, OneHolderAtATimeReleasedWhenTheProcessDies) {
+  std::string name = "ZQ-unit-guard-" + std::to_string(::getpid());
+  {
+    InstanceGuard first;
+    ASSERT_EQ(first.Acquire(name), InstanceGuard::Result::acquired);
+    InstanceGuard second;
+    EXPECT_EQ(second.Acquire(name), InstanceGuard::Result::otherCopyRuns);
+  }
+  // A holder killed outright still lets the next copy in.
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t child = ::fork();
+  if (child == 0) {
+    InstanceGuard g;
+    char ok = g.Acquire(name) == InstanceGuard::Result::acquired ? 1 : 0;
+    (void)!::write(ready[1], &ok, 1);
+    ::pause();
+    _exit(0);
+  }
+  char ok = 0;
+  ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+  ASSERT_EQ(ok, 1);
+  InstanceGuard meanwhile;
+  EXPECT_EQ(meanwhile.Acquire(name), InstanceGuard::Result::otherCopyRuns);
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  InstanceGuard after;
+  EXPECT_EQ(after.Acquire(name), InstanceGuard::Result::acquired);
+  ::close(ready[0]);
+  ::close(ready[1]);
+}
+
+TEST(TickTimer, ExpiriesMissedDuringALongTickComeAsOne) {
+  TickTimer timer;
+  std::string error;
+  ASSERT_TRUE(timer.Start(10, error)) << error;
+  std::this_thread::sleep_for(std::chrono::milliseconds(65));
+  // All the expiries at once; the loop runs one tick for them ...
+  EXPECT_GE(timer.Consume(), 5u);
+  // ... and none is left over to be made up.
+  EXPECT_EQ(timer.Consume(), 0u);
+}
+
+}  // namespace
+}  // namespace zq
