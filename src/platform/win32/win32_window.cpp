@@ -1,0 +1,270 @@
+#include "platform/win32/win32_window.h"
+
+#include <stdexcept>
+
+#include "app/status_window.h"
+#include "app/tform1.h"
+#include "app/tick_driver.h"
+
+namespace zq {
+namespace {
+
+constexpr wchar_t kClassName[] = L"TForm1";
+constexpr UINT_PTR kTimer1 = 1;
+constexpr UINT kTickMs = 50;
+
+COLORREF ToColorRef(Rgb c) {
+  return RGB(c.r, c.g, c.b);
+}
+
+struct FaceSearch {
+  bool found = false;
+};
+
+int CALLBACK NoteFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) {
+  reinterpret_cast<FaceSearch*>(data)->found = true;
+  return 0;
+}
+
+bool HasFace(HDC dc, const wchar_t* face, BYTE charset) {
+  LOGFONTW want{};
+  want.lfCharSet = charset;
+  lstrcpynW(want.lfFaceName, face, LF_FACESIZE);
+  FaceSearch search;
+  EnumFontFamiliesExW(dc, &want, NoteFace, reinterpret_cast<LPARAM>(&search), 0);
+  return search.found;
+}
+
+}  // namespace
+
+LOGFONTW ChooseLabelFont(HDC dc, const wchar_t* preferredFace) {
+  LOGFONTW font{};
+  font.lfHeight = -MulDiv(kFontPoints, GetDeviceCaps(dc, LOGPIXELSY), 72);
+  font.lfWeight = FW_NORMAL;
+  font.lfOutPrecision = OUT_DEFAULT_PRECIS;
+  font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
+  font.lfQuality = DEFAULT_QUALITY;
+  font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
+  // The flap names are Russian: the face has to carry the Cyrillic letters,
+  // whatever the code page of this system says.
+  if (HasFace(dc, preferredFace, RUSSIAN_CHARSET)) {
+    font.lfCharSet = RUSSIAN_CHARSET;
+    lstrcpynW(font.lfFaceName, preferredFace, LF_FACESIZE);
+    return font;
+  }
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
+    lstrcpynW(font.lfFaceName, metrics.lfMessageFont.lfFaceName, LF_FACESIZE);
+  }
+  font.lfCharSet = DEFAULT_CHARSET;
+  return font;
+}
+
+Win32Panel::Win32Panel() {
+  for (const LabelDesign& d : kLabelDesign) {
+    LabelState& s = State(d.label);
+    s.color = ToColorRef(d.color);
+    s.background = ToColorRef(kNavy);
+  }
+  for (const LabelDesign& d : kLabelDesign) SetText(d.label, d.text);
+  HDC screen = GetDC(nullptr);
+  fontSpec_ = ChooseLabelFont(screen);
+  ReleaseDC(nullptr, screen);
+  font_ = CreateFontIndirectW(&fontSpec_);
+}
+
+Win32Panel::~Win32Panel() {
+  if (window_ != nullptr) {
+    SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
+    DestroyWindow(window_);
+  }
+  if (font_ != nullptr) DeleteObject(font_);
+}
+
+bool Win32Panel::Create(HINSTANCE instance) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = WindowProc;
+  wc.hInstance = instance;
+  wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.lpszClassName = kClassName;
+  if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
+
+  wchar_t title[32];
+  int n = MultiByteToWideChar(CP_UTF8, 0, kWindowTitle.data(),
+                              static_cast<int>(kWindowTitle.size()), title, 31);
+  title[n] = L'\0';
+  // No caption and no frame; the system menu only gives the task-bar entry
+  // its Close command.
+  window_ = CreateWindowExW(WS_EX_TOPMOST | WS_EX_APPWINDOW, kClassName, title,
+                            WS_POPUP | WS_SYSMENU, kDesignLeft, kDesignTop, kDesignWidth,
+                            kDesignHeight, nullptr, nullptr, instance, this);
+  return window_ != nullptr;
+}
+
+void Win32Panel::Attach(TForm1& form, ErrorReport& report) {
+  form_ = &form;
+  report_ = &report;
+}
+
+bool Win32Panel::StartTimer() {
+  return SetTimer(window_, kTimer1, kTickMs, nullptr) != 0;
+}
+
+void Win32Panel::Show() {
+  // Shown without taking the focus from the simulator.
+  ShowWindow(window_, SW_SHOWNOACTIVATE);
+  UpdateWindow(window_);
+}
+
+void Win32Panel::SetText(Label label, std::string_view text) {
+  LabelState& s = State(label);
+  // Label texts are a few characters; a longer one is cut at a whole
+  // character rather than dropped.
+  int size = static_cast<int>(text.size());
+  int n = 0;
+  while (size > 0 && (n = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, s.text.data(),
+                                              static_cast<int>(s.text.size()))) == 0) {
+    --size;
+  }
+  s.length = n;
+  if (window_ != nullptr) InvalidateRect(window_, nullptr, FALSE);
+}
+
+void Win32Panel::SetFontColor(Label label, Rgb color) {
+  State(label).color = ToColorRef(color);
+  if (window_ != nullptr) InvalidateRect(window_, nullptr, FALSE);
+}
+
+void Win32Panel::SetBackground(Label label, Rgb color) {
+  State(label).background = ToColorRef(color);
+  if (window_ != nullptr) InvalidateRect(window_, nullptr, FALSE);
+}
+
+void Win32Panel::RepaintP() {
+  if (window_ == nullptr) return;
+  RECT p{kPaintBox.left, kPaintBox.top, kPaintBox.left + kPaintBox.width,
+         kPaintBox.top + kPaintBox.height};
+  InvalidateRect(window_, &p, FALSE);
+  UpdateWindow(window_);
+}
+
+void Win32Panel::Place(const Placement& placement) {
+  if (window_ == nullptr) return;
+  SetWindowPos(window_, nullptr, placement.left, placement.top, placement.width, placement.height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+RECT Win32Panel::LabelRect(HDC dc, Label label) const {
+  const LabelDesign& d = kLabelDesign[static_cast<size_t>(label)];
+  const LabelState& s = State(label);
+  HGDIOBJ old = SelectObject(dc, font_);
+  SIZE extent{};
+  GetTextExtentPoint32W(dc, s.text.data(), s.length, &extent);
+  SelectObject(dc, old);
+  return RECT{d.left, d.top, d.left + extent.cx, d.top + kLabelHeight};
+}
+
+void Win32Panel::Render(HDC dc) const {
+  RECT all{0, 0, kDesignWidth, kDesignHeight};
+  HBRUSH navy = CreateSolidBrush(ToColorRef(kNavy));
+  FillRect(dc, &all, navy);
+  DeleteObject(navy);
+  // Creation order: a later component covers an earlier one; P comes after xp.
+  for (size_t i = 0; i < kLabelDesign.size(); ++i) {
+    if (i == kLabelsBeforeP) DrawPreview(dc);
+    Label label = kLabelDesign[i].label;
+    const LabelState& s = State(label);
+    RECT r = LabelRect(dc, label);
+    HGDIOBJ old = SelectObject(dc, font_);
+    SetTextColor(dc, s.color);
+    SetBkColor(dc, s.background);
+    SetBkMode(dc, OPAQUE);
+    ExtTextOutW(dc, r.left, r.top, ETO_OPAQUE | ETO_CLIPPED, &r, s.text.data(),
+                static_cast<UINT>(s.length), nullptr);
+    SelectObject(dc, old);
+  }
+}
+
+void Win32Panel::DrawPreview(HDC dc) const {
+  if (form_ == nullptr) return;
+  PreviewColumns columns = form_->PPaint();
+  HPEN pen = CreatePen(PS_SOLID, 1, ToColorRef(kWhite));
+  HGDIOBJ old = SelectObject(dc, pen);
+  for (int i = 1; i <= 20; ++i) {
+    PreviewRows rows = PreviewColumnRows(columns[static_cast<size_t>(i - 1)]);
+    if (rows.first > rows.last) continue;
+    int x = kPaintBox.left + i;
+    // The end point of a line is not drawn.
+    MoveToEx(dc, x, kPaintBox.top + rows.first, nullptr);
+    LineTo(dc, x, kPaintBox.top + rows.last + 1);
+  }
+  SelectObject(dc, old);
+  DeleteObject(pen);
+}
+
+void Win32Panel::Paint() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(window_, &ps);
+  // Drawn off screen first: the labels overlap and would flicker.
+  HDC memory = CreateCompatibleDC(dc);
+  HBITMAP bitmap = CreateCompatibleBitmap(dc, kDesignWidth, kDesignHeight);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  Render(memory);
+  BitBlt(dc, ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right - ps.rcPaint.left,
+         ps.rcPaint.bottom - ps.rcPaint.top, memory, ps.rcPaint.left, ps.rcPaint.top, SRCCOPY);
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  EndPaint(window_, &ps);
+}
+
+void Win32Panel::Tick() {
+  if (form_ == nullptr || report_ == nullptr) return;
+  try {
+    RunTick(*form_, *report_);
+  } catch (const std::exception& e) {
+    // Nothing may unwind through the system's window procedure.
+    report_->ReportError(MakeReportText(e.what()).View());
+  }
+}
+
+LRESULT Win32Panel::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
+  switch (message) {
+    case WM_TIMER:
+      if (wp == kTimer1) Tick();
+      return 0;
+    case WM_PAINT:
+      Paint();
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;  // Render paints every pixel
+    case WM_MOUSEACTIVATE:
+      return MA_NOACTIVATE;  // a click must not take the focus from the simulator
+    case WM_DESTROY:
+      KillTimer(window_, kTimer1);
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcW(window_, message, wp, lp);
+  }
+}
+
+LRESULT CALLBACK Win32Panel::WindowProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
+  if (message == WM_NCCREATE) {
+    auto* self = static_cast<Win32Panel*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->window_ = window;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+  }
+  auto* self = reinterpret_cast<Win32Panel*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  if (self == nullptr) return DefWindowProcW(window, message, wp, lp);
+  if (message == WM_NCDESTROY) {
+    self->window_ = nullptr;
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    return DefWindowProcW(window, message, wp, lp);
+  }
+  return self->OnMessage(message, wp, lp);
+}
+
+}  // namespace zq

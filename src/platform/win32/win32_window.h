@@ -1,0 +1,81 @@
+// The panel as a plain Win32 window: borderless, top-most, with a task-bar
+// entry; the labels and the curve preview are drawn here with GDI.
+//
+// Done: labels (opaque, sized to their text, UTF-8 texts drawn with the W
+// calls), font colours, f's background, the preview P, placement, the 50 ms
+// timer, close from the task bar. Not done: no input is taken from the window
+// itself (the tick polls), and a click never activates it.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "app/error_report.h"
+#include "app/form_design.h"
+#include "app/window_view.h"
+
+namespace zq {
+
+class TForm1;
+
+// "MS Sans Serif" 8 pt where it exists with Cyrillic letters, else the
+// system's message font (its sans) at 8 pt. Sized for `dc`.
+LOGFONTW ChooseLabelFont(HDC dc, const wchar_t* preferredFace = L"MS Sans Serif");
+
+class Win32Panel : public WindowView {
+ public:
+  Win32Panel();
+  ~Win32Panel() override;
+  Win32Panel(const Win32Panel&) = delete;
+  Win32Panel& operator=(const Win32Panel&) = delete;
+
+  // Makes the hidden window at the design's place and size; false with the
+  // system's error code in GetLastError when it cannot be made.
+  bool Create(HINSTANCE instance);
+  // Where ticks and the preview come from; errors of a tick go to `report`.
+  void Attach(TForm1& form, ErrorReport& report);
+  // Timer1: 50 ms, coalesced by the system, never made up.
+  bool StartTimer();
+  void Show();
+  HWND Handle() const { return window_; }
+
+  // WindowView
+  void SetText(Label label, std::string_view text) override;
+  void SetFontColor(Label label, Rgb color) override;
+  void SetBackground(Label label, Rgb color) override;
+  void RepaintP() override;
+  void Place(const Placement& placement) override;
+
+  // Draws the whole panel (window coordinates) into `dc`.
+  void Render(HDC dc) const;
+  // The label's rectangle as last drawn by Render (sized to its text).
+  RECT LabelRect(HDC dc, Label label) const;
+  const LOGFONTW& Font() const { return fontSpec_; }
+
+ private:
+  struct LabelState {
+    std::array<wchar_t, 64> text{};
+    int length = 0;
+    COLORREF color = 0;
+    COLORREF background = 0;
+  };
+  static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wp, LPARAM lp);
+  LRESULT OnMessage(UINT message, WPARAM wp, LPARAM lp);
+  void Paint();
+  void Tick();
+  void DrawPreview(HDC dc) const;
+  const LabelState& State(Label label) const { return labels_[static_cast<size_t>(label)]; }
+  LabelState& State(Label label) { return labels_[static_cast<size_t>(label)]; }
+
+  HWND window_ = nullptr;
+  HFONT font_ = nullptr;
+  LOGFONTW fontSpec_{};
+  std::array<LabelState, kLabelCount> labels_{};
+  TForm1* form_ = nullptr;
+  ErrorReport* report_ = nullptr;
+};
+
+}  // namespace zq
