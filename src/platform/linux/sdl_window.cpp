@@ -46,6 +46,8 @@ bool SdlWindowView::Create(const std::string& fontPath, std::string& error) {
     error = "cannot open the font file \"" + fontPath + "\": " + TTF_GetError();
     return false;
   }
+  // Crisp one-colour glyphs, as the design's bitmap font draws them: at this
+  // size smoothed glyphs blur, and the panel's colours stay exact.
   TTF_SetFontHinting(font_, TTF_HINTING_MONO);
   placement_ = DesignPlacement();
   for (const LabelDesign& d : kLabelDesign) {

@@ -1,0 +1,575 @@
+#!/usr/bin/env python3
+"""Checks of the Linux panel as a player meets it, each under its own Xvfb.
+
+    panel_harness.py CHECK --panel zq-thrust --probe zq-probe \
+        --closer zq_test_close_window --artifacts DIR
+
+CHECK is one of the names in CHECKS below. Screenshots and the panel's output stay in
+ARTIFACTS/CHECK/ for a look afterwards. Window geometry comes from xwininfo,
+pixels from the X server's root window, datagrams from a listener on
+127.0.0.1:21100: nothing is asked of the panel itself.
+"""
+
+import argparse
+import locale
+import os
+import re
+import select
+import shutil
+import signal
+import socket
+import subprocess
+import sys
+import time
+
+NAVY = (0, 0, 128)
+WHITE = (255, 255, 255)
+YELLOW = (255, 255, 0)
+BLUE = (0, 0, 255)
+LIME = (0, 255, 0)
+PANEL_TITLE = "ZQ - Thrust"
+BOX_TITLE = "zq-thrust"  # the program title of an executable named zq-thrust
+QUIET = "[main]\r\nYaxis=-1 0\r\n"  # no stick: nothing changes, nothing is sent
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def wait_for(predicate, timeout, step=0.05):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            return value
+        time.sleep(step)
+
+
+class Image:
+    def __init__(self, width, height, rgb):
+        self.width, self.height, self.rgb = width, height, rgb
+
+    def pixel(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.rgb[i:i + 3])
+
+
+class Listener:
+    """The simulator's side: 127.0.0.1:21100. Other suites may hold the port
+    for a moment; wait for it rather than fail."""
+
+    def __init__(self, timeout=60):
+        self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        deadline = time.monotonic() + timeout
+        while True:
+            try:
+                self.sock.bind(("127.0.0.1", 21100))
+                break
+            except OSError:
+                if time.monotonic() >= deadline:
+                    raise Failure("port 127.0.0.1:21100 stays in use")
+                time.sleep(0.2)
+
+    def receive(self, timeout):
+        """Every datagram that arrives within `timeout` seconds."""
+        got = []
+        deadline = time.monotonic() + timeout
+        while True:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return got
+            ready, _, _ = select.select([self.sock], [], [], left)
+            if ready:
+                got.append(self.sock.recv(4096))
+
+    def first(self, timeout):
+        ready, _, _ = select.select([self.sock], [], [], timeout)
+        return self.sock.recv(4096) if ready else None
+
+    def close(self):
+        self.sock.close()
+
+
+class Session:
+    """An Xvfb on a free display, a working folder and the processes started
+    in it; everything is ended on the way out."""
+
+    def __init__(self, args, name, screen=(1920, 1080), x=True):
+        self.args = args
+        self.dir = os.path.join(args.artifacts, name)
+        shutil.rmtree(self.dir, ignore_errors=True)
+        self.work = os.path.join(self.dir, "work")
+        os.makedirs(self.work)
+        self.procs = []
+        self.xvfb = None
+        self.env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "ZQ_FONT")}
+        if x:
+            self.start_xvfb(screen)
+
+    def start_xvfb(self, screen):
+        r, w = os.pipe()
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(w), "-screen", "0", "%dx%dx24" % screen,
+             "-nolisten", "tcp", "-noreset"],
+            pass_fds=[w], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(w)
+        number = b""
+        deadline = time.monotonic() + 15
+        while not number.endswith(b"\n"):
+            ready, _, _ = select.select([r], [], [], max(0, deadline - time.monotonic()))
+            check(ready, "Xvfb did not start")
+            chunk = os.read(r, 16)
+            check(chunk, "Xvfb ended at start")
+            number += chunk
+        os.close(r)
+        self.env["DISPLAY"] = ":" + number.decode().strip()
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        for p in self.procs:
+            if p.poll() is None:
+                p.kill()
+                p.wait()
+        if self.xvfb is not None:
+            self.xvfb.terminate()
+            self.xvfb.wait()
+        return False
+
+    def bin(self, name):
+        return {"zq-thrust": self.args.panel, "zq-probe": self.args.probe,
+                "zq_test_close_window": self.args.closer}[name]
+
+    def write_setup(self, text, folder=None):
+        folder = folder or self.work
+        os.makedirs(folder, exist_ok=True)
+        with open(os.path.join(folder, "Setup.ini"), "wb") as f:
+            f.write(text.encode("latin-1") if isinstance(text, str) else text)
+
+    def start(self, program, args=(), cwd=None, env=None, tag=None):
+        tag = tag or os.path.basename(program)
+        out = open(os.path.join(self.dir, tag + ".stdout"), "wb")
+        err = open(os.path.join(self.dir, tag + ".stderr"), "wb")
+        p = subprocess.Popen([self.bin(program)] + list(args), cwd=cwd or self.work,
+                             env=dict(self.env, **(env or {})), stdout=out, stderr=err,
+                             stdin=subprocess.DEVNULL)
+        p.tag = tag
+        self.procs.append(p)
+        return p
+
+    def output(self, p, stream="stderr"):
+        with open(os.path.join(self.dir, p.tag + "." + stream), "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+    def x(self, *cmd, check_rc=True):
+        r = subprocess.run(list(cmd), env=self.env, capture_output=True, text=True, timeout=30)
+        if check_rc and r.returncode != 0:
+            raise Failure("%s failed: %s" % (" ".join(cmd), r.stderr.strip()))
+        return r
+
+    def windows(self, name):
+        # xwininfo, not xdotool search: the latter misses windows whose only
+        # name is a UTF-8 one, such as SDL's message boxes.
+        tree = self.x("xwininfo", "-root", "-tree").stdout
+        return [int(m.group(1), 16) for m in re.finditer(r'^\s*(0x[0-9a-f]+) "(.*)":', tree, re.M)
+                if m.group(2) == name]
+
+    def wait_window(self, name, timeout=10):
+        found = wait_for(lambda: self.windows(name), timeout)
+        check(found, "no window named %r appeared within %s s" % (name, timeout))
+        return found[0]
+
+    def geometry(self, window):
+        info = self.x("xwininfo", "-id", str(window)).stdout
+        get = lambda key: int(re.search(key + r":\s+(-?\d+)", info).group(1))
+        return (get("Absolute upper-left X"), get("Absolute upper-left Y"), get("Width"),
+                get("Height"))
+
+    def screenshot(self, name):
+        png = os.path.join(self.dir, name + ".png")
+        self.x("import", "-window", "root", png)
+        size = self.x("identify", "-format", "%w %h", png).stdout.split()
+        raw = subprocess.run(["convert", png, "-depth", "8", "rgb:-"], capture_output=True,
+                             check=True).stdout
+        return Image(int(size[0]), int(size[1]), raw)
+
+    def hold_key(self, key, seconds=0.25):
+        # Longer than a tick: a key down and up between two polls is not seen.
+        self.x("xdotool", "keydown", key)
+        time.sleep(seconds)
+        self.x("xdotool", "keyup", key)
+
+
+def ended(p, timeout):
+    try:
+        return p.wait(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        return None
+
+
+def panel_pixels(image, origin, rect):
+    ox, oy = origin
+    x0, y0, x1, y1 = rect
+    return [(x, y, image.pixel(ox + x, oy + y)) for y in range(y0, y1 + 1)
+            for x in range(x0, x1 + 1)]
+
+
+def expect_all(image, origin, rect, colour, what):
+    bad = [(x, y, c) for x, y, c in panel_pixels(image, origin, rect) if c != colour]
+    check(not bad, "%s: expected %s everywhere in %s, got %s" % (what, colour, rect, bad[:4]))
+
+
+def expect_some(image, origin, rect, colour, what):
+    check(any(c == colour for _, _, c in panel_pixels(image, origin, rect)),
+          "%s: no pixel of %s in %s" % (what, colour, rect))
+
+
+# ---------------------------------------------------------------- the checks
+
+
+def check_placement(args):
+    """No Setup.ini on 1920x1080: 1878,675 42x77, navy, start texts, the
+    default curve's preview."""
+    with Session(args, "placement") as s:
+        panel = s.start("zq-thrust")
+        window = s.wait_window(PANEL_TITLE)
+        time.sleep(0.5)
+        geometry = s.geometry(window)
+        check(geometry == (1878, 675, 42, 77), "panel stands at %s" % (geometry,))
+        img = s.screenshot("default")
+        o = geometry[:2]
+        expect_all(img, o, (41, 0, 41, 51), NAVY, "background right of the labels")
+        expect_some(img, o, (0, 0, 30, 12), BLUE, "f shows its start text in blue")
+        # yp reads -100 (no stick: the Y axis at its end) and fits its column.
+        expect_some(img, o, (13, 16, 17, 28), WHITE, "yp's last digit of -100")
+        expect_all(img, o, (19, 16, 19, 28), NAVY, "column between yp and ty")
+        for top, label in ((16, "ty"), (28, "tx"), (40, "tz")):
+            expect_some(img, o, (20, top, 26, top + 12), YELLOW, label + " in yellow")
+        for left, label in ((0, "Label1"), (20, "Label2")):
+            expect_some(img, o, (left, 64, left + 6, 76), WHITE, label)
+        # "0 100": column 1 of P dark, columns 2..20 light rows 1..10.
+        expect_all(img, o, (20, 53, 20, 62), NAVY, "P column 1")
+        expect_all(img, o, (21, 53, 39, 62), WHITE, "P columns 2..20, rows 1..10")
+        expect_all(img, o, (26, 52, 39, 52), NAVY, "P row 0")
+        expect_all(img, o, (21, 63, 39, 63), NAVY, "P row 11")
+        check(panel.poll() is None, "panel ended")
+    with Session(args, "placement-900", screen=(1600, 900)) as s:
+        s.start("zq-thrust")
+        geometry = s.geometry(s.wait_window(PANEL_TITLE))
+        check(geometry == (1558, 562, 42, 77), "on 1600x900 the panel stands at %s" % (geometry,))
+
+
+def check_flaps_preview(args):
+    """A chosen Setup.ini: the power key sets flap position 2, whose colour
+    covers the flap label with its trailing blanks; the preview of the Y curve
+    as stored, cut at the edge of P."""
+    with Session(args, "flaps-preview") as s:
+        listener = Listener()
+        try:
+            s.write_setup(QUIET + "power=I\r\nstartflaps=2\r\n"
+                          "Y=0 0 0 0 30 -50 100 5 -100 -100 -100\r\n")
+            s.start("zq-thrust")
+            geometry = s.geometry(s.wait_window(PANEL_TITLE))
+            time.sleep(0.3)
+            s.hold_key("i")
+            got = listener.first(3)
+            check(got == b"R/83\\-0.34", "power key sent %r" % (got,))
+            time.sleep(0.2)
+            img = s.screenshot("flaps")
+        finally:
+            listener.close()
+        o = geometry[:2]
+        # "взлет" and four blanks on yellow, in the label's blue.
+        expect_all(img, o, (0, 0, 8, 1), YELLOW, "flap label background")
+        row = [img.pixel(o[0] + x, o[1] + 1) for x in range(42)]
+        label_right = max(x for x in range(42) if row[x] == YELLOW)
+        text_right = max(x for x, y, c in panel_pixels(img, o, (0, 0, 41, 12)) if c == BLUE)
+        check(label_right - text_right >= 8,
+              "blanks after the flap text not covered: text ends at %d, colour at %d"
+              % (text_right, label_right))
+        if label_right < 41:
+            check(row[label_right + 1] == NAVY, "flap colour beyond its label")
+        # Points 4..10 are 30, -50, 100, 5, -100, -100, -100: columns 8..20.
+        expect_all(img, o, (27, 60, 28, 62), WHITE, "30 lights rows 8..10")
+        expect_all(img, o, (27, 53, 28, 59), NAVY, "above 30")
+        expect_all(img, o, (27, 63, 28, 68), NAVY, "below 30")
+        expect_all(img, o, (29, 62, 30, 66), WHITE, "-50 lights rows 10..14")
+        expect_all(img, o, (29, 53, 30, 61), NAVY, "above -50")
+        expect_all(img, o, (29, 67, 30, 68), NAVY, "below -50")
+        expect_all(img, o, (31, 53, 32, 62), WHITE, "100 lights rows 1..10")
+        expect_all(img, o, (33, 53, 34, 68), NAVY, "5 lights nothing")
+        expect_all(img, o, (35, 62, 39, 68), WHITE, "-100 lights rows 10..16")
+        expect_all(img, o, (35, 69, 39, 76), NAVY, "nothing below P")
+        expect_all(img, o, (40, 52, 41, 76), NAVY, "right of column 20")
+
+
+def comma_locale(s):
+    """Environment of a locale whose decimal separator is a comma."""
+    for name in ("de_DE.UTF-8", "de_DE.utf8"):
+        try:
+            locale.setlocale(locale.LC_ALL, name)
+            ok = locale.localeconv()["decimal_point"] == ","
+            locale.setlocale(locale.LC_ALL, "C")
+            if ok:
+                return {"LC_ALL": name}
+        except locale.Error:
+            pass
+    # Not installed: build it into the artifacts folder from the locale sources.
+    path = os.path.join(s.args.artifacts, "locale")
+    target = os.path.join(path, "de_DE.UTF-8")
+    if not os.path.isdir(target):
+        os.makedirs(path, exist_ok=True)
+        r = subprocess.run(["localedef", "-i", "de_DE", "-f", "UTF-8", target],
+                           capture_output=True)
+        check(os.path.isdir(target), "cannot make the de_DE.UTF-8 locale (package locales): %s"
+              % r.stderr.decode(errors="replace"))
+    probe = subprocess.run(["python3", "-c", "import locale; locale.setlocale(locale.LC_ALL, '');"
+                            "print(locale.localeconv()['decimal_point'])"],
+                           env=dict(os.environ, LOCPATH=path, LC_ALL="de_DE.UTF-8"),
+                           capture_output=True, text=True)
+    check(probe.stdout.strip() == ",", "the de_DE.UTF-8 locale does not use a decimal comma")
+    return {"LOCPATH": path, "LC_ALL": "de_DE.UTF-8"}
+
+
+def check_udp_power(args):
+    """The power key with startflaps=2 sends exactly R/83\\-0.34, under a
+    locale that writes numbers with a decimal comma."""
+    with Session(args, "udp-power") as s:
+        listener = Listener()
+        try:
+            s.write_setup(QUIET + "startflaps=2\r\n")  # power keeps its default, the I key
+            s.start("zq-thrust", env=comma_locale(s))
+            s.wait_window(PANEL_TITLE)
+            quiet = listener.receive(0.6)
+            check(quiet == [], "sent without a change: %r" % quiet)
+            s.hold_key("i")
+            got = listener.receive(1.5)
+            check(got == [b"R/83\\-0.34"], "power key sent %r" % got)
+        finally:
+            listener.close()
+
+
+def check_numlock_step(args):
+    """Num Lock on (its indicator) makes the throttle step 2, off 10."""
+    with Session(args, "numlock-step") as s:
+        listener = Listener()
+        try:
+            s.write_setup(QUIET + "PowerPlus=U\r\n")
+            s.start("zq-thrust")
+            s.wait_window(PANEL_TITLE)
+            time.sleep(0.3)
+            s.x("xdotool", "key", "Num_Lock")
+            time.sleep(0.2)
+            s.hold_key("u", 0.12)
+            first = listener.first(2)
+            check(first == b"R/81\\-0.96", "first step with Num Lock on sent %r" % (first,))
+            later = listener.receive(0.5)  # the key may have been down for more ticks
+            last = (later[-1] if later else first).decode()
+            throttle = round((float(last.split("\\")[1]) + 1) * 55)
+            s.x("xdotool", "key", "Num_Lock")
+            time.sleep(0.2)
+            s.hold_key("u", 0.12)
+            step = listener.first(2)
+            expected = "R/81\\%.2f" % ((throttle + 10) / 55 - 1)
+            check(step == expected.encode(), "step with Num Lock off sent %r, expected %r"
+                  % (step, expected))
+        finally:
+            listener.close()
+
+
+def check_second_copy(args):
+    """A second copy ends at once with exit code 0 and sends nothing; after
+    the first is killed outright a new copy starts; SIGTERM ends it with 0."""
+    with Session(args, "second-copy") as s:
+        listener = Listener()
+        try:
+            s.write_setup(QUIET)
+            first = s.start("zq-thrust", tag="first")
+            s.wait_window(PANEL_TITLE)
+            check(listener.receive(0.5) == [], "the quiet first copy sent something")
+            # From another folder, whose Setup.ini would make it send at once.
+            other = os.path.join(s.dir, "other")
+            os.makedirs(other)
+            started = time.monotonic()
+            second = s.start("zq-thrust", cwd=other, tag="second")
+            rc = ended(second, 1.0)
+            took = time.monotonic() - started
+            check(rc == 0, "second copy: exit code %r after %.2f s" % (rc, took))
+            check(s.output(second) == "" and s.output(second, "stdout") == "",
+                  "second copy said something")
+            check(listener.receive(1.0) == [], "something was sent while the second copy ran")
+            check(len(s.windows(PANEL_TITLE)) == 1, "more than one panel window")
+            check(first.poll() is None, "the first copy ended")
+
+            first.send_signal(signal.SIGKILL)
+            first.wait()
+            third = s.start("zq-thrust", cwd=other, tag="third")
+            s.wait_window(PANEL_TITLE)
+            got = listener.first(3)
+            check(got == b"R/87\\-1", "the new copy sent %r" % (got,))
+            check(third.poll() is None, "the new copy ended")
+            third.send_signal(signal.SIGTERM)
+            rc = ended(third, 2)
+            check(rc == 0, "SIGTERM: exit code %r" % rc)
+        finally:
+            listener.close()
+
+
+def check_close_window(args):
+    """Closing the window the way a task bar does ends the run with 0."""
+    with Session(args, "close-window") as s:
+        s.write_setup(QUIET)
+        panel = s.start("zq-thrust")
+        window = s.wait_window(PANEL_TITLE)
+        time.sleep(0.3)
+        subprocess.run([s.bin("zq_test_close_window"), str(window)], env=s.env, check=True)
+        rc = ended(panel, 2)
+        check(rc == 0, "after close: exit code %r" % rc)
+        check(s.output(panel) == "", "stderr: %r" % s.output(panel))
+
+
+def box_processes(panel_pid):
+    """(pid, argv) of the error-box processes of the panel."""
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                ppid = int(f.read().rsplit(")", 1)[1].split()[1])
+            if ppid != panel_pid:
+                continue
+            with open("/proc/%s/cmdline" % entry, "rb") as f:
+                argv = f.read().split(b"\0")[:-1]
+            if len(argv) >= 2 and argv[1] == b"--zq-error-box":
+                found.append((int(entry), argv))
+        except (OSError, IndexError, ValueError):
+            pass
+    return found
+
+
+def check_malformed_binding(args):
+    """A malformed binding number: a box titled with the program title and
+    the conversion text; the panel runs on with what was loaded before it, at
+    the design's place and size, ticking while the box is open."""
+    with Session(args, "malformed-binding") as s:
+        listener = Listener()
+        try:
+            s.write_setup("[main]\r\nflapsdown=K\r\nYaxis=J 1\r\nWindowX=5\r\n")
+            panel = s.start("zq-thrust")
+            box = s.wait_window(BOX_TITLE)
+            boxes = wait_for(lambda: box_processes(panel.pid), 3)
+            check(len(boxes) == 1, "box processes: %r" % boxes)
+            argv = boxes[0][1]
+            check(argv[3] == BOX_TITLE.encode(), "box title %r" % argv[3])
+            check(argv[4] == b"'J' is not a valid integer value.", "box text %r" % argv[4])
+            window = s.wait_window(PANEL_TITLE)
+            geometry = s.geometry(window)
+            check(geometry == (880, 592, 104, 77), "panel after a failed load: %s" % (geometry,))
+            # Ticks go on under the box: flapsdown, loaded before the bad slot.
+            s.hold_key("k")
+            got = listener.first(3)
+            check(got == b"R/83\\-0.60", "flapsdown under the box sent %r" % (got,))
+            time.sleep(0.2)
+            img = s.screenshot("malformed")
+            expect_all(img, geometry[:2], (0, 0, 8, 1), LIME, "flap label in combat colour")
+            check(len(s.windows(BOX_TITLE)) == 1, "more than one box")
+            # The box's OK ends it; the panel goes on.
+            s.x("xdotool", "windowfocus", "--sync", str(box))
+            s.x("xdotool", "key", "Return")
+            check(wait_for(lambda: not s.windows(BOX_TITLE), 3), "box still open after Return")
+            check(wait_for(lambda: not box_processes(panel.pid), 3), "box process left over")
+            check(panel.poll() is None, "panel ended with the box")
+            s.hold_key("k")
+            got = listener.first(3)
+            check(got == b"R/83\\-0.34", "flapsdown after the box sent %r" % (got,))
+            panel.send_signal(signal.SIGTERM)
+            check(ended(panel, 2) == 0, "SIGTERM did not end the panel with 0")
+        finally:
+            listener.close()
+
+
+def check_no_display(args):
+    """Without an X server: a message naming the cause, exit code 1, no hang."""
+    with Session(args, "no-display", x=False) as s:
+        for tag, env in (("unset", {}), ("absent", {"DISPLAY": ":7913"})):
+            p = s.start("zq-thrust", env=env, tag=tag)
+            rc = ended(p, 5)
+            check(rc == 1, "%s DISPLAY: exit code %r" % (tag, rc))
+            text = s.output(p)
+            check("DISPLAY" in text if tag == "unset" else ":7913" in text,
+                  "%s DISPLAY: message %r" % (tag, text))
+
+
+def check_missing_font(args):
+    """A font that cannot be read: stderr and an "Application Error" box name
+    it; after OK the run ends with exit code 1 and no panel was shown."""
+    with Session(args, "missing-font") as s:
+        s.write_setup(QUIET)
+        panel = s.start("zq-thrust", env={"ZQ_FONT": "/nonexistent/zq-font.ttf"})
+        box = s.wait_window("Application Error")
+        check("/nonexistent/zq-font.ttf" in s.output(panel), "stderr: %r" % s.output(panel))
+        check(not s.windows(PANEL_TITLE), "panel shown without its font")
+        s.x("xdotool", "windowfocus", "--sync", str(box))
+        s.x("xdotool", "key", "Return")
+        rc = ended(panel, 3)
+        check(rc == 1, "exit code %r" % rc)
+
+
+def check_probe(args):
+    """zq-probe names the virtual key of every key that goes down."""
+    with Session(args, "probe") as s:
+        probe = s.start("zq-probe", ["--seconds", "3"])
+        time.sleep(1)
+        for key in ("i", "F5", "Shift_R", "KP_Enter", "grave"):
+            s.hold_key(key, 0.15)
+        check(ended(probe, 5) == 0, "zq-probe did not end by itself")
+        out = s.output(probe, "stdout")
+        check("No joystick found." in out, "joystick list: %r" % out)
+        for vk in (73, 116, 16, 13, 192):
+            check('binding "-1 %d"' % vk in out, "virtual key %d missing from %r" % (vk, out))
+
+
+CHECKS = {
+    "placement": check_placement,
+    "flaps_preview": check_flaps_preview,
+    "udp_power": check_udp_power,
+    "numlock_step": check_numlock_step,
+    "second_copy": check_second_copy,
+    "close_window": check_close_window,
+    "malformed_binding": check_malformed_binding,
+    "no_display": check_no_display,
+    "missing_font": check_missing_font,
+    "probe": check_probe,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("check", choices=sorted(CHECKS))
+    parser.add_argument("--panel", required=True)
+    parser.add_argument("--probe", required=True)
+    parser.add_argument("--closer", required=True)
+    parser.add_argument("--artifacts", required=True)
+    args = parser.parse_args()
+    os.makedirs(args.artifacts, exist_ok=True)
+    try:
+        CHECKS[args.check](args)
+    except Failure as e:
+        print("FAIL %s: %s" % (args.check, e))
+        print("screenshots and output under %s" % args.artifacts)
+        return 1
+    print("ok %s" % args.check)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
