@@ -32,6 +32,49 @@ std::string ValueText(const ProfileText::Entry& e) {
   return std::string(v);
 }
 
+void AppendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// A file saved as "Unicode" (UTF-16 with its byte-order mark) is read by the
+// profile calls as text; here it becomes UTF-8, as a UTF-8 file would read.
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
+  std::string out;
+  out.reserve(bytes.size() / 2);
+  auto unit = [&](size_t i) {
+    auto hi = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
+    auto lo = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
+    return static_cast<uint32_t>(hi << 8 | lo);
+  };
+  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    uint32_t cp = unit(i);
+    if (cp >= 0xD800 && cp < 0xDC00 && i + 3 < bytes.size()) {
+      uint32_t low = unit(i + 2);
+      if (low >= 0xDC00 && low < 0xE000) {
+        cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+        i += 2;
+      }
+    }
+    if (cp >= 0xD800 && cp < 0xE000) cp = 0xFFFD;  // a lone surrogate
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
+
 }  // namespace
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -43,6 +86,11 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 }
 
 ProfileText::ProfileText(std::string_view text) {
+  std::string decoded;
+  if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF") {
+    decoded = Utf16ToUtf8(text.substr(2), text[0] == '\xFE');
+    text = decoded;
+  }
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   sections_.push_back(Section{});  // lines before the first section header
   size_t pos = 0;
@@ -65,7 +113,8 @@ ProfileText::ProfileText(std::string_view text) {
     if (raw.front() == '[') {
       size_t close = raw.rfind(']');
       if (close != std::string_view::npos) {
-        sections_.push_back(Section{std::string(raw.substr(1, close - 1)), line, {}});
+        // "[ main ]" names section "main": blanks inside the brackets do not count
+        sections_.push_back(Section{std::string(Trim(raw.substr(1, close - 1))), line, {}});
         continue;
       }
     }

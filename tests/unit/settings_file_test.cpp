@@ -46,7 +46,7 @@ TEST(ProfileText, ReadsValuesByTheProfileConventions) {
       {"[main]\nY=a=b\n", "Y", "a=b"},  // first '=' splits
       {"[main\nY=1\n", "Y", "<def>"},   // no ']': not a section header
       {"[main]junk\nY=1\n", "Y", "1"},
-      {"[ main ]\nY=1\n", "Y", "<def>"},        // the name keeps its blanks
+      {"[ main ]\nY=1\n", "Y", "1"},            // blanks around the name do not count
       {"\xEF\xBB\xBF[main]\nY=1\n", "Y", "1"},  // UTF-8 byte-order mark
       {"", "Y", "<def>"},
   };
@@ -67,6 +67,22 @@ TEST(ProfileText, NulBytesAreOrdinaryCharacters) {
   std::string text("[main]\nY=1\0002\nX=3\n", 18);
   EXPECT_EQ(Read(text, "Y"), std::string("1\0002", 3));
   EXPECT_EQ(Read(text, "X"), "3");
+}
+
+TEST(ProfileText, ReadsUtf16FilesWithAByteOrderMark) {
+  // as Notepad's "Unicode" saves it, in both byte orders
+  std::u16string text = u"[main]\r\nY=0 50\r\nX=\u0427\r\n";
+  std::string le("\xFF\xFE", 2), be("\xFE\xFF", 2);
+  for (char16_t c : text) {
+    le += static_cast<char>(c & 0xFF);
+    le += static_cast<char>(c >> 8);
+    be += static_cast<char>(c >> 8);
+    be += static_cast<char>(c & 0xFF);
+  }
+  for (const std::string& file : {le, be}) {
+    EXPECT_EQ(Read(file, "Y"), "0 50");
+    EXPECT_EQ(Read(file, "X"), "\xD0\xA7");
+  }
 }
 
 TEST(ProfileText, HasKeyListsKeysWithAValue) {
