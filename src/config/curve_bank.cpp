@@ -40,16 +40,19 @@ std::string_view StripControls(std::string_view text) {
   return text;
 }
 
-void ParseCurve(std::string_view text, Curve& curve) {
+CurveParseEnd ParseCurve(std::string_view text, Curve& curve) {
   std::string_view rest = text;
+  bool lastReused = false;
   for (int k = 0; k < kCurvePoints; ++k) {
     size_t blank = rest.find(' ');
     std::string_view token = blank == std::string_view::npos ? rest : rest.substr(0, blank);
     std::optional<int32_t> value = ParseSettingsInt(token);
-    if (!value) return;
+    if (!value) return CurveParseEnd{k, token, {}};
     curve.slot[static_cast<size_t>(k)] = *value;
-    if (blank != std::string_view::npos) rest = rest.substr(blank + 1);
+    lastReused = blank == std::string_view::npos;
+    if (!lastReused) rest = rest.substr(blank + 1);
   }
+  return CurveParseEnd{kCurvePoints, {}, lastReused ? std::string_view{} : rest};
 }
 
 void LoadCurves(const SettingsLookup& settings, CurveBank& bank) {

@@ -30,10 +30,20 @@ struct CurveBank {
   int32_t curveCount = 0;  // 1..10 after a complete load, 0 when it stopped early
 };
 
+// Where ParseCurve ended: the point whose token was not a valid integer
+// (kCurvePoints when all eleven were set) with that token, and the text left
+// unread after the eleventh number. The panel ignores both; zq-check
+// explains them.
+struct CurveParseEnd {
+  int badPoint = kCurvePoints;
+  std::string_view badToken;
+  std::string_view ignored;
+};
+
 // Points from a blank-separated list of integers. Stops silently at the first
 // token that is not a valid integer; the last number is used again for every
 // remaining point; numbers beyond the eleventh are ignored.
-void ParseCurve(std::string_view text, Curve& curve);
+CurveParseEnd ParseCurve(std::string_view text, Curve& curve);
 
 // Removes every character with a code from 0 to 32 from both ends.
 std::string_view StripControls(std::string_view text);
