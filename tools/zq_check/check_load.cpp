@@ -1,0 +1,143 @@
+#include <algorithm>
+#include <filesystem>
+
+#include "control/curve_math.h"
+#include "zq_check/binding_words.h"
+#include "zq_check/check_model.h"
+#include "zq_check/check_steps.h"
+
+namespace zq::check {
+namespace {
+
+constexpr std::string_view kStraight = "0 100";
+
+std::string NumberedKey(char axis, int k) {
+  return k == 0 ? std::string(1, axis) : std::string(1, axis) + std::to_string(k);
+}
+
+void FillSlots(const ProfileText& profile, CheckResult& r) {
+  int failedSlot = r.loadError ? r.loadError->slot : kSlotCount;
+  for (int s = 0; s < kSlotCount; ++s) {
+    const SlotInfo& info = kSlotTable[static_cast<size_t>(s)];
+    SlotReport& slot = r.slots[static_cast<size_t>(s)];
+    slot.line = LineOf(profile, info.key);
+    if (s > failedSlot) {
+      slot.source = ValueSource::unloaded;
+    } else {
+      slot.text = ReadTextFrom(profile, "main", info.key, info.defaultText);
+      if (s == failedSlot) {
+        slot.source = ValueSource::failed;
+      } else if (slot.line == 0) {
+        slot.source = ValueSource::fallback;
+      } else {
+        slot.source = StripControls(slot.text).empty() ? ValueSource::empty : ValueSource::file;
+      }
+    }
+    slot.words = DescribeBinding(r.settings.bindings[static_cast<size_t>(s)], info.test,
+                                 r.settings.joyUsed, LayoutCharOf(slot.text), !r.loadError);
+  }
+}
+
+CurveReport MakeCurve(const ProfileText& profile, std::string key, CurveSource source,
+                      const Curve& curve) {
+  CurveReport c;
+  c.line = LineOf(profile, key);
+  c.key = std::move(key);
+  c.source = source;
+  c.curve = curve;
+  for (int k = 0; k < kCurvePoints; ++k) {
+    c.outputs[static_cast<size_t>(k)] = EvaluateCurve(100 * k, curve);
+  }
+  return c;
+}
+
+// Where each curve of a completed load came from, in the load's terms.
+void FillCurves(const ProfileText& profile, CheckResult& r) {
+  const CurveBank& bank = r.bank;
+  auto fromKey = [&](const std::string& key, CurveSource missing) {
+    return HasKeyIn(profile, "main", key) ? CurveSource::file : missing;
+  };
+  for (int k = 0; k < bank.curveCount && k < kCurveSets; ++k) {
+    size_t i = static_cast<size_t>(k);
+    CurveSetReport set;
+    CurveSource yMissing = k == 0 ? CurveSource::fallback : CurveSource::gap;
+    CurveSource xzMissing = k == 0 ? CurveSource::fallback : CurveSource::copy;
+    std::string y = NumberedKey('Y', k), x = NumberedKey('X', k), z = NumberedKey('Z', k);
+    set.y = MakeCurve(profile, y, fromKey(y, yMissing), bank.curvesY[i]);
+    set.x = MakeCurve(profile, x, fromKey(x, xzMissing), bank.curvesX[i]);
+    set.z = MakeCurve(profile, z, fromKey(z, xzMissing), bank.curvesZ[i]);
+    r.curveSets.push_back(std::move(set));
+  }
+  r.trimCurves[0] =
+      MakeCurve(profile, "TrimY", fromKey("TrimY", CurveSource::fallback), bank.curveTrimY);
+  r.trimCurves[1] =
+      MakeCurve(profile, "TrimX", fromKey("TrimX", CurveSource::fallback), bank.curveTrimX);
+  r.trimCurves[2] =
+      MakeCurve(profile, "TrimZ", fromKey("TrimZ", CurveSource::fallback), bank.curveTrimZ);
+}
+
+void MarkTrimCurvesUnloaded(const ProfileText& profile, CheckResult& r) {
+  const char* keys[] = {"TrimY", "TrimX", "TrimZ"};
+  for (size_t i = 0; i < 3; ++i) {
+    r.trimCurves[i] = MakeCurve(profile, keys[i], CurveSource::unloaded, Curve{});
+  }
+}
+
+}  // namespace
+
+int CheckResult::Count(Severity s) const {
+  return static_cast<int>(std::count_if(diagnostics.begin(), diagnostics.end(),
+                                        [s](const Diagnostic& d) { return d.severity == s; }));
+}
+
+int CheckResult::ExitStatus() const {
+  if (Count(Severity::error) > 0) return 2;
+  return Count(Severity::warning) > 0 ? 1 : 0;
+}
+
+CheckResult CheckSettingsText(const std::string& path, const std::string& text,
+                              const std::string& unreadable) {
+  CheckResult r;
+  r.path = path;
+  r.found = unreadable.empty();
+  r.unreadable = unreadable;
+  // One reading of the file serves every lookup: the panel reads it anew for
+  // each key, which gives the same values as long as nobody edits it meanwhile.
+  ProfileTextSettings settings(text);
+  const ProfileText& profile = settings.Profile();
+  r.hasMain = profile.FindSection("main") != nullptr;
+  NoKeyCharMap keyMap;
+  r.loadError = LoadSettings(settings, keyMap, r.settings, r.bank);
+
+  FillSlots(profile, r);
+  if (r.loadError) {
+    MarkTrimCurvesUnloaded(profile, r);
+  } else {
+    FillCurves(profile, r);
+  }
+  CheckFileLayout(profile, r);
+  CheckUnknownKeys(profile, r);
+  CheckBindings(profile, r);
+  CheckCurves(profile, r);
+  CheckStartValues(profile, r);
+  std::stable_sort(r.diagnostics.begin(), r.diagnostics.end(),
+                   [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
+  return r;
+}
+
+CheckResult CheckSettingsFile(const std::string& path) {
+  std::string text;
+  std::error_code ec;
+  std::string problem;
+  if (!std::filesystem::exists(path, ec)) {
+    problem = "no such file";
+  } else if (std::filesystem::is_directory(path, ec)) {
+    problem = "it is a directory";
+  } else if (!ReadWholeFile(path, text)) {
+    problem = "it cannot be opened for reading";
+  }
+  if (!problem.empty()) text.clear();
+  return CheckSettingsText(path, text, problem);
+}
+
+}  // namespace zq::check

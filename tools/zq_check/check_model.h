@@ -1,0 +1,89 @@
+// What zq-check found in a settings file: the load as the panel does it,
+// where every value came from, and what deserves a player's attention.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/binding.h"
+#include "config/curve_bank.h"
+#include "config/settings_load.h"
+
+namespace zq::check {
+
+enum class Severity { note, warning, error };
+
+// One finding. `line` is 0 when no line of the file is involved (defaults,
+// a missing file).
+struct Diagnostic {
+  Severity severity = Severity::warning;
+  std::string kind;  // stable name, e.g. "unknown-key"
+  int line = 0;
+  std::string key;
+  std::string message;
+};
+
+enum class ValueSource {
+  file,      // the key's value in section "main"
+  empty,     // the key is there with an empty value: the slot keeps its record
+  fallback,  // the key is missing: the slot's default text
+  failed,    // this slot's value ended the load
+  unloaded,  // the load ended before this slot
+};
+
+struct SlotReport {
+  ValueSource source = ValueSource::fallback;
+  int line = 0;
+  std::string text;   // the binding text that was parsed ("" when none)
+  std::string words;  // the binding in words
+};
+
+enum class CurveSource {
+  file,      // its own key
+  fallback,  // "0 100", the key being missing
+  copy,      // a copy of set 0 (X1..X9, Z1..Z9 missing)
+  gap,       // Y of a selectable set whose key is missing: all 0
+  unloaded,  // the load ended before the curves
+};
+
+struct CurveReport {
+  std::string key;  // the key it is read from ("Y2", "TrimX")
+  CurveSource source = CurveSource::fallback;
+  int line = 0;
+  Curve curve{};
+  std::array<int32_t, kCurvePoints> outputs{};  // output at 0, 10 .. 100 % deflection
+};
+
+struct CurveSetReport {
+  CurveReport y, x, z;
+};
+
+struct CheckResult {
+  std::string path;
+  bool found = false;      // the file could be read
+  std::string unreadable;  // why it could not: "no such file", "a directory"...
+  bool hasMain = false;    // it has a section "main"
+  LoadedSettings settings{};
+  CurveBank bank{};
+  std::optional<BindingLoadError> loadError;
+  std::array<SlotReport, kSlotCount> slots{};
+  std::vector<CurveSetReport> curveSets;    // curveCount entries
+  std::array<CurveReport, 3> trimCurves{};  // TrimY, TrimX, TrimZ
+  std::vector<Diagnostic> diagnostics;      // in line order, file-wide ones first
+
+  int Count(Severity s) const;
+  // 0 clean (notes allowed), 1 warnings, 2 the panel would show an error box.
+  int ExitStatus() const;
+};
+
+// Loads `path` exactly as the panel loads ".\Setup.ini" and explains it.
+CheckResult CheckSettingsFile(const std::string& path);
+// The same on a text already in memory (`path` only names it). A non-empty
+// `unreadable` says why there is no file to read; the panel then runs on
+// the defaults.
+CheckResult CheckSettingsText(const std::string& path, const std::string& text,
+                              const std::string& unreadable = "");
+
+}  // namespace zq::check

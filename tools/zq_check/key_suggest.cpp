@@ -1,0 +1,88 @@
+#include "zq_check/key_suggest.h"
+
+#include <algorithm>
+
+#include "config/binding.h"
+#include "config/settings_file.h"
+
+namespace zq::check {
+namespace {
+
+char Lower(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::vector<std::string> MakeKnownKeys() {
+  std::vector<std::string> keys;
+  for (const SlotInfo& slot : kSlotTable) keys.emplace_back(slot.key);
+  for (char axis : {'Y', 'X', 'Z'}) {
+    keys.emplace_back(1, axis);
+    for (int k = 1; k <= 9; ++k) keys.push_back(std::string(1, axis) + std::to_string(k));
+  }
+  for (const char* key :
+       {"TrimY", "TrimX", "TrimZ", "WindowX", "WindowY", "starttrim", "startflaps"}) {
+    keys.emplace_back(key);
+  }
+  return keys;
+}
+
+}  // namespace
+
+const std::vector<std::string>& KnownSettingKeys() {
+  static const std::vector<std::string> keys = MakeKnownKeys();
+  return keys;
+}
+
+bool IsKnownSettingKey(std::string_view key) {
+  const auto& keys = KnownSettingKeys();
+  return std::any_of(keys.begin(), keys.end(),
+                     [&](const std::string& k) { return EqualsNoCase(k, key); });
+}
+
+bool LooksLikeCurveSetKey(std::string_view key) {
+  if (key.size() < 2) return false;
+  char axis = Lower(key[0]);
+  if (axis != 'x' && axis != 'y' && axis != 'z') return false;
+  return std::all_of(key.begin() + 1, key.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+size_t EditDistance(std::string_view a, std::string_view b, size_t limit) {
+  size_t gap = a.size() > b.size() ? a.size() - b.size() : b.size() - a.size();
+  if (gap > limit) return limit + 1;  // also keeps a megabyte-long name cheap
+  std::vector<size_t> row(b.size() + 1);
+  for (size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (size_t i = 1; i <= a.size(); ++i) {
+    size_t diagonal = row[0];
+    row[0] = i;
+    size_t rowMin = row[0];
+    for (size_t j = 1; j <= b.size(); ++j) {
+      size_t above = row[j];
+      size_t substitute = diagonal + (Lower(a[i - 1]) == Lower(b[j - 1]) ? 0 : 1);
+      row[j] = std::min({above + 1, row[j - 1] + 1, substitute});
+      diagonal = above;
+      rowMin = std::min(rowMin, row[j]);
+    }
+    if (rowMin > limit) return limit + 1;
+  }
+  return std::min(row[b.size()], limit + 1);
+}
+
+std::string SuggestKey(std::string_view key) {
+  // A third of the known key's length, at least one edit and at most three:
+  // "PowerPluss" finds PowerPlus, while "colour" finds nothing.
+  std::string best;
+  size_t bestDistance = 0;
+  for (const std::string& known : KnownSettingKeys()) {
+    size_t limit = std::clamp<size_t>(known.size() / 3, 1, 3);
+    size_t d = EditDistance(key, known, limit);
+    // an edit for every character is a replacement, not a misspelling
+    if (d > limit || d >= key.size() || d >= known.size()) continue;
+    if (best.empty() || d < bestDistance) {
+      best = known;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
+
+}  // namespace zq::check
