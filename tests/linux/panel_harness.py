@@ -182,7 +182,7 @@ class Session:
         return [int(m.group(1), 16) for m in re.finditer(r'^\s*(0x[0-9a-f]+) "(.*)":', tree, re.M)
                 if m.group(2) == name]
 
-    def wait_window(self, name, timeout=10):
+    def wait_window(self, name, timeout=15):
         found = wait_for(lambda: self.windows(name), timeout)
         check(found, "no window named %r appeared within %s s" % (name, timeout))
         return found[0]
@@ -280,7 +280,7 @@ def check_flaps_preview(args):
             geometry = s.geometry(s.wait_window(PANEL_TITLE))
             time.sleep(0.3)
             s.hold_key("i")
-            got = listener.first(3)
+            got = listener.first(5)
             check(got == b"R/83\\-0.34", "power key sent %r" % (got,))
             time.sleep(0.2)
             img = s.screenshot("flaps")
@@ -369,7 +369,7 @@ def check_numlock_step(args):
             s.x("xdotool", "key", "Num_Lock")
             time.sleep(0.2)
             s.hold_key("u", 0.12)
-            first = listener.first(2)
+            first = listener.first(5)
             check(first == b"R/81\\-0.96", "first step with Num Lock on sent %r" % (first,))
             later = listener.receive(0.5)  # the key may have been down for more ticks
             last = (later[-1] if later else first).decode()
@@ -377,7 +377,7 @@ def check_numlock_step(args):
             s.x("xdotool", "key", "Num_Lock")
             time.sleep(0.2)
             s.hold_key("u", 0.12)
-            step = listener.first(2)
+            step = listener.first(5)
             expected = "R/81\\%.2f" % ((throttle + 10) / 55 - 1)
             check(step == expected.encode(), "step with Num Lock off sent %r, expected %r"
                   % (step, expected))
@@ -413,11 +413,11 @@ def check_second_copy(args):
             first.wait()
             third = s.start("zq-thrust", cwd=other, tag="third")
             s.wait_window(PANEL_TITLE)
-            got = listener.first(3)
+            got = listener.first(5)
             check(got == b"R/87\\-1", "the new copy sent %r" % (got,))
             check(third.poll() is None, "the new copy ended")
             third.send_signal(signal.SIGTERM)
-            rc = ended(third, 2)
+            rc = ended(third, 5)
             check(rc == 0, "SIGTERM: exit code %r" % rc)
         finally:
             listener.close()
@@ -431,7 +431,7 @@ def check_close_window(args):
         window = s.wait_window(PANEL_TITLE)
         time.sleep(0.3)
         subprocess.run([s.bin("zq_test_close_window"), str(window)], env=s.env, check=True)
-        rc = ended(panel, 2)
+        rc = ended(panel, 5)
         check(rc == 0, "after close: exit code %r" % rc)
         check(s.output(panel) == "", "stderr: %r" % s.output(panel))
 
@@ -476,7 +476,7 @@ def check_malformed_binding(args):
             check(geometry == (880, 592, 104, 77), "panel after a failed load: %s" % (geometry,))
             # Ticks go on under the box: flapsdown, loaded before the bad slot.
             s.hold_key("k")
-            got = listener.first(3)
+            got = listener.first(5)
             check(got == b"R/83\\-0.60", "flapsdown under the box sent %r" % (got,))
             time.sleep(0.2)
             img = s.screenshot("malformed")
@@ -489,10 +489,10 @@ def check_malformed_binding(args):
             check(wait_for(lambda: not box_processes(panel.pid), 3), "box process left over")
             check(panel.poll() is None, "panel ended with the box")
             s.hold_key("k")
-            got = listener.first(3)
+            got = listener.first(5)
             check(got == b"R/83\\-0.34", "flapsdown after the box sent %r" % (got,))
             panel.send_signal(signal.SIGTERM)
-            check(ended(panel, 2) == 0, "SIGTERM did not end the panel with 0")
+            check(ended(panel, 5) == 0, "SIGTERM did not end the panel with 0")
         finally:
             listener.close()
 
@@ -520,7 +520,7 @@ def check_missing_font(args):
         check(not s.windows(PANEL_TITLE), "panel shown without its font")
         s.x("xdotool", "windowfocus", "--sync", str(box))
         s.x("xdotool", "key", "Return")
-        rc = ended(panel, 3)
+        rc = ended(panel, 5)
         check(rc == 1, "exit code %r" % rc)
 
 
@@ -531,7 +531,7 @@ def check_probe(args):
         time.sleep(1)
         for key in ("i", "F5", "Shift_R", "KP_Enter", "grave"):
             s.hold_key(key, 0.15)
-        check(ended(probe, 5) == 0, "zq-probe did not end by itself")
+        check(ended(probe, 10) == 0, "zq-probe did not end by itself")
         out = s.output(probe, "stdout")
         check("No joystick found." in out, "joystick list: %r" % out)
         for vk in (73, 116, 16, 13, 192):

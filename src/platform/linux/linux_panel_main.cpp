@@ -86,18 +86,23 @@ int RunPanel(const char* argv0) {
 
   Display* display = view.XDisplay();
   const int xfd = display != nullptr ? ConnectionNumber(display) : -1;
-  bool running = true;
+  bool running = true, windowEvents = true;
   while (running) {
-    SDL_Event event;
-    while (SDL_PollEvent(&event)) {
-      if (!view.HandleEvent(event)) running = false;
+    // SDL is asked for window events only when the server sent some: an idle
+    // tick then costs the timer read and one keyboard round trip.
+    if (windowEvents || display == nullptr) {
+      SDL_Event event;
+      while (SDL_PollEvent(&event)) {
+        if (!view.HandleEvent(event)) running = false;
+      }
+      if (!running) break;
     }
-    if (!running) break;
     view.Present();
     report.Reap();
     // Drawing waits for the server, and events read meanwhile sit in Xlib's
     // queue, where poll() cannot see them.
-    if (display != nullptr && XEventsQueued(display, QueuedAlready) > 0) continue;
+    windowEvents = display != nullptr && XEventsQueued(display, QueuedAlready) > 0;
+    if (windowEvents) continue;
 
     pollfd fds[3] = {{timer.Fd(), POLLIN, 0}, {signals.Fd(), POLLIN, 0}, {xfd, POLLIN, 0}};
     if (::poll(fds, xfd >= 0 ? 3 : 2, -1) < 0) {
@@ -106,6 +111,7 @@ int RunPanel(const char* argv0) {
       break;
     }
     if (fds[1].revents != 0 && signals.Consume()) break;
+    windowEvents = xfd >= 0 && fds[2].revents != 0;
     // One tick however many expiries passed: missed ticks are not made up.
     if ((fds[0].revents & POLLIN) != 0 && timer.Consume() > 0) {
       devices.Refresh();

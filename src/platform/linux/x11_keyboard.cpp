@@ -34,6 +34,12 @@ bool X11Keyboard::Open(std::string& error) {
     numLockIndicator_ = indicator("Num Lock");
     capsLockIndicator_ = indicator("Caps Lock");
     scrollLockIndicator_ = indicator("Scroll Lock");
+    // The lamps change rarely: the server tells of each change, and the
+    // state is asked for once here instead of on every tick.
+    xkbEvent_ = event;
+    XkbSelectEventDetails(display_, XkbUseCoreKbd, XkbIndicatorStateNotify, XkbAllIndicatorsMask,
+                          XkbAllIndicatorsMask);
+    XkbGetIndicatorState(display_, XkbUseCoreKbd, &indicators_);
   }
   // Letters and digits follow the active layout, as their virtual keys do on
   // Windows; the other keys keep their standard positions.
@@ -50,22 +56,23 @@ bool X11Keyboard::Open(std::string& error) {
 
 void X11Keyboard::Refresh() {
   if (display_ == nullptr) return;
+  // One round trip per tick. Events that came before its reply are queued
+  // by now; reading the queue costs nothing more.
   char keys[32];
   XQueryKeymap(display_, keys);
   for (size_t i = 0; i < 32; ++i) keymap_[i] = static_cast<uint8_t>(keys[i]);
-  unsigned int indicators = 0;
-  if (numLockIndicator_ >= 0 || capsLockIndicator_ >= 0 || scrollLockIndicator_ >= 0) {
-    XkbGetIndicatorState(display_, XkbUseCoreKbd, &indicators);
-  }
-  auto lit = [indicators](int index) { return index >= 0 && ((indicators >> index) & 1u) != 0; };
-  locks_ = {lit(numLockIndicator_), lit(capsLockIndicator_), lit(scrollLockIndicator_)};
-  KeyStatesFromKeymap(keymap_, table_, locks_, states_);
-  // This connection selects no events, but the server sends mapping
-  // notifications to every client: drop them so they do not pile up.
-  while (XPending(display_) > 0) {
+  while (XEventsQueued(display_, QueuedAlready) > 0) {
     XEvent ev;
     XNextEvent(display_, &ev);
+    if (xkbEvent_ >= 0 && ev.type == xkbEvent_) {
+      const auto& xkb = reinterpret_cast<const XkbEvent&>(ev);
+      if (xkb.any.xkb_type == XkbIndicatorStateNotify) indicators_ = xkb.indicators.state;
+    }
+    // Anything else (mapping notifications reach every client) is dropped.
   }
+  auto lit = [this](int index) { return index >= 0 && ((indicators_ >> index) & 1u) != 0; };
+  locks_ = {lit(numLockIndicator_), lit(capsLockIndicator_), lit(scrollLockIndicator_)};
+  KeyStatesFromKeymap(keymap_, table_, locks_, states_);
 }
 
 int X11Keyboard::VirtualKeyOfKeycode(int keycode) const {
