@@ -1,0 +1,93 @@
+// ParseBinding on any text, then every test of a binding on the record it
+// made: nothing is read outside the key and joystick tables.
+#include <string>
+#include <string_view>
+
+#include "config/binding.h"
+#include "config/integer_syntax.h"
+#include "fuzz_support.h"
+#include "input/sampling.h"
+
+namespace {
+
+// A key map that answers with any number, as a platform's layout might.
+class WildKeyMap : public zq::KeyCharMap {
+ public:
+  int32_t VirtualKeyOfChar(unsigned char c) const override { return c * 3 - 200; }
+};
+
+std::string Upper(std::string_view text) {
+  std::string u(text);
+  for (char& c : u) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return u;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::string_view text(reinterpret_cast<const char*>(data), size);
+  zq::fuzz::Mixer mix(zq::fuzz::HashBytes(text));
+  const zq::Binding before{7, 9, true, false, true};
+
+  for (int map = 0; map < 2; ++map) {
+    zq::Binding b = before;
+    zq::BindingForm form = zq::BindingForm::numeric;
+    std::optional<zq::BindingError> error =
+        map == 0 ? zq::ParseBinding(text, b, zq::NoKeyCharMap(), &form)
+                 : zq::ParseBinding(text, b, WildKeyMap(), &form);
+    switch (form) {
+      case zq::BindingForm::empty:
+        ZQ_FUZZ_CHECK(!error);
+        ZQ_FUZZ_CHECK(b.device == before.device && b.code == before.code);
+        break;
+      case zq::BindingForm::keyText:
+        ZQ_FUZZ_CHECK(!error && b.device == zq::kKeyboard);
+        if (map == 0) ZQ_FUZZ_CHECK(b.code >= 0 && b.code <= 255);
+        break;
+      case zq::BindingForm::numeric: {
+        // the numeric form never touches the flags
+        ZQ_FUZZ_CHECK(b.ctrl == before.ctrl && b.alt == before.alt && b.shift == before.shift);
+        if (error) {
+          ZQ_FUZZ_CHECK(!error->offending.empty());
+          ZQ_FUZZ_CHECK(Upper(text).find(error->offending) != std::string::npos);
+          ZQ_FUZZ_CHECK(!zq::ParseBindingInt(error->offending).has_value());
+          std::string message = error->Message();
+          ZQ_FUZZ_CHECK(message.size() == error->offending.size() + 31);
+        }
+        break;
+      }
+    }
+
+    // Whatever the record holds, the tests stay inside the tables.
+    zq::KeySet watched;
+    zq::WatchBindingKeys(b, watched);
+    zq::JoySet used;
+    used.Add(b.device);
+    zq::BindingTable table{};
+    for (zq::Binding& slot : table) slot = b;
+    zq::InputSnapshot input;
+    for (uint8_t& k : input.keyNow) k = static_cast<uint8_t>(mix.Next());
+    for (uint8_t& k : input.keyPrev) k = static_cast<uint8_t>(mix.Next());
+    for (zq::JoyInfoEx& rec : input.joyInfo) {
+      for (int w = 0; w < zq::JoyInfoEx::kWords; ++w) {
+        uint64_t r = mix.Next();
+        rec.SetWord(w, (r & 1) ? static_cast<uint32_t>(r >> 32) : static_cast<uint32_t>(r >> 48));
+      }
+    }
+    for (uint32_t& p : input.joyPrevButtons) p = static_cast<uint32_t>(mix.Next());
+    zq::BindingContext ctx{table, input, mix.Below(2) == 0};
+    for (int slot = 0; slot < zq::kSlotCount; ++slot) {
+      (void)zq::IsPressed(slot, ctx);
+      (void)zq::IsHeld(slot, ctx);
+    }
+    int32_t reading = zq::ReadAxis(b, input);
+    bool inTables = b.device >= 0 && b.device < 16 && b.code >= 0 && b.code <= 10;
+    if (!inTables) ZQ_FUZZ_CHECK(reading == 0);
+    if (inTables && input.joyInfo[static_cast<size_t>(b.device)].Word(b.code) <= 65535) {
+      ZQ_FUZZ_CHECK(reading >= -1000 && reading <= 1000);
+    }
+  }
+  return 0;
+}
