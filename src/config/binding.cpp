@@ -98,7 +98,11 @@ std::optional<BindingLoadError> LoadBindings(const SettingsLookup& settings,
     if (std::optional<BindingError> error = ParseBinding(text, b, keyMap, &form)) {
       return BindingLoadError{s, std::move(*error)};
     }
-    if (form == BindingForm::empty) continue;
+    if (form == BindingForm::empty) {
+      b.unbound = true;
+      continue;
+    }
+    b.unbound = false;
     joyUsed.Add(b.device);
     WatchBindingKeys(b, watchedKeys);
   }

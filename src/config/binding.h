@@ -22,6 +22,9 @@ struct Binding {
   bool ctrl = false;
   bool alt = false;
   bool shift = false;
+  // An empty setting leaves the record as it was but binds the slot to
+  // nothing: it is never pressed or held and reads 0.
+  bool unbound = false;
 };
 
 using BindingTable = std::array<Binding, kSlotCount>;

@@ -8,10 +8,10 @@ constexpr int kCtrl = 17;
 constexpr int kAlt = 18;
 
 bool IsJoystick(const Binding& b) {
-  return b.device >= 0 && b.device < kJoystickCount;
+  return !b.unbound && b.device >= 0 && b.device < kJoystickCount;
 }
 bool IsKey(const Binding& b) {
-  return b.device == kKeyboard && b.code >= 0 && b.code <= 255;
+  return !b.unbound && b.device == kKeyboard && b.code >= 0 && b.code <= 255;
 }
 
 uint32_t ButtonMask(int32_t code) {

@@ -173,6 +173,9 @@ TEST(LoadBindings, EmptyBindingStaysUnboundAndAddsNothing) {
   EXPECT_EQ(out.joyUsed.bits, 0u);
   EXPECT_EQ(Keys(out.watchedKeys), "0 13 27 144 ");  // "-1 0" of the trim axes remains
   EXPECT_EQ(bank.curveCount, 1);
+  EXPECT_TRUE(out.bindings[Slot::Yaxis].unbound);
+  EXPECT_EQ(out.bindings[Slot::Yaxis].device, 0);  // the record stays as it was
+  EXPECT_FALSE(out.bindings[Slot::Xaxis].unbound);
 }
 
 }  // namespace

@@ -63,6 +63,19 @@ TEST(ControlTick, AStickThatNeverAnswersReadsFullDeflection) {
   EXPECT_EQ(p.Tick(), "");
 }
 
+TEST(ControlTick, AnEmptyBindingDoesNothing) {
+  // joystick 0 is polled for Yaxis; the empty slots must not read its X axis
+  // or its button 3
+  Panel empty("[main]\nYaxis=0 1\nXaxis=\nPowerPlus=  \nfire=\n");
+  empty.dev.Axis(0, 0, 0);
+  empty.dev.Axis(0, 1, 65535);
+  empty.dev.Button(0, 32, false);
+  EXPECT_EQ(empty.Tick(), "R/87\\1");
+  EXPECT_EQ(empty.Tick(), "");
+  EXPECT_EQ(empty.State().throttle, 0);
+  EXPECT_EQ(empty.State().fireTime1, 0);
+}
+
 TEST(ControlTick, ThrottleStepsAndBounds) {
   Panel p("[main]\nYaxis=-1 0\nPowerPlus=-1 80\nPowerMinus=-1 77\n");
   p.dev.keys[80] = 128;

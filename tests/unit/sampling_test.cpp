@@ -165,6 +165,19 @@ TEST_F(Fixture, KeyCodesOutsideTheTableAreNeverDown) {
   }
 }
 
+TEST_F(Fixture, AnUnboundSlotIsNeverPressedHeldOrRead) {
+  bindings[Slot::PowerPlus] = {0, 0, false, false, false, true};
+  bindings[Slot::power] = {-1, 73, false, false, false, true};
+  bindings[Slot::Xaxis] = {0, 0, false, false, false, true};
+  watched.Add(73);
+  devices.keys[73] = 128;
+  devices.Button(0, 32, true);
+  Tick();
+  EXPECT_FALSE(Pressed(Slot::PowerPlus) || Held(Slot::PowerPlus));
+  EXPECT_FALSE(Pressed(Slot::power) || Held(Slot::power));
+  EXPECT_EQ(ReadAxis(bindings[Slot::Xaxis], in), 0);
+}
+
 TEST_F(Fixture, AFailedPollKeepsTheRecord) {
   devices.Axis(3, 1, 50000);
   JoySet three;

@@ -133,6 +133,10 @@ int ButtonNumber(int32_t code) {
 
 std::string DescribeBinding(const Binding& b, SlotTest test, JoySet joyUsed,
                             unsigned char layoutChar, bool curvesLoaded) {
+  if (b.unbound) {
+    return test == SlotTest::axis ? "not bound: empty value, the axis reads 0"
+                                  : "not bound: empty value, never pressed";
+  }
   if (b.device == kKeyboard) return KeyboardWords(b, test, layoutChar);
   if (b.device < 0 || b.device >= kJoystickCount) {
     return Joystick(b.device) + " does not exist (ids 0 to 15): " +

@@ -49,7 +49,9 @@ void CheckSharedButtons(const CheckResult& r, std::vector<Diagnostic>& out) {
   std::map<std::pair<int32_t, int>, std::vector<int>> byButton;
   for (int s = 0; s < kSlotCount; ++s) {
     const Binding& b = r.settings.bindings[static_cast<size_t>(s)];
-    if (Info(s).test == SlotTest::axis || b.device < 0 || b.device >= kJoystickCount) continue;
+    if (b.unbound || Info(s).test == SlotTest::axis || b.device < 0 || b.device >= kJoystickCount) {
+      continue;
+    }
     if (!r.settings.joyUsed.Contains(b.device)) continue;  // never polled, never pressed
     byButton[{b.device, ButtonNumber(b.code)}].push_back(s);
   }
@@ -106,7 +108,7 @@ void CheckSharedKeys(const CheckResult& r, std::vector<Diagnostic>& out) {
   for (int s = 0; s < kSlotCount; ++s) {
     const Binding& b = r.settings.bindings[static_cast<size_t>(s)];
     const SlotReport& slot = r.slots[static_cast<size_t>(s)];
-    if (Info(s).test == SlotTest::axis || b.device != kKeyboard) continue;
+    if (b.unbound || Info(s).test == SlotTest::axis || b.device != kKeyboard) continue;
     if (b.code <= 0 || b.code > 255 || LayoutCharOf(slot.text) != 0) continue;  // no real key
     keys.push_back(s);
   }
@@ -178,8 +180,7 @@ void CheckEachSlot(const CheckResult& r, std::vector<Diagnostic>& out) {
     if (slot.source == ValueSource::unloaded || slot.source == ValueSource::failed) continue;
     if (slot.source == ValueSource::empty) {
       out.push_back(Diagnostic{Severity::note, "empty-binding", slot.line, key,
-                               key + " is empty, so the slot stays as it starts: " + slot.words +
-                                   "; write -1 0 to leave a slot unused"});
+                               key + " is empty: the slot is not bound and does nothing"});
       continue;
     }
     if (b.device == kKeyboard && (b.code < 0 || b.code > 255)) {
@@ -202,7 +203,9 @@ void CheckSharedAxes(const CheckResult& r, std::vector<Diagnostic>& out) {
   std::map<std::pair<int32_t, int32_t>, std::vector<int>> byAxis;
   for (int s = 0; s < kSlotCount; ++s) {
     const Binding& b = r.settings.bindings[static_cast<size_t>(s)];
-    if (Info(s).test != SlotTest::axis || !r.settings.joyUsed.Contains(b.device)) continue;
+    if (b.unbound || Info(s).test != SlotTest::axis || !r.settings.joyUsed.Contains(b.device)) {
+      continue;
+    }
     if (b.code < 0 || b.code > 5) continue;
     if (r.slots[static_cast<size_t>(s)].source == ValueSource::unloaded) continue;
     byAxis[{b.device, b.code}].push_back(s);
