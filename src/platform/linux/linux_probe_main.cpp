@@ -139,7 +139,7 @@ int RunProbe(int argc, char** argv) {
         if (vk == 0) {
           Print("key down: X keycode %d has no virtual key\n", keycode);
         } else {
-          Print("key down: virtual key %d   binding \"-1 %d\"\n", vk, vk);
+          Print("key down: virtual key %d (X keycode %d)   binding \"-1 %d\"\n", vk, keycode, vk);
         }
       }
       lastKeys = keys;

@@ -2,6 +2,7 @@
 
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
 
 #include <cstdlib>
@@ -41,6 +42,21 @@ bool X11Keyboard::Open(std::string& error) {
                           XkbAllIndicatorsMask);
     XkbGetIndicatorState(display_, XkbUseCoreKbd, &indicators_);
   }
+  // Raw key events reach this connection whoever has the focus or a grab
+  // (XInput 2.1 and later), so the keymap is kept from them between two
+  // queries instead of asked for on every tick.
+  int xiEvent = 0, xiError = 0, xiMajor = 2, xiMinor = 2;
+  if (XQueryExtension(display_, "XInputExtension", &xiOpcode_, &xiEvent, &xiError) &&
+      XIQueryVersion(display_, &xiMajor, &xiMinor) == Success &&
+      (xiMajor > 2 || (xiMajor == 2 && xiMinor >= 1))) {
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_RawKeyPress);
+    XISetMask(bits, XI_RawKeyRelease);
+    XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
+    XISelectEvents(display_, DefaultRootWindow(display_), &mask, 1);
+  } else {
+    xiOpcode_ = -1;
+  }
   // Letters and digits follow the active layout, as their virtual keys do on
   // Windows; the other keys keep their standard positions.
   for (int c = 'A'; c <= 'Z'; ++c) {
@@ -56,17 +72,34 @@ bool X11Keyboard::Open(std::string& error) {
 
 void X11Keyboard::Refresh() {
   if (display_ == nullptr) return;
-  // One round trip per tick. Events that came before its reply are queued
-  // by now; reading the queue costs nothing more.
-  char keys[32];
-  XQueryKeymap(display_, keys);
-  for (size_t i = 0; i < 32; ++i) keymap_[i] = static_cast<uint8_t>(keys[i]);
+  if (xiOpcode_ < 0 || ticksSinceQuery_ >= kKeymapQueryTicks) {
+    // Events queued before the reply are older than the keymap; applying
+    // them after it ends on the same state, each being set or clear.
+    char keys[32];
+    XQueryKeymap(display_, keys);
+    for (size_t i = 0; i < 32; ++i) keymap_[i] = static_cast<uint8_t>(keys[i]);
+    ticksSinceQuery_ = 0;
+  } else {
+    // Reads what the server has sent, without waiting for anything.
+    XEventsQueued(display_, QueuedAfterReading);
+    ++ticksSinceQuery_;
+  }
   while (XEventsQueued(display_, QueuedAlready) > 0) {
     XEvent ev;
     XNextEvent(display_, &ev);
     if (xkbEvent_ >= 0 && ev.type == xkbEvent_) {
       const auto& xkb = reinterpret_cast<const XkbEvent&>(ev);
       if (xkb.any.xkb_type == XkbIndicatorStateNotify) indicators_ = xkb.indicators.state;
+    } else if (ev.type == GenericEvent && ev.xcookie.extension == xiOpcode_ &&
+               XGetEventData(display_, &ev.xcookie)) {
+      const auto* raw = static_cast<const XIRawEvent*>(ev.xcookie.data);
+      if (raw->detail >= 0 && raw->detail < 256) {
+        auto byte = static_cast<size_t>(raw->detail / 8);
+        auto bit = static_cast<uint8_t>(1u << (raw->detail % 8));
+        if (ev.xcookie.evtype == XI_RawKeyPress) keymap_[byte] |= bit;
+        if (ev.xcookie.evtype == XI_RawKeyRelease) keymap_[byte] &= static_cast<uint8_t>(~bit);
+      }
+      XFreeEventData(display_, &ev.xcookie);
     }
     // Anything else (mapping notifications reach every client) is dropped.
   }

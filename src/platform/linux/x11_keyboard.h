@@ -23,8 +23,9 @@ class X11Keyboard {
   // Connects to the X server of $DISPLAY; false with `error` set when there
   // is none.
   bool Open(std::string& error);
-  // Takes one snapshot of the keymap and the lock indicators: one round trip
-  // to the server, once per tick.
+  // Takes one snapshot of the keymap and the lock indicators, once per tick.
+  // Both follow the server's events; the keymap is also asked for outright
+  // once a second (and on every tick where the server has no XInput 2.1).
   void Refresh();
   // Key-state byte of virtual key `vk` in the last snapshot.
   uint8_t KeyState(int vk) const { return states_[static_cast<size_t>(vk & 255)]; }
@@ -40,6 +41,9 @@ class X11Keyboard {
   std::array<uint8_t, 256> states_{};
   LockStates locks_{};
   int numLockIndicator_ = -1, capsLockIndicator_ = -1, scrollLockIndicator_ = -1;
+  static constexpr int kKeymapQueryTicks = 20;
+  int xiOpcode_ = -1;  // XInput's major opcode; -1 without raw key events
+  int ticksSinceQuery_ = kKeymapQueryTicks;
   int xkbEvent_ = -1;            // event type of the XKB extension
   unsigned int indicators_ = 0;  // lamp bits, kept up to date by XKB events
 };
