@@ -5,11 +5,13 @@
 # (preset "fuzz"), two at a time. Any sanitizer report, crash, hang or
 # broken invariant fails it; a fuzz finding is copied to build/fuzz/findings/
 # to be fixed and kept under fuzz/regressions/.
+#   scripts/test.d/30-reliability.sh [asan] [fuzz]   (both when none named)
 #   FUZZ_SECONDS  seconds per fuzz target (default 50)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 repo=$PWD
 seconds=${FUZZ_SECONDS:-50}
+stages=" ${*:-asan fuzz} "
 
 for tool in clang++-14 cmake; do
   command -v "$tool" >/dev/null || {
@@ -28,11 +30,14 @@ symbolizer=$(command -v llvm-symbolizer-14 || command -v llvm-symbolizer || true
 [ -n "$symbolizer" ] && export ASAN_SYMBOLIZER_PATH=$symbolizer
 
 start=$SECONDS
-echo "== asan: the whole test suite under ASan and UBSan"
-cmake --preset asan >/dev/null
-cmake --build --preset asan -j2
-ctest --preset asan -j2
-echo "== asan: done in $((SECONDS - start)) s"
+if [[ $stages == *" asan "* ]]; then
+  echo "== asan: the whole test suite under ASan and UBSan"
+  cmake --preset asan >/dev/null
+  cmake --build --preset asan -j2
+  ctest --preset asan -j2
+  echo "== asan: done in $((SECONDS - start)) s"
+fi
+[[ $stages == *" fuzz "* ]] || exit 0
 
 echo "== fuzz: build"
 cmake --preset fuzz >/dev/null
