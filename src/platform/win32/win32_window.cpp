@@ -18,19 +18,26 @@ COLORREF ToColorRef(Rgb c) {
 }
 
 struct FaceSearch {
+  const wchar_t* face;
+  BYTE charset;
   bool found = false;
 };
 
-int CALLBACK NoteFace(const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM data) {
-  reinterpret_cast<FaceSearch*>(data)->found = true;
-  return 0;
+int CALLBACK NoteFace(const LOGFONTW* font, const TEXTMETRICW*, DWORD, LPARAM data) {
+  auto* search = reinterpret_cast<FaceSearch*>(data);
+  // Only the face itself counts, not a substitute the system offers for it.
+  if (lstrcmpiW(font->lfFaceName, search->face) == 0 && font->lfCharSet == search->charset) {
+    search->found = true;
+    return 0;
+  }
+  return 1;
 }
 
 bool HasFace(HDC dc, const wchar_t* face, BYTE charset) {
   LOGFONTW want{};
   want.lfCharSet = charset;
   lstrcpynW(want.lfFaceName, face, LF_FACESIZE);
-  FaceSearch search;
+  FaceSearch search{face, charset};
   EnumFontFamiliesExW(dc, &want, NoteFace, reinterpret_cast<LPARAM>(&search), 0);
   return search.found;
 }
