@@ -61,11 +61,42 @@ class Image:
         return tuple(self.rgb[i:i + 3])
 
 
+def socket_inodes(pids):
+    inodes = set()
+    for pid in pids:
+        try:
+            fds = os.listdir("/proc/%d/fd" % pid)
+        except OSError:
+            continue
+        for fd in fds:
+            try:
+                link = os.readlink("/proc/%d/fd/%s" % (pid, fd))
+            except OSError:
+                continue
+            if link.startswith("socket:["):
+                inodes.add(link[8:-1])
+    return inodes
+
+
+def udp_socket_inode(port):
+    with open("/proc/net/udp") as f:
+        next(f)
+        for line in f:
+            fields = line.split()
+            if int(fields[1].split(":")[1], 16) == port:
+                return fields[9]
+    return None
+
+
 class Listener:
     """The simulator's side: 127.0.0.1:21100. Other suites may hold the port
-    for a moment; wait for it rather than fail."""
+    for a moment; wait for it rather than fail. Only datagrams from the
+    session's own processes count: another program on this machine that
+    talks to the port (a Windows panel under wine, a developer's replay)
+    is noted in stray-datagrams.txt and otherwise ignored."""
 
-    def __init__(self, timeout=60):
+    def __init__(self, session, timeout=60):
+        self.session = session
         self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
         deadline = time.monotonic() + timeout
         while True:
@@ -77,8 +108,17 @@ class Listener:
                     raise Failure("port 127.0.0.1:21100 stays in use")
                 time.sleep(0.2)
 
+    def _take(self):
+        data, (_, port) = self.sock.recvfrom(4096)
+        ours = socket_inodes(p.pid for p in self.session.procs if p.poll() is None)
+        if udp_socket_inode(port) in ours:
+            return data
+        with open(os.path.join(self.session.dir, "stray-datagrams.txt"), "ab") as f:
+            f.write(b"from port %d: %r\n" % (port, data))
+        return None
+
     def receive(self, timeout):
-        """Every datagram that arrives within `timeout` seconds."""
+        """Every datagram of the session that arrives within `timeout` s."""
         got = []
         deadline = time.monotonic() + timeout
         while True:
@@ -87,11 +127,21 @@ class Listener:
                 return got
             ready, _, _ = select.select([self.sock], [], [], left)
             if ready:
-                got.append(self.sock.recv(4096))
+                data = self._take()
+                if data is not None:
+                    got.append(data)
 
     def first(self, timeout):
-        ready, _, _ = select.select([self.sock], [], [], timeout)
-        return self.sock.recv(4096) if ready else None
+        deadline = time.monotonic() + timeout
+        while True:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return None
+            ready, _, _ = select.select([self.sock], [], [], left)
+            if ready:
+                data = self._take()
+                if data is not None:
+                    return data
 
     def close(self):
         self.sock.close()
@@ -290,7 +340,7 @@ def check_flaps_preview(args):
     covers the flap label with its trailing blanks; the preview of the Y curve
     as stored, cut at the edge of P."""
     with Session(args, "flaps-preview") as s:
-        listener = Listener()
+        listener = Listener(s)
         try:
             s.write_setup(QUIET + "power=I\r\nstartflaps=2\r\n"
                           "Y=0 0 0 0 30 -50 100 5 -100 -100 -100\r\n")
@@ -361,7 +411,7 @@ def check_udp_power(args):
     """The power key with startflaps=2 sends exactly R/83\\-0.34, under a
     locale that writes numbers with a decimal comma."""
     with Session(args, "udp-power") as s:
-        listener = Listener()
+        listener = Listener(s)
         try:
             s.write_setup(QUIET + "startflaps=2\r\n")  # power keeps its default, the I key
             s.start("zq-thrust", env=comma_locale(s))
@@ -378,7 +428,7 @@ def check_udp_power(args):
 def check_numlock_step(args):
     """Num Lock on (its indicator) makes the throttle step 2, off 10."""
     with Session(args, "numlock-step") as s:
-        listener = Listener()
+        listener = Listener(s)
         try:
             s.write_setup(QUIET + "PowerPlus=U\r\n")
             s.start("zq-thrust")
@@ -407,7 +457,7 @@ def check_second_copy(args):
     """A second copy ends at once with exit code 0 and sends nothing; after
     the first is killed outright a new copy starts; SIGTERM ends it with 0."""
     with Session(args, "second-copy") as s:
-        listener = Listener()
+        listener = Listener(s)
         try:
             s.write_setup(QUIET)
             first = s.start("zq-thrust", tag="first")
@@ -479,7 +529,7 @@ def check_malformed_binding(args):
     the conversion text; the panel runs on with what was loaded before it, at
     the design's place and size, ticking while the box is open."""
     with Session(args, "malformed-binding") as s:
-        listener = Listener()
+        listener = Listener(s)
         try:
             s.write_setup("[main]\r\nflapsdown=K\r\nYaxis=J 1\r\nWindowX=5\r\n")
             panel = s.start("zq-thrust")
