@@ -25,6 +25,7 @@ CurveBank curveBank;
 // Creating the mutex and looking at the result closes the gap that opening
 // it first would leave between two copies started at the same instant.
 bool AnotherCopyRuns() {
+  SetLastError(ERROR_SUCCESS);
   HANDLE instanceMutex = CreateMutexA(nullptr, FALSE, "ZQ-test-joy");
   DWORD error = GetLastError();
   // Held to the end of the run; the system releases it with the process.
@@ -37,19 +38,18 @@ bool AnotherCopyRuns() {
 
 std::optional<StartupFailure> MakeWindow(HINSTANCE instance, Win32Panel& panel,
                                          WinsockSession& winsock) {
+  // The position reported is this step's place in the program's image.
+  auto failure = [](std::string kind, std::string message) {
+    return StartupFailure{std::move(kind), std::move(message),
+                          ImageOffset(reinterpret_cast<const void*>(&MakeWindow))};
+  };
   if (!panel.Create(instance)) {
-    DWORD code = GetLastError();
-    return StartupFailure{"EWindowError", "Cannot create the window: " + SystemErrorText(code),
-                          ImageOffset(reinterpret_cast<const void*>(&MakeWindow))};
+    return failure("EWindowError", "Cannot create the window: " + SystemErrorText(GetLastError()));
   }
-  if (!panel.StartTimer()) {
-    return StartupFailure{"ETimerError", "Not enough timers available",
-                          ImageOffset(reinterpret_cast<const void*>(&MakeWindow))};
-  }
+  if (!panel.StartTimer()) return failure("ETimerError", "Not enough timers available");
   if (int error = winsock.Start(); error != 0) {
     SendResult failed{SendResult::Kind::sendFailed, error};
-    return StartupFailure{"ESocketError", std::string(SendFailureText(failed).View()),
-                          ImageOffset(reinterpret_cast<const void*>(&WSAStartup))};
+    return failure("ESocketError", std::string(SendFailureText(failed).View()));
   }
   return std::nullopt;
 }
