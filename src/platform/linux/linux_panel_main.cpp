@@ -89,7 +89,7 @@ int RunPanel(const char* argv0) {
   bool running = true, windowEvents = true;
   while (running) {
     // SDL is asked for window events only when the server sent some: an idle
-    // tick then costs the timer read and one keyboard round trip.
+    // tick then costs the timer read and a look at the keyboard connection.
     if (windowEvents || display == nullptr) {
       SDL_Event event;
       while (SDL_PollEvent(&event)) {
