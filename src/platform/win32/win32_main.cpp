@@ -28,10 +28,9 @@ bool AnotherCopyRuns() {
   SetLastError(ERROR_SUCCESS);
   HANDLE instanceMutex = CreateMutexA(nullptr, FALSE, "ZQ-test-joy");
   DWORD error = GetLastError();
-  // Held to the end of the run; the system releases it with the process.
-  (void)instanceMutex;
-  // Access denied: the mutex exists but belongs to a copy of another
-  // integrity level (an elevated one); it runs all the same.
+  // The handle is held to the end of the run; the system releases it with
+  // the process. Access denied means the mutex exists but was made by a copy
+  // of another integrity level (an elevated one): a copy runs all the same.
   return error == ERROR_ALREADY_EXISTS ||
          (instanceMutex == nullptr && error == ERROR_ACCESS_DENIED);
 }
