@@ -3,6 +3,7 @@
 // and the tick timer.
 #include <gtest/gtest.h>
 #include <linux/input-event-codes.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,7 +11,9 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "app/tick_schedule.h"
 #include "config/binding.h"
 #include "input/sampling.h"
 #include "platform/linux/linux_error_box.h"
@@ -339,6 +342,56 @@ TEST(TickTimer, ExpiriesMissedDuringALongTickComeAsOne) {
   EXPECT_GE(timer.Consume(), 5u);
   // ... and none is left over to be made up.
   EXPECT_EQ(timer.Consume(), 0u);
+}
+
+TEST(TickSchedule, KeepsTheGridUnlessATickStartsLate) {
+  struct Case {
+    int64_t due, started, next;
+  };
+  const Case cases[] = {
+      {1000, 1000, 1050},  // on time
+      {1000, 998, 1050},   // a timer that fires a little early keeps the grid
+      {1000, 1004, 1050},  // a wake-up's jitter: no drift
+      {1000, 1005, 1050},  // a tenth of an interval late, still on the grid
+      {1000, 1006, 1056},  // later: the grid starts again from this tick
+      {1000, 1049, 1099},  // never bunched up behind a late tick
+      {1000, 1120, 1170},  // after a long tick, one interval on
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(NextTickDue(c.due, c.started, 50), c.next) << c.due << " " << c.started;
+  }
+}
+
+// The panel's loop: wait in poll(), one tick for whatever expiries passed.
+// The fifth tick runs 120 ms.
+TEST(TickTimer, ALongTickIsFollowedAtOnceThenTheCadenceResumesUnbunched) {
+  using Clock = std::chrono::steady_clock;
+  constexpr size_t kSlow = 4, kTicks = 14;
+  TickTimer timer;
+  std::string error;
+  ASSERT_TRUE(timer.Start(kTickMilliseconds, error)) << error;
+  std::vector<Clock::time_point> starts, ends;
+  std::vector<uint64_t> expiries;
+  while (starts.size() < kTicks) {
+    pollfd fd{timer.Fd(), POLLIN, 0};
+    ASSERT_EQ(::poll(&fd, 1, 1000), 1) << "the timer stopped";
+    uint64_t n = timer.Consume();
+    if (n == 0) continue;
+    starts.push_back(Clock::now());
+    expiries.push_back(n);
+    if (starts.size() == kSlow + 1) std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    ends.push_back(Clock::now());
+  }
+  auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
+  // The expiries that passed during the long tick give one tick, which
+  // starts as soon as the loop is free: not one more interval later (about
+  // 50 ms), whatever the machine's load adds.
+  EXPECT_GE(expiries[kSlow + 1], 2u);
+  EXPECT_LT(ms(starts[kSlow + 1] - ends[kSlow]), 25.0);
+  // No catch-up burst: from the long tick on, no two ticks closer than 40 ms.
+  for (size_t i = kSlow; i + 1 < kTicks; ++i) {
+    EXPECT_GE(ms(starts[i + 1] - starts[i]), 40.0) << "ticks " << i << " and " << i + 1;
+  }
 }
 
 }  // namespace

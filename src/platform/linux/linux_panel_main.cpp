@@ -83,6 +83,7 @@ int RunPanel(const char* argv0) {
   // before the settings load has ended.
   TickTimer timer;
   if (!timer.Start(kTickMilliseconds, error)) return FailToStart(executable, "ETimerError", error);
+  const bool traceTicks = TickTraceRequested();
 
   Display* display = view.XDisplay();
   const int xfd = display != nullptr ? ConnectionNumber(display) : -1;
@@ -114,6 +115,7 @@ int RunPanel(const char* argv0) {
     windowEvents = xfd >= 0 && fds[2].revents != 0;
     // One tick however many expiries passed: missed ticks are not made up.
     if ((fds[0].revents & POLLIN) != 0 && timer.Consume() > 0) {
+      if (traceTicks) TraceTick(timer.TickStarted());
       devices.Refresh();
       RunTick(form, report);
     }

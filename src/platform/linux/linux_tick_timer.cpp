@@ -6,7 +6,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <ctime>
+
+#include "app/tick_schedule.h"
 
 namespace zq {
 
@@ -20,21 +25,55 @@ bool TickTimer::Start(int milliseconds, std::string& error) {
     error = std::string("cannot create the tick timer: ") + std::strerror(errno);
     return false;
   }
-  itimerspec spec{};
-  spec.it_interval.tv_sec = milliseconds / 1000;
-  spec.it_interval.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
-  spec.it_value = spec.it_interval;
-  if (::timerfd_settime(fd_, 0, &spec, nullptr) != 0) {
+  interval_ = static_cast<int64_t>(milliseconds) * 1000;
+  if (!Arm(MonotonicMicroseconds() + interval_)) {
     error = std::string("cannot start the tick timer: ") + std::strerror(errno);
     return false;
   }
   return true;
 }
 
+bool TickTimer::Arm(int64_t firstDue) {
+  // Absolute times: the kernel keeps every later expiry on the same grid.
+  itimerspec spec{};
+  spec.it_interval.tv_sec = static_cast<time_t>(interval_ / 1000000);
+  spec.it_interval.tv_nsec = static_cast<long>(interval_ % 1000000) * 1000L;
+  spec.it_value.tv_sec = static_cast<time_t>(firstDue / 1000000);
+  spec.it_value.tv_nsec = static_cast<long>(firstDue % 1000000) * 1000L;
+  if (::timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr) != 0) return false;
+  nextDue_ = firstDue;
+  return true;
+}
+
 uint64_t TickTimer::Consume() {
   uint64_t expiries = 0;
   if (::read(fd_, &expiries, sizeof expiries) != static_cast<ssize_t>(sizeof expiries)) return 0;
+  if (expiries == 0) return 0;
+  started_ = MonotonicMicroseconds();
+  // The tick that starts now stands for the last expiry that passed; the
+  // ones before it are dropped.
+  const int64_t due = nextDue_ + static_cast<int64_t>(expiries - 1) * interval_;
+  const int64_t next = NextTickDue(due, started_, interval_);
+  // Setting the timer again also clears any expiry counted meanwhile; should
+  // that fail, the old grid goes on.
+  if (next == due + interval_ || !Arm(next)) nextDue_ = due + interval_;
   return expiries;
+}
+
+int64_t MonotonicMicroseconds() {
+  timespec now{};
+  ::clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
+}
+
+bool TickTraceRequested() {
+  const char* value = std::getenv("ZQ_TICK_TRACE");
+  return value != nullptr && std::strcmp(value, "1") == 0;
+}
+
+void TraceTick(int64_t startedMicroseconds) {
+  // stderr is unbuffered: one write per line.
+  std::fprintf(stderr, "tick %lld\n", static_cast<long long>(startedMicroseconds));
 }
 
 TerminationSignals::~TerminationSignals() {

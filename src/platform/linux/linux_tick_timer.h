@@ -9,9 +9,12 @@ namespace zq {
 
 constexpr int kTickMilliseconds = 50;
 
-// A periodic monotonic timer. Expiries that passed while a tick ran are
-// counted by the kernel; Consume() reads them all and answers whether any
-// fell due, so the loop runs one tick for them, not one per expiry.
+// A periodic timer on the monotonic clock, on a fixed grid of absolute
+// times, so the cadence does not drift. Expiries that passed while a tick ran
+// are counted by the kernel; Consume() reads them all and answers whether any
+// fell due, so the loop runs one tick for them, not one per expiry. A tick
+// that starts late starts the grid again from itself (NextTickDue): the next
+// one follows a full interval later, not bunched up behind it.
 class TickTimer {
  public:
   TickTimer() = default;
@@ -19,15 +22,33 @@ class TickTimer {
   TickTimer(const TickTimer&) = delete;
   TickTimer& operator=(const TickTimer&) = delete;
 
+  // The first expiry one interval from now.
   bool Start(int milliseconds, std::string& error);
   int Fd() const { return fd_; }
-  // Expiries since the last call (0 when none); the caller runs one tick if
-  // this is not 0.
+  // Expiries since the last call (0 when none); the caller runs one tick at
+  // once if this is not 0.
   uint64_t Consume();
+  // When the tick of the last Consume() that found expiries started:
+  // microseconds of the monotonic clock.
+  int64_t TickStarted() const { return started_; }
 
  private:
+  bool Arm(int64_t firstDue);
+
   int fd_ = -1;
+  int64_t interval_ = 0;  // microseconds
+  int64_t nextDue_ = 0;   // the first expiry not consumed yet
+  int64_t started_ = 0;
 };
+
+// Microseconds of the monotonic clock (CLOCK_MONOTONIC, the timer's clock).
+int64_t MonotonicMicroseconds();
+
+// ZQ_TICK_TRACE=1 in the environment: the panel writes one line per tick to
+// standard error, "tick " and the tick's start in microseconds of the
+// monotonic clock, for bench/cadence.sh.
+bool TickTraceRequested();
+void TraceTick(int64_t startedMicroseconds);
 
 // SIGTERM, SIGINT and SIGHUP (log-off) delivered through a descriptor, so
 // that they end the run between two ticks, never inside one.
