@@ -1,5 +1,7 @@
 // zq-listen [--port N] [--count N] [--timeout SEC]
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <iostream>
@@ -7,7 +9,7 @@
 #include <string_view>
 
 #include "app/version.h"
-#include "platform/posix/posix_udp_listen.h"
+#include "zq_listen/listen_platform.h"
 #include "zq_listen/message_decode.h"
 #include "zq_listen/stop_signal.h"
 
@@ -57,8 +59,7 @@ std::string Now() {
   std::time_t seconds = std::chrono::system_clock::to_time_t(now);
   auto millis =
       std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
-  std::tm local{};
-  localtime_r(&seconds, &local);
+  std::tm local = zq::listen::LocalTime(seconds);
   char buf[32];
   std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
                 static_cast<int>(millis.count()));
@@ -67,13 +68,15 @@ std::string Now() {
 
 std::string ListenFailure(int e, long long port) {
   std::string where = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": ";
-  if (e == EADDRINUSE) {
-    return where + "the port is in use (" + std::strerror(e) +
+  if (zq::listen::IsAddressInUse(e)) {
+    return where + "the port is in use (" + zq::listen::ListenErrorText(e) +
            "). The simulator, or another zq-listen, may be running: close it first, or "
            "choose another port with --port N.";
   }
-  if (e == EACCES) return where + std::strerror(e) + " (ports below 1024 need privileges)";
-  return where + std::strerror(e);
+  if (zq::listen::IsAccessDenied(e)) {
+    return where + zq::listen::ListenErrorText(e) + " (ports below 1024 need privileges)";
+  }
+  return where + zq::listen::ListenErrorText(e);
 }
 
 // Prints the datagram decoded; true when it follows the message grammar.
@@ -122,7 +125,7 @@ int main(int argc, char** argv) {
     std::cerr << "zq-listen: cannot set up the stop signals: " << std::strerror(errno) << '\n';
     return kCannotListen;
   }
-  zq::PosixUdpListener listener;
+  zq::listen::UdpListener listener;
   if (int e = listener.Open(static_cast<uint16_t>(port)); e != 0) {
     std::cerr << "zq-listen: " << ListenFailure(e, port) << '\n';
     return kCannotListen;
@@ -147,15 +150,15 @@ int main(int argc, char** argv) {
     }
     int e = 0;
     switch (listener.Receive(data, waitMs, zq::listen::StopDescriptor(), e)) {
-      case zq::PosixUdpListener::Wait::datagram:
+      case zq::listen::UdpListener::Wait::datagram:
         ++received;
         if (!Print(data)) ++flagged;
         break;
-      case zq::PosixUdpListener::Wait::failed:
-        std::cerr << "zq-listen: receiving failed: " << std::strerror(e) << '\n';
+      case zq::listen::UdpListener::Wait::failed:
+        std::cerr << "zq-listen: receiving failed: " << zq::listen::ListenErrorText(e) << '\n';
         return kCannotListen;
-      case zq::PosixUdpListener::Wait::timeout:
-      case zq::PosixUdpListener::Wait::woken:
+      case zq::listen::UdpListener::Wait::timeout:
+      case zq::listen::UdpListener::Wait::woken:
         break;
     }
   }
