@@ -11,6 +11,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/version.h"
 #include "input/sampling.h"
 #include "platform/linux/linux_tick_timer.h"
 #include "platform/linux/sdl_joystick.h"
@@ -84,9 +85,12 @@ int RunProbe(int argc, char** argv) {
     std::string_view a = argv[i];
     if (a == "--seconds" && i + 1 < argc) {
       seconds = std::atof(argv[++i]);
+    } else if (a == "--version") {
+      Print("zq-probe %s\n", kVersion);
+      return 0;
     } else {
       std::fprintf(stderr,
-                   "usage: zq-probe [--seconds N]\n"
+                   "usage: zq-probe [--seconds N] [--version]\n"
                    "Lists the joysticks and prints what they and the keyboard do, with the\n"
                    "binding text to write in Setup.ini. Ctrl+C ends it.\n");
       return a == "--help" || a == "-h" ? 0 : 2;
