@@ -14,14 +14,15 @@ constexpr int64_t kTickMicroseconds = 50'000;
 // started; both on the driver's clock, in any one unit. Answers when the next
 // tick falls due.
 //
-// On time, or late by a tenth of an interval at most (a wake-up's jitter),
-// the grid is kept: the next tick is due one interval after this one was.
-// Later than that (a long tick before it, a busy loop, a timer of coarse
-// grain), the ticks that fell due meanwhile are dropped and the grid starts
-// again from this tick: the next one comes a full interval after it, never
-// bunched up behind it.
+// The grid is kept as long as the next tick then comes at least nine tenths
+// of an interval after this one: a wake-up's jitter adds no drift. A tick
+// that starts later than that (a long tick before it, a busy loop) moves the
+// grid just as far as needed: the ticks that fell due meanwhile are dropped,
+// and the next one never bunches up behind this one.
 constexpr int64_t NextTickDue(int64_t due, int64_t started, int64_t interval) {
-  return started - due > interval / 10 ? started + interval : due + interval;
+  const int64_t onGrid = due + interval;
+  const int64_t earliest = started + interval - interval / 10;
+  return onGrid >= earliest ? onGrid : earliest;
 }
 
 }  // namespace zq

