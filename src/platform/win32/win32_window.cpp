@@ -10,8 +10,10 @@ namespace zq {
 namespace {
 
 constexpr wchar_t kClassName[] = L"TForm1";
-constexpr UINT_PTR kTimer1 = 1;
-constexpr UINT kTickMs = 50;
+// Posted by the tick driver's thread; handled, like every message, on the UI
+// thread, also inside the loop of a modal box.
+constexpr UINT kTickMessage = WM_APP + 1;
+constexpr int kTickMs = 50;
 
 COLORREF ToColorRef(Rgb c) {
   return RGB(c.r, c.g, c.b);
@@ -116,7 +118,10 @@ void Win32Panel::Attach(TForm1& form, ErrorReport& report) {
 }
 
 bool Win32Panel::StartTimer() {
-  return SetTimer(window_, kTimer1, kTickMs, nullptr) != 0;
+  traceTicks_ = TickTraceRequested();
+  if (!ticks_.Start(window_, kTickMessage, kTickMs)) return false;
+  if (traceTicks_) TraceTickSource(ticks_.CurrentSource());
+  return true;
 }
 
 void Win32Panel::Show() {
@@ -228,6 +233,9 @@ void Win32Panel::Paint() {
 }
 
 void Win32Panel::Tick() {
+  // The next tick is timed from this one's start, whatever this one does.
+  const int64_t started = ticks_.BeginTick();
+  if (traceTicks_) TraceTick(started);
   if (form_ == nullptr || report_ == nullptr) return;
   try {
     RunTick(*form_, *report_);
@@ -239,8 +247,11 @@ void Win32Panel::Tick() {
 
 LRESULT Win32Panel::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
   switch (message) {
+    case kTickMessage:
+      Tick();
+      return 0;
     case WM_TIMER:
-      if (wp == kTimer1) Tick();
+      if (wp == Win32TickDriver::kWindowTimerId) Tick();  // the driver's last resort
       return 0;
     case WM_PAINT:
       Paint();
@@ -250,7 +261,7 @@ LRESULT Win32Panel::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
     case WM_MOUSEACTIVATE:
       return MA_NOACTIVATE;  // a click must not take the focus from the simulator
     case WM_DESTROY:
-      KillTimer(window_, kTimer1);
+      ticks_.Stop();
       PostQuitMessage(0);
       return 0;
     default:

@@ -16,6 +16,7 @@
 #include "app/error_report.h"
 #include "app/form_design.h"
 #include "app/window_view.h"
+#include "platform/win32/win32_tick_driver.h"
 
 namespace zq {
 
@@ -37,7 +38,8 @@ class Win32Panel : public WindowView {
   bool Create(HINSTANCE instance);
   // Where ticks and the preview come from; errors of a tick go to `report`.
   void Attach(TForm1& form, ErrorReport& report);
-  // Timer1: 50 ms, coalesced by the system, never made up.
+  // Timer1: a tick every 50 ms on this thread, never overlapping, never
+  // made up (Win32TickDriver).
   bool StartTimer();
   void Show();
   HWND Handle() const { return window_; }
@@ -76,6 +78,8 @@ class Win32Panel : public WindowView {
   std::array<LabelState, kLabelCount> labels_{};
   TForm1* form_ = nullptr;
   ErrorReport* report_ = nullptr;
+  Win32TickDriver ticks_;
+  bool traceTicks_ = false;
 };
 
 }  // namespace zq
