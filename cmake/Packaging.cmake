@@ -1,0 +1,143 @@
+# What a player installs: the programs, the example Setup.ini and a README,
+# as a zip on Windows and a Debian package on Linux, all carrying the one
+# version of project() at the top of CMakeLists.txt.
+#
+#   cmake --install BUILD --prefix DIR            the installed tree
+#   cpack --config BUILD/CPackConfig.cmake -B OUT the package, in OUT
+#
+# Included at the end of the top-level CMakeLists.txt, once every program's
+# target exists.
+
+include(GNUInstallDirs)
+
+# Each program (target and file name) and what it is (the Windows file
+# description). The Linux panel and zq-probe come with ZQ_BUILD_LINUX_PANEL.
+set(zq_programs
+  "zq-thrust|ZQ - Thrust flight control panel"
+  "zq-check|zq-thrust Setup.ini checker"
+  "zq-listen|zq-thrust command message listener"
+  "zq-probe|zq-thrust joystick and key probe"
+)
+
+set(zq_generated ${CMAKE_BINARY_DIR}/generated/packaging)
+set(zq_example_setup ${PROJECT_SOURCE_DIR}/examples/Setup.ini)
+
+if(WIN32)
+  set(zq_bin_dir .)
+  set(zq_doc_dir .)
+  set(zq_example_dir examples)
+else()
+  set(zq_bin_dir ${CMAKE_INSTALL_BINDIR})
+  set(zq_doc_dir ${CMAKE_INSTALL_DOCDIR})
+  set(zq_example_dir ${CMAKE_INSTALL_DOCDIR}/examples)
+endif()
+
+# ---- Programs, and on Windows their version resources ----
+set(zq_rc_tweak 0)
+if(PROJECT_VERSION_TWEAK)
+  set(zq_rc_tweak ${PROJECT_VERSION_TWEAK})
+endif()
+set(ZQ_RC_VERSION_NUMBERS
+    "${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},${zq_rc_tweak}")
+
+set(zq_installed_programs "")
+foreach(entry ${zq_programs})
+  string(REPLACE "|" ";" fields "${entry}")
+  list(GET fields 0 ZQ_RC_NAME)
+  list(GET fields 1 ZQ_RC_DESCRIPTION)
+  set(target ${ZQ_RC_NAME})
+  if(NOT TARGET ${target})
+    continue()
+  endif()
+  list(APPEND zq_installed_programs ${ZQ_RC_NAME})
+  install(TARGETS ${target} RUNTIME DESTINATION ${zq_bin_dir})
+  if(WIN32)
+    set(ZQ_RC_ICON "")
+    if(ZQ_RC_NAME STREQUAL "zq-thrust")
+      # The first icon of the file is the one Explorer and the task bar show.
+      set(ZQ_RC_ICON "1 ICON \"${PROJECT_SOURCE_DIR}/packaging/icons/zq-thrust.ico\"")
+    endif()
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/version.rc.in
+                   ${zq_generated}/${ZQ_RC_NAME}.rc @ONLY)
+    target_sources(${target} PRIVATE ${zq_generated}/${ZQ_RC_NAME}.rc)
+  endif()
+endforeach()
+if(NOT "zq-thrust" IN_LIST zq_installed_programs)
+  message(STATUS "Packaging: no panel in this build (ZQ_BUILD_LINUX_PANEL=OFF?): "
+                 "cmake --install and cpack leave it out")
+endif()
+
+# ---- Example settings and the players' README ----
+if(WIN32)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/README-windows.txt.in ${zq_generated}/README.txt
+                 @ONLY NEWLINE_STYLE WIN32)
+else()
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/README-linux.txt.in ${zq_generated}/README.txt
+                 @ONLY NEWLINE_STYLE UNIX)
+endif()
+install(FILES ${zq_generated}/README.txt DESTINATION ${zq_doc_dir})
+
+if(WIN32)
+  # Windows text files end their lines with CR LF; the example's text is
+  # otherwise kept as it is.
+  file(READ ${zq_example_setup} zq_text)
+  string(REPLACE "\r\n" "\n" zq_text "${zq_text}")
+  string(REPLACE "\n" "\r\n" zq_text "${zq_text}")
+  file(WRITE ${zq_generated}/Setup.ini "${zq_text}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${zq_example_setup})
+  install(FILES ${zq_generated}/Setup.ini DESTINATION ${zq_example_dir})
+else()
+  install(FILES ${zq_example_setup} DESTINATION ${zq_example_dir})
+  # The menu entry and its icon.
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/zq-thrust.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/icons/zq-thrust.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/icons/zq-thrust.png
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps)
+endif()
+
+# ---- CPack ----
+set(CPACK_PACKAGE_NAME zq-thrust)
+set(CPACK_PACKAGE_VENDOR zq-thrust)
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+    "Joystick and keyboard flight controls for a combat flight simulator")
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
+  "ZQ - Thrust is a tiny always-on-top panel that polls joysticks and keys\n"
+  "every 50 ms, turns the bindings of Setup.ini into pitch, roll, yaw, trims,\n"
+  "throttle and flaps through response curves, and sends every change as one\n"
+  "UDP datagram to the simulator on 127.0.0.1:21100. zq-check explains a\n"
+  "Setup.ini, zq-listen shows what the panel sends, zq-probe shows the keys\n"
+  "and joystick inputs to bind.")
+set(ZQ_PACKAGE_CONTACT "zq-thrust maintainers <zq-thrust@example.org>"
+    CACHE STRING "Maintainer named in the Debian package")
+set(CPACK_PACKAGE_CONTACT ${ZQ_PACKAGE_CONTACT})
+set(CPACK_PACKAGE_CHECKSUM SHA256)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_SOURCE_GENERATOR TGZ)
+set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build/" "/__pycache__/")
+
+if(WIN32)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(zq_arch x64)
+  else()
+    set(zq_arch x86)
+  endif()
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME "zq-thrust-${PROJECT_VERSION}-windows-${zq_arch}")
+  # Unpacks into a folder of its own.
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+  set(CPACK_DEBIAN_PACKAGE_SECTION games)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # The libraries the programs link (SDL2, SDL2_ttf, X11, Xi, fontconfig, the
+  # C++ runtime) from dpkg-shlibdeps; the font the panel draws with besides.
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-dejavu-core")
+endif()
+
+include(CPack)

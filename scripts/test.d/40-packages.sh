@@ -1,0 +1,241 @@
+#!/usr/bin/env bash
+# The release packages, as a player gets them. Builds the Debian package and
+# the Windows zip with cpack, then
+# - checks the .deb's metadata (version, dependencies) and file list, unpacks
+#   it into a scratch root (dpkg -x), runs its programs from there and checks
+#   that every library they link comes from a declared dependency; checks that
+#   cmake --install into a prefix gives the same files;
+# - checks the zip's file list and the version resource, subsystem and
+#   imports of each .exe, unpacks it into a fresh wine prefix and runs the
+#   programs from the unpacked folder (tests/packaging/zip_under_wine.py): the
+#   panel, started there without Setup.ini, sends R/87\-1.
+# Packages build/default and build/mingw as the earlier scripts left them
+# (ZQ_PACKAGES_LINUX_BUILD / ZQ_PACKAGES_WINDOWS_BUILD name others); where one
+# was never configured, builds the programs alone (no tests) in
+# build/packages-linux or build/packages-mingw. The packages land in
+# build/packages/.
+# Needs the package groups core, linux-panel, windows and packaging
+# (bash scripts/deps.sh core linux-panel windows packaging).
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+root=$PWD
+out=$root/build/packages
+jobs=$(nproc 2>/dev/null || echo 2)
+
+fail() {
+  echo "40-packages: $*" >&2
+  exit 1
+}
+
+loader=""
+for candidate in /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 "$(command -v wine64 || true)"; do
+  if [ -n "$candidate" ] && [ -x "$candidate" ]; then loader=$candidate; break; fi
+done
+missing=()
+for tool in cmake cpack dpkg-deb dpkg-shlibdeps desktop-file-validate file objdump python3 \
+  Xvfb x86_64-w64-mingw32-g++-posix; do
+  command -v "$tool" >/dev/null || missing+=("$tool")
+done
+[ -n "$loader" ] || missing+=(wine64)
+[ ${#missing[@]} -eq 0 ] ||
+  fail "missing ${missing[*]}; run: bash scripts/deps.sh core linux-panel windows packaging"
+wineserver=$(dirname "$loader")/wineserver
+[ -x "$wineserver" ] || wineserver=$(command -v wineserver || echo wineserver)
+
+# The one version, from project() of the top CMakeLists.txt.
+version=$(sed -n 's/^project(zq-thrust VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+[ -n "$version" ] || fail "no version in project() of CMakeLists.txt"
+echo "== version $version"
+
+scratch=$(mktemp -d /tmp/zq-packages.XXXXXX)
+xvfb_pid=""
+cleanup() {
+  if [ -n "${WINEPREFIX:-}" ]; then "$wineserver" -k >/dev/null 2>&1 || true; fi
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -rf "$scratch" "$out/_CPack_Packages"
+}
+trap cleanup EXIT
+
+# A build directory to package from: the preferred one if it was configured,
+# else one of our own with the programs alone.
+prepare_build() { # NAME PREFERRED_DIR OWN_DIR CMAKE_ARGS...
+  local name=$1 dir=$2 own_dir=$3
+  shift 3
+  if [ ! -f "$dir/CMakeCache.txt" ]; then
+    dir=$own_dir
+    [ -f "$dir/CMakeCache.txt" ] || cmake -S "$root" -B "$dir" "$@" >/dev/null
+  fi
+  cmake "$dir" >/dev/null # picks up the install rules if the tree predates them
+  echo "== $name: building in $dir" >&2
+  cmake --build "$dir" -j"$jobs" >"$scratch/build-$name.log" 2>&1 ||
+    { tail -n 40 "$scratch/build-$name.log" >&2; fail "the $name build failed"; }
+  echo "$dir"
+}
+
+linux_build=$(prepare_build linux "${ZQ_PACKAGES_LINUX_BUILD:-$root/build/default}" \
+  "$root/build/packages-linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZQ_BUILD_TESTS=OFF \
+  -DZQ_BUILD_LINUX_PANEL=ON)
+windows_build=$(prepare_build windows "${ZQ_PACKAGES_WINDOWS_BUILD:-$root/build/mingw}" \
+  "$root/build/packages-mingw" --toolchain "$root/cmake/toolchains/mingw-w64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release -DZQ_BUILD_TESTS=OFF)
+
+mkdir -p "$out"
+rm -f "$out"/zq-thrust*
+for build in "$linux_build" "$windows_build"; do
+  cpack --config "$build/CPackConfig.cmake" -B "$out" >"$scratch/cpack.log" 2>&1 ||
+    { cat "$scratch/cpack.log" >&2; fail "cpack failed in $build"; }
+done
+deb=$out/zq-thrust_${version}-1_amd64.deb
+zip=$out/zq-thrust-${version}-windows-x64.zip
+[ -f "$deb" ] || fail "no $deb; cpack made: $(ls "$out")"
+[ -f "$zip" ] || fail "no $zip; cpack made: $(ls "$out")"
+for f in "$deb" "$zip"; do
+  (cd "$out" && sha256sum -c --quiet "$(basename "$f").sha256") || fail "checksum of $f"
+  echo "   $(basename "$f"): $(stat -c %s "$f") bytes"
+done
+
+# ---------------------------------------------------------------- Debian
+echo "== Debian package"
+field() { dpkg-deb -f "$deb" "$1"; }
+[ "$(field Package)" = zq-thrust ] || fail "Package: $(field Package)"
+[ "$(field Version)" = "$version-1" ] || fail "Version: $(field Version), expected $version-1"
+[ "$(field Architecture)" = amd64 ] || fail "Architecture: $(field Architecture)"
+depends=$(field Depends)
+echo "   Depends: $depends"
+depends_on() { tr ',' '\n' <<<"$depends" | awk '{print $1}' | grep -qxF "$1"; }
+for want in libsdl2-2.0-0 libsdl2-ttf-2.0-0 libx11-6 libxi6 libfontconfig1 libstdc++6 libc6 \
+  fonts-dejavu-core; do
+  depends_on "$want" || fail "Depends lacks $want"
+done
+
+expected_files="./usr/bin/zq-check
+./usr/bin/zq-listen
+./usr/bin/zq-probe
+./usr/bin/zq-thrust
+./usr/share/applications/zq-thrust.desktop
+./usr/share/doc/zq-thrust/README.txt
+./usr/share/doc/zq-thrust/examples/Setup.ini
+./usr/share/icons/hicolor/48x48/apps/zq-thrust.png
+./usr/share/icons/hicolor/scalable/apps/zq-thrust.svg"
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
+[ "$files" = "$expected_files" ] ||
+  fail "the package's files differ: $(diff <(echo "$expected_files") <(echo "$files") || true)"
+echo "   files: $(echo "$files" | wc -l), as expected"
+
+debroot=$scratch/debroot
+dpkg -x "$deb" "$debroot"
+for tool in zq-check zq-listen zq-probe; do
+  said=$("$debroot/usr/bin/$tool" --version)
+  [ "$said" = "$tool $version" ] || fail "$tool --version printed '$said'"
+  echo "   usr/bin/$tool --version: $said"
+done
+"$debroot/usr/bin/zq-check" --quiet "$debroot/usr/share/doc/zq-thrust/examples/Setup.ini" \
+  >/dev/null || fail "zq-check finds fault with the installed example"
+cmp -s "$debroot/usr/share/doc/zq-thrust/examples/Setup.ini" examples/Setup.ini ||
+  fail "the installed example differs from examples/Setup.ini"
+grep -q "zq-thrust $version for Linux" "$debroot/usr/share/doc/zq-thrust/README.txt" ||
+  fail "README.txt does not name version $version"
+for bin in "$debroot"/usr/bin/*; do
+  file -b "$bin" | grep -q ", stripped" || fail "$(basename "$bin") is not stripped"
+done
+
+# Every library a program links itself must come from a package the .deb
+# depends on (on this machine: the same Debian release).
+owner_of() { # PATH: the package that installed the file, under /lib or /usr/lib
+  local p
+  for p in "$1" "$(readlink -f "$1")"; do
+    for q in "$p" "${p#/usr}" "/usr$p"; do
+      dpkg -S "$q" 2>/dev/null | head -n1 | cut -d: -f1 | grep . && return 0
+    done
+  done
+  return 1
+}
+for bin in "$debroot"/usr/bin/*; do
+  for lib in $(objdump -p "$bin" | awk '$1 == "NEEDED" {print $2}'); do
+    path=$(ldd "$bin" | awk -v lib="$lib" '$1 == lib {print $3}')
+    if [ -z "$path" ] || [ "$path" = "not" ]; then fail "$(basename "$bin"): $lib not found"; fi
+    owner=$(owner_of "$path") || fail "$(basename "$bin"): no package owns $path"
+    depends_on "$owner" ||
+      fail "$(basename "$bin") links $lib of $owner, which Depends does not name"
+  done
+done
+echo "   every library the programs link comes from a declared dependency"
+
+desktop=$debroot/usr/share/applications/zq-thrust.desktop
+desktop-file-validate "$desktop" >/dev/null 2>&1 || fail "$(desktop-file-validate "$desktop" 2>&1)"
+grep -qx "Exec=zq-thrust" "$desktop" || fail "the menu entry does not start zq-thrust"
+grep -qx "Icon=zq-thrust" "$desktop" || fail "the menu entry names another icon"
+grep -qx "Categories=Game;Utility;" "$desktop" || fail "the menu entry's categories changed"
+echo "   menu entry valid, icon in hicolor scalable and 48x48"
+
+# cmake --install into any prefix gives the same tree.
+prefix=$scratch/prefix
+cmake --install "$linux_build" --prefix "$prefix" >/dev/null
+installed=$(cd "$prefix" && find . -type f | sed 's|^\./|./usr/|' | sort)
+[ "$installed" = "$expected_files" ] ||
+  fail "cmake --install differs: $(diff <(echo "$expected_files") <(echo "$installed") || true)"
+[ "$("$prefix/bin/zq-check" --version)" = "zq-check $version" ] || fail "installed zq-check"
+echo "   cmake --install --prefix: the same files"
+
+# ---------------------------------------------------------------- Windows
+echo "== Windows zip"
+folder=zq-thrust-$version-windows-x64
+expected_entries="$folder/README.txt
+$folder/examples/Setup.ini
+$folder/zq-check.exe
+$folder/zq-listen.exe
+$folder/zq-thrust.exe"
+entries=$(python3 - "$zip" <<'EOF'
+import sys, zipfile
+for name in sorted(zipfile.ZipFile(sys.argv[1]).namelist()):
+    if not name.endswith("/"):
+        print(name)
+EOF
+)
+[ "$entries" = "$expected_entries" ] ||
+  fail "the zip's files differ: $(diff <(echo "$expected_entries") <(echo "$entries") || true)"
+echo "   files: $(echo "$entries" | wc -l), as expected"
+
+export WINEPREFIX=$scratch/wineprefix
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
+export WINEARCH=win64
+display=""
+for n in $(seq 90 199); do
+  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=$n; break; fi
+done
+[ -n "$display" ] || fail "no free X display number in 90..199"
+Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start on :$display"
+started=$SECONDS
+"$loader" wineboot -i >/dev/null 2>&1
+"$wineserver" -w
+"$wineserver" -p 60
+echo "   fresh wine prefix in $((SECONDS - started)) s"
+
+python3 -m zipfile -e "$zip" "$WINEPREFIX/drive_c/"
+unpacked=$WINEPREFIX/drive_c/$folder
+for text in README.txt examples/Setup.ini; do
+  python3 - "$unpacked/$text" <<'EOF' || fail "$text does not end its lines with CR LF"
+import sys
+data = open(sys.argv[1], "rb").read()
+sys.exit(0 if data.count(b"\n") > 10 and data.count(b"\r\n") == data.count(b"\n") else 1)
+EOF
+done
+grep -q "zq-thrust $version for Windows" "$unpacked/README.txt" ||
+  fail "README.txt does not name version $version"
+python3 tests/packaging/pe_check.py --version "$version" --icon zq-thrust.exe \
+  "$unpacked/zq-thrust.exe=gui:ZQ - Thrust flight control panel" \
+  "$unpacked/zq-check.exe=console:zq-thrust Setup.ini checker" \
+  "$unpacked/zq-listen.exe=console:zq-thrust command message listener" |
+  sed 's/^/   /' || fail "the programs' version resources"
+mkdir -p "$scratch/logs"
+python3 tests/packaging/zip_under_wine.py --wine "$loader" --folder "$unpacked" \
+  --version "$version" --logs "$scratch/logs" | sed 's/^/   /' || fail "the programs of the zip under wine"
+echo "== packages: done in $SECONDS s"
