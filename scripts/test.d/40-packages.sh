@@ -49,8 +49,9 @@ echo "== version $version"
 
 scratch=$(mktemp -d /tmp/zq-packages.XXXXXX)
 xvfb_pid=""
+own_prefix=""
 cleanup() {
-  if [ -n "${WINEPREFIX:-}" ]; then "$wineserver" -k >/dev/null 2>&1 || true; fi
+  if [ -n "$own_prefix" ]; then WINEPREFIX=$own_prefix "$wineserver" -k >/dev/null 2>&1 || true; fi
   if [ -n "$xvfb_pid" ]; then
     kill "$xvfb_pid" 2>/dev/null || true
     wait "$xvfb_pid" 2>/dev/null || true
@@ -199,20 +200,27 @@ EOF
   fail "the zip's files differ: $(diff <(echo "$expected_entries") <(echo "$entries") || true)"
 echo "   files: $(echo "$entries" | wc -l), as expected"
 
-export WINEPREFIX=$scratch/wineprefix
+# An X server of our own: the first free display number that Xvfb really
+# gets (another suite may take the same number at the same moment).
+for n in $(seq 90 199); do
+  if [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; then continue; fi
+  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do
+    if [ -e "/tmp/.X11-unix/X$n" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
+    sleep 0.1
+  done
+  if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=":$n"; break; fi
+  wait "$xvfb_pid" 2>/dev/null || true
+  xvfb_pid=""
+done
+[ -n "$xvfb_pid" ] || fail "Xvfb did not start on any display in 90..199"
+
+own_prefix=$scratch/wineprefix
+export WINEPREFIX=$own_prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 export WINEARCH=win64
-display=""
-for n in $(seq 90 199); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=$n; break; fi
-done
-[ -n "$display" ] || fail "no free X display number in 90..199"
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start on :$display"
 started=$SECONDS
 "$loader" wineboot -i >/dev/null 2>&1
 "$wineserver" -w
