@@ -146,7 +146,7 @@ TEST(Win32TickDriver, TicksGoOnInsideAModalBoxAndStopWithTheDriver) {
       MessageBoxW(nullptr, L"ticks go on", L"zq_tick_probe", MB_OK);
     }
   };
-  // (Under wine without a window manager, the box takes about 2 s to go.)
+  // (Under wine without a window manager, the box can take 2 s to go.)
   ASSERT_TRUE(probe.PumpUntil([&] { return probe.starts.size() >= 12; }));
   EXPECT_GE(ticksInBox, 6u);
   // Ticks in the box never overlap and keep their spacing.
