@@ -97,6 +97,9 @@ bool Win32Panel::Create(HINSTANCE instance) {
   wc.lpfnWndProc = WindowProc;
   wc.hInstance = instance;
   wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  // the task bar shows the program's own icon (resource 1), when it has one
+  wc.hIcon = LoadIconW(instance, MAKEINTRESOURCEW(1));
+  wc.hIconSm = wc.hIcon;
   wc.lpszClassName = kClassName;
   if (RegisterClassExW(&wc) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) return false;
 
