@@ -34,12 +34,11 @@ int32_t ReadInt(const SettingsLookup& settings, std::string_view section, std::s
 // profile calls): a line is ended by CR or LF; blanks and control characters
 // around a line are ignored; "[name]" opens a section (up to the last "]" of
 // the line, blanks around the name ignored, names compared without regard to
-// letter case, first section of a name wins); "key=value" with blanks around key and value trimmed, first
-// occurrence of a key wins, keys compared without regard to letter case; a
-// line without "=" names no value and is not listed; lines starting with ";"
-// are comments; one pair of matching quotes around a value is removed; a
-// UTF-8 byte-order mark at the start of the file is skipped, and a file with
-// a UTF-16 byte-order mark (either byte order) is read as its UTF-8 text.
+// letter case, first section of a name wins); "key=value" with blanks around key and value trimmed,
+// first occurrence of a key wins, keys compared without regard to letter case; a line without "="
+// names no value and is not listed; lines starting with ";" are comments; one pair of matching
+// quotes around a value is removed; a UTF-8 byte-order mark at the start of the file is skipped,
+// and a file with a UTF-16 byte-order mark (either byte order) is read as its UTF-8 text.
 class ProfileText {
  public:
   explicit ProfileText(std::string_view text);
