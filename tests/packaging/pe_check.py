@@ -182,8 +182,8 @@ def main():
     parser.add_argument("programs", nargs="+", help="FILE=SUBSYSTEM:DESCRIPTION")
     args = parser.parse_args()
     failed = False
-    for spec in args.programs:
-        path, _, rest = spec.partition("=")
+    for entry in args.programs:
+        path, _, rest = entry.partition("=")
         subsystem, _, description = rest.partition(":")
         try:
             summary, problems, icons = check(path, subsystem, description, args.version)

@@ -35,12 +35,12 @@ bool TickTimer::Start(int milliseconds, std::string& error) {
 
 bool TickTimer::Arm(int64_t firstDue) {
   // Absolute times: the kernel keeps every later expiry on the same grid.
-  itimerspec spec{};
-  spec.it_interval.tv_sec = static_cast<time_t>(interval_ / 1000000);
-  spec.it_interval.tv_nsec = static_cast<long>(interval_ % 1000000) * 1000L;
-  spec.it_value.tv_sec = static_cast<time_t>(firstDue / 1000000);
-  spec.it_value.tv_nsec = static_cast<long>(firstDue % 1000000) * 1000L;
-  if (::timerfd_settime(fd_, TFD_TIMER_ABSTIME, &spec, nullptr) != 0) return false;
+  itimerspec due{};
+  due.it_interval.tv_sec = static_cast<time_t>(interval_ / 1000000);
+  due.it_interval.tv_nsec = static_cast<long>(interval_ % 1000000) * 1000L;
+  due.it_value.tv_sec = static_cast<time_t>(firstDue / 1000000);
+  due.it_value.tv_nsec = static_cast<long>(firstDue % 1000000) * 1000L;
+  if (::timerfd_settime(fd_, TFD_TIMER_ABSTIME, &due, nullptr) != 0) return false;
   nextDue_ = firstDue;
   return true;
 }
