@@ -10,7 +10,7 @@
 #include "app/error_report.h"
 #include "app/tform1.h"
 #include "app/tick_driver.h"
-#include "config/settings_file.h"
+#include "config/settings_snapshot.h"
 #include "platform/linux/fontconfig_font.h"
 #include "platform/linux/linux_error_box.h"
 #include "platform/linux/linux_input_devices.h"
@@ -74,7 +74,11 @@ int RunPanel(const char* argv0) {
   TForm1 form(curveBank, devices, view, udp);
   view.AttachForm(&form);
 
-  SettingsFile settings("./Setup.ini");
+  // One reading serves every lookup of the load; a file that cannot be read
+  // is named on stderr and the defaults apply.
+  SettingsSnapshot settings = TakeSettingsSnapshot("./Setup.ini");
+  if (settings.Refused())
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), settings.Message().c_str());
   UsKeyCharMap keyMap;
   CreateForm(form, settings, keyMap, view.PrimaryScreen(), report);
   if (!view.Show(error)) return FailToStart(executable, "EWindowError", error);
