@@ -147,21 +147,28 @@ class Listener:
         self.sock.close()
 
 
-def wait_instance_free(timeout=120):
-    """A panel left from another run (another build folder's tests, a
-    player's own) holds "ZQ-test-joy" and would make every copy started
-    here end at once: wait for it to go."""
+def instance_name(display, uid=None):
+    """The panel's single-instance name for a user on an X display."""
+    number = display.rsplit(":", 1)[1].split(".")[0]
+    return "ZQ-test-joy/%d/:%s" % (os.getuid() if uid is None else uid, number)
+
+
+def wait_instance_free(display, timeout=120):
+    """A panel left from another run on this display (a player's own, a run
+    whose X server number came free again) holds the name and would make
+    every copy started here end at once: wait for it to go."""
     deadline = time.monotonic() + timeout
     while True:
-        probe = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+        probe = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         try:
-            probe.bind(b"\0ZQ-test-joy")
-            return
+            probe.connect(b"\0" + instance_name(display).encode())
         except OSError:
-            check(time.monotonic() < deadline, "another zq-thrust keeps running (ZQ-test-joy)")
-            time.sleep(0.2)
+            return
         finally:
             probe.close()
+        check(time.monotonic() < deadline, "another zq-thrust keeps running (%s)"
+              % instance_name(display))
+        time.sleep(0.2)
 
 
 class Session:
@@ -177,7 +184,6 @@ class Session:
         self.procs = []
         self.xvfb = None
         self.env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "ZQ_FONT")}
-        wait_instance_free()
         if x:
             self.start_xvfb(screen)
 
@@ -198,6 +204,7 @@ class Session:
             number += chunk
         os.close(r)
         self.env["DISPLAY"] = ":" + number.decode().strip()
+        wait_instance_free(self.env["DISPLAY"])
 
     def __enter__(self):
         return self
