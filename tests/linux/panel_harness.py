@@ -221,7 +221,8 @@ class Session:
 
     def bin(self, name):
         return {"zq-thrust": self.args.panel, "zq-probe": self.args.probe,
-                "zq_test_close_window": self.args.closer}[name]
+                "zq_test_close_window": self.args.closer, "zq-check": self.args.check_tool,
+                "zq-replay": self.args.replay}.get(name, name)
 
     def write_setup(self, text, folder=None):
         folder = folder or self.work
@@ -229,11 +230,13 @@ class Session:
         with open(os.path.join(folder, "Setup.ini"), "wb") as f:
             f.write(text.encode("latin-1") if isinstance(text, str) else text)
 
-    def start(self, program, args=(), cwd=None, env=None, tag=None):
+    def start(self, program, args=(), cwd=None, env=None, tag=None, user=None):
+        """Starts a program of the build; `user` (a uid) runs it as that user."""
         tag = tag or os.path.basename(program)
         out = open(os.path.join(self.dir, tag + ".stdout"), "wb")
         err = open(os.path.join(self.dir, tag + ".stderr"), "wb")
-        p = subprocess.Popen([self.bin(program)] + list(args), cwd=cwd or self.work,
+        prefix = as_user(user) if user is not None else []
+        p = subprocess.Popen(prefix + [self.bin(program)] + list(args), cwd=cwd or self.work,
                              env=dict(self.env, **(env or {})), stdout=out, stderr=err,
                              stdin=subprocess.DEVNULL)
         p.tag = tag
@@ -281,6 +284,12 @@ class Session:
         self.x("xdotool", "keydown", key)
         time.sleep(seconds)
         self.x("xdotool", "keyup", key)
+
+
+def as_user(uid):
+    """The command prefix that runs a program as user `uid` (group the same
+    number, no supplementary groups)."""
+    return ["setpriv", "--reuid=%d" % uid, "--regid=%d" % uid, "--clear-groups", "--"]
 
 
 def ended(p, timeout):
@@ -633,17 +642,29 @@ CHECKS = {
 }
 
 
-def main():
+class Skip(Exception):
+    """The check cannot run here (it needs root, say)."""
+
+
+SKIPPED = 77  # ctest's SKIP_RETURN_CODE
+
+
+def main(checks=CHECKS):
     parser = argparse.ArgumentParser()
-    parser.add_argument("check", choices=sorted(CHECKS))
+    parser.add_argument("check", choices=sorted(checks))
     parser.add_argument("--panel", required=True)
     parser.add_argument("--probe", required=True)
     parser.add_argument("--closer", required=True)
+    parser.add_argument("--check-tool", dest="check_tool")
+    parser.add_argument("--replay")
     parser.add_argument("--artifacts", required=True)
     args = parser.parse_args()
     os.makedirs(args.artifacts, exist_ok=True)
     try:
-        CHECKS[args.check](args)
+        checks[args.check](args)
+    except Skip as e:
+        print("skipped %s: %s" % (args.check, e))
+        return SKIPPED
     except Failure as e:
         print("FAIL %s: %s" % (args.check, e))
         print("screenshots and output under %s" % args.artifacts)
