@@ -57,6 +57,24 @@ TEST_F(SettingsStoreTest, SavesOverTheFileAndKeepsTheOldOneAsBackup) {
   EXPECT_EQ(FilesInDir(), 2u);  // no temporary file left
 }
 
+#ifndef _WIN32
+TEST_F(SettingsStoreTest, ALinkedFileIsSavedWhereItLivesAndStaysLinked) {
+  fs::create_directories(dir_ / "real");
+  const fs::path real = dir_ / "real" / "Setup.ini";
+  WriteBytes(real, "[main]\nY=1\n");
+  fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink(real, path_);
+  SettingsEditor editor(*ops_, path_);
+  ASSERT_EQ(editor.Open(), "");
+  ASSERT_TRUE(editor.Document().Set("main", "Y", "2").ok());
+  ASSERT_EQ(editor.Save(), "");
+  EXPECT_TRUE(fs::is_symlink(path_));
+  EXPECT_EQ(ReadBytes(real), "[main]\nY=2\n");
+  EXPECT_EQ(fs::status(real).permissions() & fs::perms::all,
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+#endif
+
 TEST_F(SettingsStoreTest, CreatesAMissingFileWithoutBackup) {
   SettingsEditor editor(*ops_, path_);
   ASSERT_EQ(editor.Open(), "");

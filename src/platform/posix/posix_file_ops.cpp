@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 
 #include "config/settings_store.h"
@@ -44,6 +45,16 @@ std::string FolderOf(const std::string& path) {
   size_t slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A settings file that is a symbolic link is replaced where it really lives:
+// the link stays a link.
+std::string Resolved(const std::string& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real == nullptr) return path;
+  std::string out = real;
+  std::free(real);
+  return out;
 }
 
 bool WriteAll(int fd, std::string_view bytes) {
@@ -100,7 +111,7 @@ class PosixFileOps : public FileOps {
 
   FileOutcome WriteTemp(const std::string& near, std::string_view bytes,
                         std::string& tempPath) override {
-    std::string name = near + ".XXXXXX";
+    std::string name = Resolved(near) + ".XXXXXX";
     int fd = ::mkstemp(name.data());
     if (fd < 0) return FromErrno(errno);
     tempPath = name;
@@ -123,9 +134,10 @@ class PosixFileOps : public FileOps {
   }
 
   FileOutcome Replace(const std::string& from, const std::string& to) override {
-    if (::rename(from.c_str(), to.c_str()) != 0) return FromErrno(errno);
+    const std::string target = Resolved(to);
+    if (::rename(from.c_str(), target.c_str()) != 0) return FromErrno(errno);
     // the rename itself reaches the disk with its folder
-    int dir = ::open(FolderOf(to).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int dir = ::open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
       ::fsync(dir);
       ::close(dir);
