@@ -15,6 +15,7 @@ include(GNUInstallDirs)
 set(zq_programs
   "zq-thrust|ZQ - Thrust flight control panel"
   "zq-check|zq-thrust Setup.ini checker"
+  "zq-setup|zq-thrust Setup.ini editor"
   "zq-listen|zq-thrust command message listener"
   "zq-probe|zq-thrust joystick and key probe"
 )

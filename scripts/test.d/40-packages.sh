@@ -115,6 +115,7 @@ done
 expected_files="./usr/bin/zq-check
 ./usr/bin/zq-listen
 ./usr/bin/zq-probe
+./usr/bin/zq-setup
 ./usr/bin/zq-thrust
 ./usr/share/applications/zq-thrust.desktop
 ./usr/share/doc/zq-thrust/README.txt
@@ -128,7 +129,7 @@ echo "   files: $(echo "$files" | wc -l), as expected"
 
 debroot=$scratch/debroot
 dpkg -x "$deb" "$debroot"
-for tool in zq-check zq-listen zq-probe; do
+for tool in zq-check zq-listen zq-probe zq-setup; do
   said=$("$debroot/usr/bin/$tool" --version)
   [ "$said" = "$tool $version" ] || fail "$tool --version printed '$said'"
   echo "   usr/bin/$tool --version: $said"
@@ -188,6 +189,7 @@ expected_entries="$folder/README.txt
 $folder/examples/Setup.ini
 $folder/zq-check.exe
 $folder/zq-listen.exe
+$folder/zq-setup.exe
 $folder/zq-thrust.exe"
 entries=$(python3 - "$zip" <<'EOF'
 import sys, zipfile
@@ -241,7 +243,8 @@ grep -q "zq-thrust $version for Windows" "$unpacked/README.txt" ||
 python3 tests/packaging/pe_check.py --version "$version" --icon zq-thrust.exe \
   "$unpacked/zq-thrust.exe=gui:ZQ - Thrust flight control panel" \
   "$unpacked/zq-check.exe=console:zq-thrust Setup.ini checker" \
-  "$unpacked/zq-listen.exe=console:zq-thrust command message listener" |
+  "$unpacked/zq-listen.exe=console:zq-thrust command message listener" \
+  "$unpacked/zq-setup.exe=console:zq-thrust Setup.ini editor" |
   sed 's/^/   /' || fail "the programs' version resources"
 mkdir -p "$scratch/logs"
 python3 tests/packaging/zip_under_wine.py --wine "$loader" --folder "$unpacked" \

@@ -15,9 +15,7 @@ char Lower(char c) {
 }
 
 std::string_view Trim(std::string_view s) {
-  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
-  return s;
+  return TrimProfileBlanks(s);
 }
 
 std::string ValueText(const ProfileText::Entry& e) {
@@ -28,6 +26,8 @@ std::string ValueText(const ProfileText::Entry& e) {
   if (v.size() > kMaxValueChars) v = v.substr(0, kMaxValueChars);
   return std::string(v);
 }
+
+}  // namespace
 
 void AppendUtf8(std::string& out, uint32_t cp) {
   if (cp < 0x80) {
@@ -72,7 +72,15 @@ std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian) {
   return out;
 }
 
-}  // namespace
+bool IsProfileBlank(char c) {
+  return IsBlank(c);
+}
+
+std::string_view TrimProfileBlanks(std::string_view s) {
+  while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
+  while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
+  return s;
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -165,6 +173,10 @@ std::vector<std::string> ProfileText::KeyList(std::string_view section) const {
     room -= take + 1;
   }
   return names;
+}
+
+std::string ReadEntryValue(const ProfileText::Entry& entry) {
+  return ValueText(entry);
 }
 
 std::string ReadTextFrom(const ProfileText& profile, std::string_view section, std::string_view key,

@@ -72,6 +72,8 @@ class ProfileText {
 
 std::string ReadTextFrom(const ProfileText& profile, std::string_view section, std::string_view key,
                          std::string_view def);
+// The value a lookup returns for this entry (quotes removed, cut at the limit).
+std::string ReadEntryValue(const ProfileText::Entry& entry);
 bool HasKeyIn(const ProfileText& profile, std::string_view section, std::string_view key);
 
 // Settings from a profile-file text held in memory.
@@ -88,5 +90,13 @@ class ProfileTextSettings : public SettingsLookup {
 };
 
 bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// The reader's own pieces, for tools that must see a line exactly as it does:
+// its blanks (white space and the old end-of-file mark), its trimming, and its
+// reading of UTF-16 text (after the byte-order mark) as UTF-8.
+bool IsProfileBlank(char c);
+std::string_view TrimProfileBlanks(std::string_view s);
+std::string Utf16ToUtf8(std::string_view bytes, bool bigEndian);
+void AppendUtf8(std::string& out, uint32_t cp);
 
 }  // namespace zq

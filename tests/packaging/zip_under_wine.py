@@ -4,8 +4,9 @@ the folder the zip unpacked into, inside a fresh wine prefix.
 
   zip_under_wine.py --wine WINE64 --folder DIR --version 0.1.0 --logs DIR
 
-- zq-check.exe and zq-listen.exe print the version;
-- zq-check.exe finds the example examples\\Setup.ini clean (status 0);
+- zq-check.exe, zq-listen.exe and zq-setup.exe print the version;
+- zq-check.exe finds the example examples\\Setup.ini clean (status 0), and
+  zq-setup.exe reads a value from it;
 - zq-listen.exe, on a port of the system's choice, prints a datagram sent to
   it by name and ends with status 0 after --count 1, and ends with status 0
   and its summary on Ctrl+C;
@@ -61,7 +62,7 @@ def run(args, *program, timeout=60):
 
 
 def versions(args):
-    for tool in ("zq-check", "zq-listen"):
+    for tool in ("zq-check", "zq-listen", "zq-setup"):
         code, out, err = run(args, tool + ".exe", "--version")
         check(code == 0 and out == "%s %s\n" % (tool, args.version),
               "%s.exe --version: status %d, printed %r %r" % (tool, code, out, err))
@@ -72,6 +73,10 @@ def check_example(args):
     code, out, err = run(args, "zq-check.exe", "--quiet", "examples\\Setup.ini")
     check(code == 0, "zq-check.exe --quiet examples\\Setup.ini: status %d\n%s%s" % (code, out, err))
     print("zq-check.exe --quiet examples\\Setup.ini: status 0, %s" % out.strip().splitlines()[-1])
+    code, out, err = run(args, "zq-setup.exe", "--setup", "examples\\Setup.ini", "get", "Yaxis")
+    check(code == 0 and out.strip() == "0 1", "zq-setup.exe get Yaxis: status %d, printed %r %r"
+          % (code, out, err))
+    print("zq-setup.exe --setup examples\\Setup.ini get Yaxis: %s" % out.strip())
 
 
 def listening_port(listener, log):

@@ -1,0 +1,115 @@
+// zq-setup's commands run in-process on files in a scratch folder.
+#include "zq_setup/setup_commands.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "settings_edit_kit.h"
+#include "tools/example_setup.h"
+
+namespace zq::setup {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::ReadBytes;
+using testkit::WriteBytes;
+
+class SetupCommandsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ =
+        fs::temp_directory_path() /
+        ("zq-setup-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    path_ = (dir_ / "Setup.ini").string();
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  int Run(std::vector<std::string> args) {
+    out_.str("");
+    err_.str("");
+    args.insert(args.begin(), {"--setup", path_});
+    SetupContext ctx{*ops_, out_, err_, kExampleSetupText};
+    return RunSetup(args, ctx);
+  }
+  fs::path dir_;
+  std::string path_;
+  std::unique_ptr<FileOps> ops_ = MakePlatformFileOps();
+  std::ostringstream out_, err_;
+};
+
+TEST_F(SetupCommandsTest, SetWithoutAFileStartsFromTheExampleLayout) {
+  ASSERT_EQ(Run({"set", "Yaxis=1 1", "brandnew=5"}), 0) << err_.str();
+  std::string text = ReadBytes(path_);
+  std::string expected(kExampleSetupText);
+  size_t at = expected.find("\nYaxis=0 1\n");
+  ASSERT_NE(at, std::string::npos);
+  expected.replace(at, 11, "\nYaxis=1 1\n");
+  EXPECT_EQ(text, expected + "brandnew=5\n");
+  EXPECT_NE(out_.str().find("-Yaxis=0 1\n+Yaxis=1 1\n"), std::string::npos) << out_.str();
+  EXPECT_NE(out_.str().find("+brandnew=5"), std::string::npos);
+  EXPECT_FALSE(fs::exists(path_ + ".bak"));
+}
+
+TEST_F(SetupCommandsTest, GetPrintsWhatThePanelReads) {
+  WriteBytes(path_, "[main]\nYaxis = \"0 1\"\nyaxis=7\nEmpty=\n");
+  EXPECT_EQ(Run({"get", "YAXIS", "empty"}), 0);
+  EXPECT_EQ(out_.str(), "0 1\n\n");
+  EXPECT_EQ(Run({"get", "Yaxis", "nothing"}), 1);
+  EXPECT_EQ(out_.str(), "0 1\n\n");
+  EXPECT_NE(err_.str().find("nothing is not set"), std::string::npos);
+  EXPECT_EQ(Run({"--section", "other", "get", "Yaxis"}), 1);
+}
+
+TEST_F(SetupCommandsTest, SetAppliesAllEditsOrNone) {
+  const std::string before = "[main]\r\nYaxis=0 1\r\n";
+  WriteBytes(path_, before);
+  EXPECT_EQ(Run({"set", "Yaxis=0 2", "Xaxis= 0 1"}), kNotDoneStatus);
+  EXPECT_NE(err_.str().find("Xaxis: blanks"), std::string::npos) << err_.str();
+  EXPECT_EQ(Run({"set", "Yaxis=0 2", "novalue"}), kUsageStatus);
+  EXPECT_EQ(ReadBytes(path_), before);
+  EXPECT_FALSE(fs::exists(path_ + ".bak"));
+  ASSERT_EQ(Run({"set", "Yaxis=0 2", "Xaxis=0 0"}), 0) << err_.str();
+  EXPECT_EQ(ReadBytes(path_), "[main]\r\nYaxis=0 2\r\nXaxis=0 0\r\n");
+  EXPECT_EQ(ReadBytes(path_ + ".bak"), before);
+  EXPECT_EQ(Run({"set", "Yaxis=0 2"}), 0);  // nothing to change: nothing written
+  EXPECT_EQ(ReadBytes(path_ + ".bak"), before);
+}
+
+TEST_F(SetupCommandsTest, SetRefusesWhatZqCheckCallsAnErrorUnlessForced) {
+  WriteBytes(path_, std::string(kExampleSetupText));
+  EXPECT_EQ(Run({"set", "Yaxis=1 3 4"}), kNotDoneStatus);
+  EXPECT_NE(err_.str().find("error box"), std::string::npos) << err_.str();
+  EXPECT_EQ(ReadBytes(path_), kExampleSetupText);
+  ASSERT_EQ(Run({"--force", "set", "Yaxis=1 3 4"}), 0);
+  // an error the file already had does not block other edits
+  EXPECT_EQ(Run({"set", "WindowX=5"}), 0) << err_.str();
+  EXPECT_EQ(Run({"check"}), 2);
+  EXPECT_NE(out_.str().find(path_ + ":"), std::string::npos);
+}
+
+TEST_F(SetupCommandsTest, UnsetAndCheck) {
+  WriteBytes(path_, std::string(kExampleSetupText));
+  EXPECT_EQ(Run({"check"}), 0) << out_.str();
+  ASSERT_EQ(Run({"unset", "WindowX", "WindowY"}), 0);
+  EXPECT_NE(out_.str().find("-WindowX="), std::string::npos);
+  EXPECT_EQ(Run({"get", "WindowX"}), 1);
+  fs::remove(path_);
+  EXPECT_EQ(Run({"check"}), 1);  // no file: the defaults share a button
+  EXPECT_NE(out_.str().find("no such file"), std::string::npos);
+}
+
+TEST_F(SetupCommandsTest, Usage) {
+  EXPECT_EQ(Run({}), kUsageStatus);
+  EXPECT_EQ(Run({"frobnicate"}), kUsageStatus);
+  EXPECT_EQ(Run({"set"}), kUsageStatus);
+  EXPECT_EQ(Run({"--section", " main", "get", "Y"}), kUsageStatus);
+  EXPECT_EQ(Run({"check", "extra"}), kUsageStatus);
+  EXPECT_EQ(Run({"--help"}), 0);
+  EXPECT_NE(out_.str().find("usage: zq-setup"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zq::setup

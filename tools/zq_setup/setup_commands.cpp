@@ -1,0 +1,245 @@
+#include "zq_setup/setup_commands.h"
+
+#include <set>
+#include <tuple>
+
+#include "app/version.h"
+#include "zq_check/check_model.h"
+#include "zq_check/text_report.h"
+
+namespace zq::setup {
+
+const std::string_view kUsage =
+    "usage: zq-setup [--setup PATH] [--section NAME] [--force] COMMAND [ARGS...]\n"
+    "Reads and edits Setup.ini the way the panel reads it, keeping every other\n"
+    "byte of the file: comments, other sections, line ends, encoding.\n"
+    "\n"
+    "  get KEY...          print each key's value as the panel reads it\n"
+    "  set KEY=VALUE...    set the keys, all or none, and show the changed lines;\n"
+    "                      without a file, a new Setup.ini starts from the example\n"
+    "  unset KEY...        remove the keys (the panel then uses its defaults)\n"
+    "  check               the findings of zq-check\n"
+    "\n"
+    "  --setup PATH    the settings file (default: Setup.ini in the current folder)\n"
+    "  --section NAME  the section (default: main, the one the panel reads)\n"
+    "  --force         set a value even where zq-check would call it an error\n"
+    "  --help, --version\n"
+    "\n"
+    "Before writing, the old file is kept as PATH.bak; a file changed by someone\n"
+    "else since it was read is not overwritten.\n"
+    "Exit status: 0 done; 1 get: a key is not set; check: as zq-check (0, 1, 2);\n"
+    "2 nothing was written (refused or failed); 3 bad usage.\n";
+
+namespace {
+
+using Command = int (*)(const SetupOptions&, const std::vector<std::string>&, SetupContext&);
+
+std::string Printable(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
+  }
+  return out;
+}
+
+int NotDone(SetupContext& ctx, const std::string& why) {
+  ctx.err << "zq-setup: " << why << '\n';
+  return kNotDoneStatus;
+}
+
+bool OpenOrSay(SettingsEditor& editor, SetupContext& ctx) {
+  std::string problem = editor.Open();
+  if (problem.empty()) return true;
+  ctx.err << "zq-setup: " << problem << '\n';
+  return false;
+}
+
+int Get(const SetupOptions& o, const std::vector<std::string>& keys, SetupContext& ctx) {
+  SettingsEditor editor(ctx.ops, o.path);
+  if (!OpenOrSay(editor, ctx)) return kNotDoneStatus;
+  int status = 0;
+  for (const std::string& key : keys) {
+    const ProfileText::Entry* e = editor.Document().Profile().FindEntry(o.section, key);
+    if (e == nullptr || !e->hasValue) {
+      ctx.err << "zq-setup: " << Printable(key) << " is not set in [" << o.section << "] of '"
+              << o.path << "'" << (editor.Exists() ? "" : " (no such file)")
+              << ": the panel uses its default\n";
+      status = 1;
+    }
+    ctx.out << editor.Document().Read(o.section, key, "") << '\n';
+  }
+  return status;
+}
+
+// The errors of zq-check in a text, by what they say rather than their line.
+std::set<std::tuple<std::string, std::string, std::string>> Errors(const check::CheckResult& r) {
+  std::set<std::tuple<std::string, std::string, std::string>> out;
+  for (const check::Diagnostic& d : r.diagnostics) {
+    if (d.severity == check::Severity::error) out.emplace(d.kind, d.key, d.message);
+  }
+  return out;
+}
+
+int Save(const SetupOptions& o, SettingsEditor& editor, const std::string& before,
+         const std::vector<LineChange>& changes, SetupContext& ctx) {
+  const std::string& after = editor.Document().Bytes();
+  if (after == before && editor.Exists()) {
+    ctx.err << "zq-setup: '" << o.path << "' already reads so: nothing to write\n";
+    return 0;
+  }
+  if (!o.force) {
+    check::CheckResult old = check::CheckSettingsText(o.path, before);
+    check::CheckResult now = check::CheckSettingsText(o.path, after);
+    auto known = Errors(old);
+    bool refused = false;
+    for (const check::Diagnostic& d : now.diagnostics) {
+      if (d.severity != check::Severity::error) continue;
+      if (known.count({d.kind, d.key, d.message}) != 0) continue;
+      ctx.err << o.path << ':' << d.line << ": error: " << Printable(d.message) << '\n';
+      refused = true;
+    }
+    if (refused)
+      return NotDone(ctx,
+                     "zq-check would call this an error (--force writes it all the same); nothing "
+                     "was written");
+  }
+  std::string problem = editor.Save();
+  if (!problem.empty()) return NotDone(ctx, problem);
+  WriteChanges(o.path, changes, ctx.out);
+  return 0;
+}
+
+int Set(const SetupOptions& o, const std::vector<std::string>& edits, SetupContext& ctx) {
+  SettingsEditor editor(ctx.ops, o.path);
+  if (!OpenOrSay(editor, ctx)) return kNotDoneStatus;
+  if (!editor.Exists()) {
+    std::string text;
+    for (char c : ctx.exampleText) {
+      if (c == '\n') {
+        text += ctx.newFileLineEnd;
+      } else {
+        text += c;
+      }
+    }
+    editor.StartNew(text);
+    ctx.err << "zq-setup: no '" << o.path << "': a new one starts from the example layout\n";
+  }
+  const std::string before = editor.Document().Bytes();
+  std::vector<LineChange> changes;
+  for (const std::string& edit : edits) {
+    size_t eq = edit.find('=');
+    if (eq == std::string::npos) {
+      ctx.err << "zq-setup: '" << Printable(edit) << "' is not KEY=VALUE\n" << kUsage;
+      return kUsageStatus;
+    }
+    EditResult r = editor.Document().Set(o.section, edit.substr(0, eq), edit.substr(eq + 1));
+    if (!r.ok()) {
+      return NotDone(ctx, Printable(edit.substr(0, eq)) + ": " + r.error + "; nothing was written");
+    }
+    changes.insert(changes.end(), r.changes.begin(), r.changes.end());
+  }
+  return Save(o, editor, before, changes, ctx);
+}
+
+int Unset(const SetupOptions& o, const std::vector<std::string>& keys, SetupContext& ctx) {
+  SettingsEditor editor(ctx.ops, o.path);
+  if (!OpenOrSay(editor, ctx)) return kNotDoneStatus;
+  if (!editor.Exists()) {
+    ctx.err << "zq-setup: no '" << o.path << "': nothing to remove\n";
+    return 0;
+  }
+  const std::string before = editor.Document().Bytes();
+  std::vector<LineChange> changes;
+  for (const std::string& key : keys) {
+    EditResult r = editor.Document().Unset(o.section, key);
+    if (!r.ok()) return NotDone(ctx, Printable(key) + ": " + r.error + "; nothing was written");
+    changes.insert(changes.end(), r.changes.begin(), r.changes.end());
+  }
+  return Save(o, editor, before, changes, ctx);
+}
+
+int Check(const SetupOptions& o, const std::vector<std::string>& args, SetupContext& ctx) {
+  if (!args.empty()) {
+    ctx.err << "zq-setup: check takes no arguments (--setup names the file)\n";
+    return kUsageStatus;
+  }
+  SettingsEditor editor(ctx.ops, o.path);
+  std::string problem = editor.Open();
+  std::string unreadable = !problem.empty() ? problem : editor.Exists() ? "" : "no such file";
+  check::CheckResult r = check::CheckSettingsText(o.path, editor.Document().Bytes(), unreadable);
+  check::WriteFindings(r, ctx.out);
+  return r.ExitStatus();
+}
+
+struct CommandEntry {
+  std::string_view name;
+  Command run;
+  bool needsArgs;
+};
+const CommandEntry kCommands[] = {
+    {"get", Get, true},
+    {"set", Set, true},
+    {"unset", Unset, true},
+    {"check", Check, false},
+};
+
+int Usage(SetupContext& ctx, const std::string& problem) {
+  ctx.err << "zq-setup: " << problem << '\n' << kUsage;
+  return kUsageStatus;
+}
+
+}  // namespace
+
+void WriteChanges(const std::string& path, const std::vector<LineChange>& changes,
+                  std::ostream& out) {
+  if (changes.empty()) return;
+  out << "--- " << path << "\n+++ " << path << '\n';
+  for (const LineChange& c : changes) {
+    if (c.added) {
+      out << "@@ new line " << c.newLine << " @@\n+" << Printable(c.after) << '\n';
+    } else if (c.removed) {
+      out << "@@ line " << c.oldLine << " @@\n-" << Printable(c.before) << '\n';
+    } else {
+      out << "@@ line " << c.oldLine << " @@\n-" << Printable(c.before) << "\n+"
+          << Printable(c.after) << '\n';
+    }
+  }
+}
+
+int RunSetup(const std::vector<std::string>& args, SetupContext& ctx) {
+  SetupOptions o;
+  size_t i = 0;
+  for (; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--help" || a == "-h") {
+      ctx.out << kUsage;
+      return 0;
+    } else if (a == "--version") {
+      ctx.out << "zq-setup " << kVersion << '\n';
+      return 0;
+    } else if (a == "--force") {
+      o.force = true;
+    } else if (a == "--setup" || a == "--section") {
+      if (i + 1 >= args.size()) return Usage(ctx, a + " needs a value");
+      (a == "--setup" ? o.path : o.section) = args[++i];
+    } else if (a.size() > 1 && a[0] == '-') {
+      return Usage(ctx, "unknown option '" + Printable(a) + "'");
+    } else {
+      break;
+    }
+  }
+  if (i == args.size()) return Usage(ctx, "no command given");
+  const std::string& name = args[i];
+  std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+  if (std::string problem = SectionProblem(o.section); !problem.empty())
+    return Usage(ctx, "--section: " + problem);
+  for (const CommandEntry& c : kCommands) {
+    if (c.name != name) continue;
+    if (c.needsArgs && rest.empty())
+      return Usage(ctx, std::string(name) + " needs at least one key");
+    return c.run(o, rest, ctx);
+  }
+  return Usage(ctx, "unknown command '" + Printable(name) + "'");
+}
+
+}  // namespace zq::setup

@@ -1,0 +1,41 @@
+// zq-setup's commands on a settings file: get, set, unset, check. Each
+// command is one entry of a table, run with the options every command shares.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/settings_store.h"
+
+namespace zq::setup {
+
+constexpr int kUsageStatus = 3;
+constexpr int kNotDoneStatus = 2;  // refused or failed: nothing was written
+
+struct SetupContext {
+  FileOps& ops;
+  std::ostream& out;
+  std::ostream& err;
+  std::string_view exampleText;  // the layout a new Setup.ini starts from
+  std::string newFileLineEnd = "\n";
+};
+
+struct SetupOptions {
+  std::string path = "Setup.ini";
+  std::string section = "main";
+  bool force = false;
+};
+
+extern const std::string_view kUsage;
+
+// Parses the command line (without the program name) and runs the command.
+// Returns the exit status.
+int RunSetup(const std::vector<std::string>& args, SetupContext& ctx);
+
+// The lines an edit changed, as a diff of the file's lines.
+void WriteChanges(const std::string& path, const std::vector<LineChange>& changes,
+                  std::ostream& out);
+
+}  // namespace zq::setup
