@@ -3,8 +3,8 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +48,10 @@ int32_t ReadInt(const SettingsLookup& settings, std::string_view section, std::s
 class ProfileText {
  public:
   explicit ProfileText(std::string text);
+  ProfileText(const ProfileText& other);
+  ProfileText& operator=(const ProfileText& other);
+  ProfileText(ProfileText&&) noexcept = default;
+  ProfileText& operator=(ProfileText&&) noexcept = default;
 
   struct Entry {
     std::string_view name;
@@ -58,7 +62,8 @@ class ProfileText {
   struct Section {
     std::string_view name;
     int line = 0;
-    std::deque<Entry> entries;  // grows without moving what it holds
+    std::span<const Entry> entries;  // its lines, in file order
+    uint32_t first = 0;              // number of its first line among all
   };
 
   // The first section of that name, or nullptr.
@@ -72,8 +77,16 @@ class ProfileText {
   const std::vector<Section>& Sections() const { return sections_; }
 
  private:
+  void Link();
+  void BuildIndexes();
+
   std::shared_ptr<const std::string> text_;
+  std::vector<Entry> entries_;  // of all sections, in file order
   std::vector<Section> sections_;
+  // For files of many lines: (hash of the folded name, number) in order, so
+  // that a lookup does not walk every line. Empty for small files.
+  std::vector<std::pair<uint32_t, uint32_t>> sectionIndex_;
+  std::vector<std::pair<uint64_t, uint32_t>> entryIndex_;  // section number in the high half
 };
 
 std::string ReadTextFrom(const ProfileText& profile, std::string_view section, std::string_view key,
