@@ -1,5 +1,7 @@
 #include "config/settings_file.h"
 
+#include <algorithm>
+
 #include "config/integer_syntax.h"
 
 namespace zq {
@@ -12,6 +14,13 @@ bool IsBlank(char c) {
 
 char Lower(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// FNV-1a of the name as compared: letter case does not count.
+uint32_t FoldedHash(std::string_view s) {
+  uint32_t h = 2166136261u;
+  for (char c : s) h = (h ^ static_cast<unsigned char>(Lower(c))) * 16777619u;
+  return h;
 }
 
 std::string_view Trim(std::string_view s) {
@@ -90,12 +99,13 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-ProfileText::ProfileText(std::string_view text) {
-  std::string decoded;
-  if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF") {
-    decoded = Utf16ToUtf8(text.substr(2), text[0] == '\xFE');
-    text = decoded;
+ProfileText::ProfileText(std::string bytes) {
+  std::string_view raw = bytes;
+  if (raw.substr(0, 2) == "\xFF\xFE" || raw.substr(0, 2) == "\xFE\xFF") {
+    bytes = Utf16ToUtf8(raw.substr(2), raw[0] == '\xFE');
   }
+  text_ = std::make_shared<const std::string>(std::move(bytes));
+  std::string_view text = *text_;
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   sections_.push_back(Section{});  // lines before the first section header
   size_t pos = 0;
@@ -119,7 +129,8 @@ ProfileText::ProfileText(std::string_view text) {
       size_t close = raw.rfind(']');
       if (close != std::string_view::npos) {
         // "[ main ]" names section "main": blanks inside the brackets do not count
-        sections_.push_back(Section{std::string(Trim(raw.substr(1, close - 1))), line, {}});
+        sections_.push_back(Section{
+            Trim(raw.substr(1, close - 1)), line, {}, static_cast<uint32_t>(entries_.size())});
         continue;
       }
     }
@@ -128,18 +139,77 @@ ProfileText::ProfileText(std::string_view text) {
     entry.line = line;
     size_t eq = raw.find('=');
     if (eq == std::string_view::npos) {
-      entry.name = std::string(raw);
+      entry.name = raw;
     } else {
-      entry.name = std::string(Trim(raw.substr(0, eq)));
-      entry.value = std::string(Trim(raw.substr(eq + 1)));
+      entry.name = Trim(raw.substr(0, eq));
+      entry.value = Trim(raw.substr(eq + 1));
       entry.hasValue = true;
     }
-    sections_.back().entries.push_back(std::move(entry));
+    entries_.push_back(entry);
+  }
+  Link();
+  BuildIndexes();
+}
+
+ProfileText::ProfileText(const ProfileText& other)
+    : text_(other.text_),
+      entries_(other.entries_),
+      sections_(other.sections_),
+      sectionIndex_(other.sectionIndex_),
+      entryIndex_(other.entryIndex_) {
+  Link();
+}
+
+ProfileText& ProfileText::operator=(const ProfileText& other) {
+  if (this != &other) {
+    ProfileText copy(other);
+    *this = std::move(copy);
+  }
+  return *this;
+}
+
+void ProfileText::Link() {
+  for (size_t i = 0; i < sections_.size(); ++i) {
+    size_t end = i + 1 < sections_.size() ? sections_[i + 1].first : entries_.size();
+    sections_[i].entries =
+        std::span<const Entry>(entries_.data() + sections_[i].first, end - sections_[i].first);
+  }
+}
+
+void ProfileText::BuildIndexes() {
+  // A few hundred lines are walked faster than an index is built.
+  constexpr size_t kIndexFrom = 256;
+  if (sections_.size() > kIndexFrom) {
+    sectionIndex_.reserve(sections_.size() - 1);
+    for (size_t i = 1; i < sections_.size(); ++i) {
+      sectionIndex_.emplace_back(FoldedHash(sections_[i].name), static_cast<uint32_t>(i));
+    }
+    std::sort(sectionIndex_.begin(), sectionIndex_.end());
+  }
+  if (entries_.size() > kIndexFrom) {
+    entryIndex_.reserve(entries_.size());
+    for (size_t i = 0; i < sections_.size(); ++i) {
+      for (size_t k = 0; k < sections_[i].entries.size(); ++k) {
+        uint32_t n = sections_[i].first + static_cast<uint32_t>(k);
+        entryIndex_.emplace_back(uint64_t{i} << 32 | FoldedHash(entries_[n].name), n);
+      }
+    }
+    std::sort(entryIndex_.begin(), entryIndex_.end());
   }
 }
 
 const ProfileText::Section* ProfileText::FindSection(std::string_view name) const {
   name = Trim(name);
+  if (!sectionIndex_.empty()) {
+    // equal hashes sit in file order: the first that matches is the first section
+    const uint32_t wanted = FoldedHash(name);
+    auto it = std::lower_bound(sectionIndex_.begin(), sectionIndex_.end(),
+                               std::pair<uint32_t, uint32_t>{wanted, 0});
+    for (; it != sectionIndex_.end() && it->first == wanted; ++it) {
+      if (EqualsNoCase(sections_[it->second].name, name)) return &sections_[it->second];
+    }
+    return nullptr;
+  }
   // index 0 holds the lines before any header; it has no name to match
   for (size_t i = 1; i < sections_.size(); ++i) {
     if (EqualsNoCase(sections_[i].name, name)) return &sections_[i];
@@ -152,6 +222,16 @@ const ProfileText::Entry* ProfileText::FindEntry(std::string_view section,
   const Section* s = FindSection(section);
   if (s == nullptr) return nullptr;
   key = Trim(key);
+  if (!entryIndex_.empty()) {
+    const uint64_t wanted =
+        uint64_t{static_cast<uint32_t>(s - sections_.data())} << 32 | FoldedHash(key);
+    auto it = std::lower_bound(entryIndex_.begin(), entryIndex_.end(),
+                               std::pair<uint64_t, uint32_t>{wanted, 0});
+    for (; it != entryIndex_.end() && it->first == wanted; ++it) {
+      if (EqualsNoCase(entries_[it->second].name, key)) return &entries_[it->second];
+    }
+    return nullptr;
+  }
   for (const Entry& e : s->entries) {
     if (EqualsNoCase(e.name, key)) return &e;
   }
@@ -169,7 +249,7 @@ std::vector<std::string> ProfileText::KeyList(std::string_view section) const {
     if (!e.hasValue || e.name.empty()) continue;
     if (room <= 1) break;
     size_t take = e.name.size() + 1 <= room ? e.name.size() : room - 1;
-    names.push_back(e.name.substr(0, take));
+    names.emplace_back(e.name.substr(0, take));
     room -= take + 1;
   }
   return names;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,20 +42,28 @@ int32_t ReadInt(const SettingsLookup& settings, std::string_view section, std::s
 // names no value and is not listed; lines starting with ";" are comments; one pair of matching
 // quotes around a value is removed; a UTF-8 byte-order mark at the start of the file is skipped,
 // and a file with a UTF-16 byte-order mark (either byte order) is read as its UTF-8 text.
+//
+// Names and values are views into the profile's own copy of the text, shared
+// by its copies: a large file costs its bytes and a small record per line.
 class ProfileText {
  public:
-  explicit ProfileText(std::string_view text);
+  explicit ProfileText(std::string text);
+  ProfileText(const ProfileText& other);
+  ProfileText& operator=(const ProfileText& other);
+  ProfileText(ProfileText&&) noexcept = default;
+  ProfileText& operator=(ProfileText&&) noexcept = default;
 
   struct Entry {
-    std::string name;
-    std::string value;
+    std::string_view name;
+    std::string_view value;
     bool hasValue = false;
     int line = 0;  // 1-based line in the file
   };
   struct Section {
-    std::string name;
+    std::string_view name;
     int line = 0;
-    std::vector<Entry> entries;
+    std::span<const Entry> entries;  // its lines, in file order
+    uint32_t first = 0;              // number of its first line among all
   };
 
   // The first section of that name, or nullptr.
@@ -67,7 +77,16 @@ class ProfileText {
   const std::vector<Section>& Sections() const { return sections_; }
 
  private:
+  void Link();
+  void BuildIndexes();
+
+  std::shared_ptr<const std::string> text_;
+  std::vector<Entry> entries_;  // of all sections, in file order
   std::vector<Section> sections_;
+  // For files of many lines: (hash of the folded name, number) in order, so
+  // that a lookup does not walk every line. Empty for small files.
+  std::vector<std::pair<uint32_t, uint32_t>> sectionIndex_;
+  std::vector<std::pair<uint64_t, uint32_t>> entryIndex_;  // section number in the high half
 };
 
 std::string ReadTextFrom(const ProfileText& profile, std::string_view section, std::string_view key,
@@ -79,7 +98,7 @@ bool HasKeyIn(const ProfileText& profile, std::string_view section, std::string_
 // Settings from a profile-file text held in memory.
 class ProfileTextSettings : public SettingsLookup {
  public:
-  explicit ProfileTextSettings(std::string_view text) : profile_(text) {}
+  explicit ProfileTextSettings(std::string_view text) : profile_(std::string(text)) {}
   std::string ReadText(std::string_view section, std::string_view key,
                        std::string_view def) const override;
   bool HasKey(std::string_view section, std::string_view key) const override;

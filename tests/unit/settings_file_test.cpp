@@ -119,6 +119,31 @@ TEST(ProfileText, RemembersLineNumbers) {
   EXPECT_EQ(x->line, 5);
 }
 
+// Large files are looked up through an index: the same answers as a walk
+// (first section and first key of a name, letter case not counting).
+TEST(ProfileText, ManyLinesAndSectionsGiveTheSameAnswers) {
+  std::string text = "[other]\nY=1\n[MAIN]\n";
+  for (int i = 0; i < 2000; ++i) text += "k" + std::to_string(i) + "=" + std::to_string(i) + "\n";
+  text += "y=first\nY=second\nnovalue\n";
+  for (int i = 0; i < 600; ++i)
+    text += "[s" + std::to_string(i % 300) + "]\nv=" + std::to_string(i) + "\n";
+  text += "[main]\nY=later section\n";
+  ProfileTextSettings s(text);
+  EXPECT_EQ(s.ReadText("main", "Y", "<def>"), "first");
+  EXPECT_EQ(s.ReadText(" Main ", "k1999", "<def>"), "1999");
+  EXPECT_EQ(s.ReadText("main", "K0", "<def>"), "0");
+  EXPECT_EQ(s.ReadText("main", "k2000", "<def>"), "<def>");
+  EXPECT_EQ(s.ReadText("other", "k5", "<def>"), "<def>");
+  EXPECT_EQ(s.ReadText("s7", "v", "<def>"), "7");  // the first [s7], not the second
+  EXPECT_EQ(s.ReadText("s300", "v", "<def>"), "<def>");
+  const ProfileText::Entry* e = s.Profile().FindEntry("main", "NOVALUE");
+  ASSERT_NE(e, nullptr);
+  EXPECT_FALSE(e->hasValue);
+  ProfileText copy = s.Profile();  // a copy answers from its own lines
+  EXPECT_EQ(ReadTextFrom(copy, "main", "k42", ""), "42");
+  EXPECT_EQ(copy.FindSection("main")->entries.size(), 2003u);
+}
+
 TEST(SettingsSnapshot, AnUnreadableFileReadsAsTheDefaultsAndSaysWhy) {
   SettingsFileText missing;  // what a platform reports for a path that names nothing
   SettingsSnapshot none("Setup.ini", missing);
