@@ -5,9 +5,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/error_report.h"
+#include "app/run_report.h"
 #include "app/tform1.h"
 #include "app/tick_driver.h"
 #include "config/settings_file.h"
@@ -17,6 +21,7 @@
 #include "platform/linux/linux_instance.h"
 #include "platform/linux/linux_tick_timer.h"
 #include "platform/linux/sdl_window.h"
+#include "platform/linux/stderr_lines.h"
 #include "platform/posix/posix_udp.h"
 
 namespace zq {
@@ -34,7 +39,24 @@ int FailToStart(const std::string& executable, std::string_view kind, const std:
   return 1;
 }
 
-int RunPanel(const char* argv0) {
+// What the start-up found at the settings path, for the report.
+SettingsFileState SettingsStateOf(const std::filesystem::path& path) {
+  std::error_code ec;
+  if (!std::filesystem::exists(path, ec)) return {SettingsFileState::Kind::missing, {}};
+  return {};
+}
+
+// The line naming file, line and key of a binding that ended the load.
+void ReportLoadError(const TForm1& form, const std::filesystem::path& path, ReportLines& lines) {
+  const std::optional<BindingLoadError>& e = form.LoadError();
+  if (!e) return;
+  std::string text;
+  const std::string_view key = kSlotTable[static_cast<size_t>(e->slot)].key;
+  const int line = ReadWholeFile(path.string(), text) ? KeyLine(text, "main", key) : 0;
+  lines.Line(LoadErrorLine(path.string(), line, key, MakeReportText(e->error.Message()).View()));
+}
+
+int RunPanel(const char* argv0, const PanelOptions& options) {
   InstanceGuard guard;
   // A second copy ends at once, silently; without any socket at all the
   // copy runs unguarded.
@@ -69,14 +91,26 @@ int RunPanel(const char* argv0) {
     std::fprintf(stderr, "%s: %s; joysticks are not read\n", title.c_str(), error.c_str());
   }
   LinuxInputDevices devices(keyboard, joysticks);
+  AnswerWatch answers(devices);
   PosixUdpSender udp;
   LinuxErrorReport report(title);
-  TForm1 form(curveBank, devices, view, udp);
+  TForm1 form(curveBank, answers, view, udp);
   view.AttachForm(&form);
 
-  SettingsFile settings("./Setup.ini");
+  const std::filesystem::path settingsPath = SettingsPathOf(options);
+  StderrLines lines(title);
+  std::error_code ec;
+  const std::filesystem::path shownPath =
+      std::filesystem::absolute(settingsPath, ec).lexically_normal();
+  for (const std::string& line : SettingsReportLines(shownPath, SettingsStateOf(settingsPath))) {
+    lines.Line(line);
+  }
+  RunReport runReport(lines);
+
+  SettingsFile settings(settingsPath.string());
   UsKeyCharMap keyMap;
   CreateForm(form, settings, keyMap, view.PrimaryScreen(), report);
+  ReportLoadError(form, shownPath, lines);
   if (!view.Show(error)) return FailToStart(executable, "EWindowError", error);
 
   // The first tick comes one interval after the window is shown, never
@@ -117,7 +151,8 @@ int RunPanel(const char* argv0) {
     if ((fds[0].revents & POLLIN) != 0 && timer.Consume() > 0) {
       if (traceTicks) TraceTick(timer.TickStarted());
       devices.Refresh();
-      RunTick(form, report);
+      const TickOutcome outcome = RunTick(form, report);
+      runReport.AfterTick(form.State().bindings, form.State().joyUsed, answers.Answered(), outcome);
     }
   }
 
@@ -131,5 +166,23 @@ int RunPanel(const char* argv0) {
 
 int main(int argc, char** argv) {
   if (argc >= 2 && argv[1] == zq::kErrorBoxArgument) return zq::RunErrorBox(argc, argv);
-  return zq::RunPanel(argc > 0 ? argv[0] : nullptr);
+  const char* argv0 = argc > 0 ? argv[0] : nullptr;
+  const std::string program = zq::ProgramTitle(argv0 != nullptr ? argv0 : "zq-thrust");
+  const zq::PanelOptions options =
+      zq::ParsePanelOptions(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  switch (options.action) {
+    case zq::PanelOptions::Action::help:
+      std::fputs(zq::PanelHelpText(program).c_str(), stdout);
+      return 0;
+    case zq::PanelOptions::Action::version:
+      std::fputs(zq::PanelVersionText(program).c_str(), stdout);
+      return 0;
+    case zq::PanelOptions::Action::bad:
+      std::fprintf(stderr, "%s: %s (see %s --help)\n", program.c_str(), options.error.c_str(),
+                   program.c_str());
+      return 2;
+    case zq::PanelOptions::Action::run:
+      break;
+  }
+  return zq::RunPanel(argv0, options);
 }
