@@ -128,18 +128,22 @@ void RunReport::AfterTick(const BindingTable& bindings, JoySet bound, uint16_t a
 }
 
 void RunReport::Joysticks(const BindingTable& bindings, JoySet bound, uint16_t answered) {
-  for (int id = 0; id < kJoystickCount; ++id) {
-    if (!bound.Contains(id)) continue;
-    bool now = (answered >> id) & 1, before = (answered_ >> id) & 1;
-    if (firstTick_) {
-      if (!now) out_.Line(JoystickMissingLine(id, JoystickSlots(bindings, id)));
-    } else if (now != before) {
-      out_.Line(now ? JoystickBackLine(id, JoystickSlots(bindings, id))
-                    : JoystickLostLine(id, JoystickSlots(bindings, id)));
-    }
-  }
+  const uint16_t changed = firstTick_ ? static_cast<uint16_t>(~answered & bound.bits)
+                                      : static_cast<uint16_t>(answered ^ answered_);
+  const bool first = firstTick_;
   firstTick_ = false;
   answered_ = answered;
+  for (int id = 0; id < kJoystickCount; ++id) {
+    if (((changed >> id) & 1) == 0) continue;
+    const std::string slots = JoystickSlots(bindings, id);
+    if (first) {
+      out_.Line(JoystickMissingLine(id, slots));
+    } else if (((answered >> id) & 1) != 0) {
+      out_.Line(JoystickBackLine(id, slots));
+    } else {
+      out_.Line(JoystickLostLine(id, slots));
+    }
+  }
 }
 
 }  // namespace zq
