@@ -7,17 +7,11 @@
 namespace zq {
 
 std::vector<std::string> SettingsReportLines(const std::filesystem::path& path,
-                                             const SettingsFileState& state) {
+                                             SettingsFileState state, std::string_view cause) {
   const std::string file = path.string(), folder = path.parent_path().string(),
                     name = path.filename().string();
-  switch (state.kind) {
-    case SettingsFileState::Kind::read:
-      return {SettingsReadLine(file)};
-    case SettingsFileState::Kind::unreadable:
-      return {SettingsUnreadableLine(file, state.cause)};
-    case SettingsFileState::Kind::missing:
-      break;
-  }
+  if (state == SettingsFileState::read) return {SettingsReadLine(file)};
+  if (state != SettingsFileState::missing) return {SettingsUnreadableLine(file, cause)};
   std::vector<std::string> lines{SettingsMissingLine(folder, name)};
   for (const std::string& found : NearMissSettingsFiles(path.parent_path(), name)) {
     lines.push_back(NearMissLine(folder, found, name));
@@ -25,8 +19,8 @@ std::vector<std::string> SettingsReportLines(const std::filesystem::path& path,
   return lines;
 }
 
-int KeyLine(std::string_view profileText, std::string_view section, std::string_view key) {
-  const ProfileText::Entry* entry = ProfileText(profileText).FindEntry(section, key);
+int KeyLine(const ProfileText& profile, std::string_view section, std::string_view key) {
+  const ProfileText::Entry* entry = profile.FindEntry(section, key);
   return entry != nullptr ? entry->line : 0;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "config/binding.h"
+#include "config/settings_snapshot.h"
 #include "control/control_tick.h"
 #include "input/input_devices.h"
 
@@ -36,19 +37,14 @@ std::string SettingsUnreadableLine(std::string_view path, std::string_view cause
 std::string LoadErrorLine(std::string_view path, int line, std::string_view key,
                           std::string_view boxText);
 
-// What the start-up found at the settings path.
-struct SettingsFileState {
-  enum class Kind { read, missing, unreadable };
-  Kind kind = Kind::read;
-  std::string cause;  // for unreadable: why, as a player can act on it
-};
 // The start-up lines about the settings file: the file read, or why none
-// was, with a hint for each near miss beside a missing one. `path` absolute.
+// was, with a hint for each near miss beside a missing one. `path` absolute;
+// `cause` is SettingsFileCause() of the reading.
 std::vector<std::string> SettingsReportLines(const std::filesystem::path& path,
-                                             const SettingsFileState& state);
-// 1-based line of the key's first entry in the section of a profile text,
-// 0 when the text does not hold it.
-int KeyLine(std::string_view profileText, std::string_view section, std::string_view key);
+                                             SettingsFileState state, std::string_view cause);
+// 1-based line of the key's first entry in the section, 0 when the profile
+// does not hold it.
+int KeyLine(const ProfileText& profile, std::string_view section, std::string_view key);
 
 // The slot names bound to joystick `id`, axes first, each group in slot
 // order: "Yaxis, fire".

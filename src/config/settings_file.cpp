@@ -1,8 +1,5 @@
 #include "config/settings_file.h"
 
-#include <fstream>
-#include <iterator>
-
 #include "config/integer_syntax.h"
 
 namespace zq {
@@ -191,28 +188,6 @@ std::string ProfileTextSettings::ReadText(std::string_view section, std::string_
 
 bool ProfileTextSettings::HasKey(std::string_view section, std::string_view key) const {
   return HasKeyIn(profile_, section, key);
-}
-
-bool ReadWholeFile(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  out.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return true;
-}
-
-ProfileText SettingsFile::Load() const {
-  std::string text;
-  if (!ReadWholeFile(path_, text)) text.clear();
-  return ProfileText(text);
-}
-
-std::string SettingsFile::ReadText(std::string_view section, std::string_view key,
-                                   std::string_view def) const {
-  return ReadTextFrom(Load(), section, key, def);
-}
-
-bool SettingsFile::HasKey(std::string_view section, std::string_view key) const {
-  return HasKeyIn(Load(), section, key);
 }
 
 int32_t ReadInt(const SettingsLookup& settings, std::string_view section, std::string_view key,

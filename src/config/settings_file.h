@@ -12,8 +12,9 @@ namespace zq {
 constexpr size_t kMaxValueChars = 2047;  // a longer value is cut
 constexpr size_t kKeyListChars = 16384;  // one read of a section's key names
 
-// What the settings load needs from the settings file. Every call consults
-// the file anew; a missing file, section or key gives the default.
+// What the settings load needs from the settings file. A missing file,
+// section or key gives the default. (The Windows profile call consults the
+// file anew for each key; SettingsSnapshot answers from one reading.)
 class SettingsLookup {
  public:
   virtual ~SettingsLookup() = default;
@@ -85,24 +86,6 @@ class ProfileTextSettings : public SettingsLookup {
  private:
   ProfileText profile_;
 };
-
-// Settings from a file path, re-read at every lookup; binding the path
-// touches nothing on disk.
-class SettingsFile : public SettingsLookup {
- public:
-  explicit SettingsFile(std::string path) : path_(std::move(path)) {}
-  std::string ReadText(std::string_view section, std::string_view key,
-                       std::string_view def) const override;
-  bool HasKey(std::string_view section, std::string_view key) const override;
-  const std::string& Path() const { return path_; }
-
- private:
-  ProfileText Load() const;
-  std::string path_;
-};
-
-// Reads a whole file; false when it cannot be opened.
-bool ReadWholeFile(const std::string& path, std::string& out);
 
 bool EqualsNoCase(std::string_view a, std::string_view b);
 

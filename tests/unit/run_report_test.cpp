@@ -137,9 +137,9 @@ TEST(RunReport, LoadErrorNamesFileLineAndKey) {
   ASSERT_TRUE(run.form.LoadError().has_value());
   const std::string_view key = kSlotTable[static_cast<size_t>(run.form.LoadError()->slot)].key;
   EXPECT_EQ(key, "Yaxis");
-  EXPECT_EQ(KeyLine(text, "main", key), 4);
-  EXPECT_EQ(KeyLine(text, "main", "flapsdown"), 2);
-  EXPECT_EQ(KeyLine(text, "main", "Xaxis"), 0);
+  EXPECT_EQ(KeyLine(ProfileText(text), "main", key), 4);
+  EXPECT_EQ(KeyLine(ProfileText(text), "main", "flapsdown"), 2);
+  EXPECT_EQ(KeyLine(ProfileText(text), "main", "Xaxis"), 0);
   EXPECT_EQ(LoadErrorLine("/home/p/Setup.ini", 4, "Yaxis", "'J' is not a valid integer value."),
             "/home/p/Setup.ini:4: Yaxis: 'J' is not a valid integer value. Loading stopped at "
             "this key: the bindings after it, the curves and the window's place keep their start "
@@ -176,26 +176,26 @@ TEST_F(SettingsFolder, NearMissesAreOtherCaseAndOneHiddenEnding) {
 TEST_F(SettingsFolder, StartLinesForReadMissingAndUnreadable) {
   const fs::path file = dir_ / "Setup.ini";
   const std::string d = dir_.string();
-  EXPECT_EQ(SettingsReportLines(file, {}),
+  EXPECT_EQ(SettingsReportLines(file, SettingsFileState::read, ""),
             std::vector<std::string>{"settings from " + d + "/Setup.ini"});
   EXPECT_EQ(
-      SettingsReportLines(file, {SettingsFileState::Kind::missing, {}}),
+      SettingsReportLines(file, SettingsFileState::missing, ""),
       std::vector<std::string>{"no Setup.ini in " + d + ": running on the built-in defaults"});
   Touch("setup.ini");
   Touch("Setup.ini.txt");
   EXPECT_EQ(
-      SettingsReportLines(file, {SettingsFileState::Kind::missing, {}}),
+      SettingsReportLines(file, SettingsFileState::missing, ""),
       (std::vector<std::string>{
           "no Setup.ini in " + d + ": running on the built-in defaults",
           "hint: " + d +
               " holds \"Setup.ini.txt\", which is not read: rename it to "
               "\"Setup.ini\" (the file manager may hide its ending)",
           "hint: " + d + " holds \"setup.ini\", which is not read: rename it to \"Setup.ini\""}));
-  EXPECT_EQ(SettingsReportLines(dir_ / "f16.ini", {SettingsFileState::Kind::missing, {}}),
+  EXPECT_EQ(SettingsReportLines(dir_ / "f16.ini", SettingsFileState::missing, ""),
             std::vector<std::string>{"no f16.ini in " + d + ": running on the built-in defaults"});
-  EXPECT_EQ(SettingsReportLines(file, {SettingsFileState::Kind::unreadable, "it is a folder"}),
+  EXPECT_EQ(SettingsReportLines(file, SettingsFileState::directory, "it is a directory"),
             std::vector<std::string>{"the settings file " + d +
-                                     "/Setup.ini can't be read because it is a folder: running "
+                                     "/Setup.ini can't be read because it is a directory: running "
                                      "on the built-in defaults"});
 }
 

@@ -1,4 +1,5 @@
 #include "config/settings_file.h"
+#include "config/settings_snapshot.h"
 
 #include <gtest/gtest.h>
 
@@ -118,16 +119,34 @@ TEST(ProfileText, RemembersLineNumbers) {
   EXPECT_EQ(x->line, 5);
 }
 
-TEST(SettingsFile, MissingFileGivesDefaultsAndIsReadAnew) {
-  std::string path = testing::TempDir() + "zq_settings_file_test.ini";
-  std::remove(path.c_str());
-  SettingsFile settings(path);
-  EXPECT_EQ(settings.ReadText("main", "Y", "0 100"), "0 100");
-  EXPECT_FALSE(settings.HasKey("main", "Y"));
-  std::ofstream(path) << "[main]\nY=0 50\n";
-  EXPECT_EQ(settings.ReadText("main", "Y", "0 100"), "0 50");
-  EXPECT_TRUE(settings.HasKey("main", "y"));
-  std::remove(path.c_str());
+TEST(SettingsSnapshot, AnUnreadableFileReadsAsTheDefaultsAndSaysWhy) {
+  SettingsFileText missing;  // what a platform reports for a path that names nothing
+  SettingsSnapshot none("Setup.ini", missing);
+  EXPECT_EQ(none.ReadText("main", "Y", "0 100"), "0 100");
+  EXPECT_FALSE(none.HasKey("main", "Y"));
+  EXPECT_FALSE(none.Refused());  // no file: the defaults, said by no one
+
+  SettingsFileText big;
+  big.state = SettingsFileState::tooLarge;
+  big.size = 20u << 20;
+  SettingsSnapshot refused("./Setup.ini", big);
+  EXPECT_TRUE(refused.Refused());
+  EXPECT_EQ(refused.Message(),
+            "cannot read the settings file './Setup.ini': it is too large: 20971520 bytes, over "
+            "the limit of 16 MiB; running on the defaults");
+
+  SettingsFileText fifo;
+  fifo.state = SettingsFileState::notRegularFile;
+  fifo.detail = "a FIFO";
+  EXPECT_EQ(SettingsFileCause(fifo), "it is a FIFO, not a regular file");
+
+  SettingsFileText read;
+  read.state = SettingsFileState::read;
+  read.text = "[main]\nY=0 50\n";
+  SettingsSnapshot one("Setup.ini", read);
+  EXPECT_EQ(one.ReadText("main", "y", "0 100"), "0 50");
+  EXPECT_TRUE(one.HasKey("MAIN", "Y"));
+  EXPECT_EQ(one.Message(), "");
 }
 
 TEST(ReadInt, FallsBackToTheDefault) {

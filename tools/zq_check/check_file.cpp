@@ -2,6 +2,7 @@
 #include <unordered_map>
 
 #include "config/integer_syntax.h"
+#include "config/settings_snapshot.h"
 #include "zq_check/check_steps.h"
 #include "zq_check/key_suggest.h"
 
@@ -103,9 +104,12 @@ int LineOf(const ProfileText& profile, std::string_view key) {
 
 void CheckFileLayout(const ProfileText& profile, CheckResult& r) {
   if (!r.found) {
+    // A file that is there but cannot be read is named on the panel's stderr.
+    bool missing = r.unreadable == SettingsFileCause(SettingsFileText{});
     Add(r, Severity::note, "no-file", 0, "",
-        "cannot read the file (" + r.unreadable +
-            "): the panel would start all the same and run on the defaults shown here");
+        "cannot read the file (" + r.unreadable + "): the panel would start all the same" +
+            (missing ? "" : ", say why on its standard error,") +
+            " and run on the defaults shown here");
     return;
   }
   const ProfileText::Section* main = MainSection(profile);

@@ -1,6 +1,6 @@
 #include <algorithm>
-#include <filesystem>
 
+#include "config/settings_snapshot.h"
 #include "control/curve_math.h"
 #include "zq_check/binding_words.h"
 #include "zq_check/check_model.h"
@@ -101,8 +101,9 @@ CheckResult CheckSettingsText(const std::string& path, const std::string& text,
   r.path = path;
   r.found = unreadable.empty();
   r.unreadable = unreadable;
-  // One reading of the file serves every lookup: the panel reads it anew for
-  // each key, which gives the same values as long as nobody edits it meanwhile.
+  // One reading of the file serves every lookup, as in the Linux panel (the
+  // Windows panel reads it anew for each key: the same values as long as
+  // nobody edits it meanwhile).
   ProfileTextSettings settings(text);
   const ProfileText& profile = settings.Profile();
   r.hasMain = profile.FindSection("main") != nullptr;
@@ -126,18 +127,10 @@ CheckResult CheckSettingsText(const std::string& path, const std::string& text,
 }
 
 CheckResult CheckSettingsFile(const std::string& path) {
-  std::string text;
-  std::error_code ec;
-  std::string problem;
-  if (!std::filesystem::exists(path, ec)) {
-    problem = "no such file";
-  } else if (std::filesystem::is_directory(path, ec)) {
-    problem = "it is a directory";
-  } else if (!ReadWholeFile(path, text)) {
-    problem = "it cannot be opened for reading";
-  }
-  if (!problem.empty()) text.clear();
-  return CheckSettingsText(path, text, problem);
+  // The panel's own reading of the file, so that both name the same cause.
+  SettingsFileText file = ReadSettingsFile(path);
+  std::string problem = SettingsFileCause(file);
+  return CheckSettingsText(path, file.text, problem);
 }
 
 }  // namespace zq::check

@@ -14,7 +14,7 @@
 #include "app/run_report.h"
 #include "app/tform1.h"
 #include "app/tick_driver.h"
-#include "config/settings_file.h"
+#include "config/settings_snapshot.h"
 #include "platform/linux/fontconfig_font.h"
 #include "platform/linux/linux_error_box.h"
 #include "platform/linux/linux_input_devices.h"
@@ -39,21 +39,14 @@ int FailToStart(const std::string& executable, std::string_view kind, const std:
   return 1;
 }
 
-// What the start-up found at the settings path, for the report.
-SettingsFileState SettingsStateOf(const std::filesystem::path& path) {
-  std::error_code ec;
-  if (!std::filesystem::exists(path, ec)) return {SettingsFileState::Kind::missing, {}};
-  return {};
-}
-
 // The line naming file, line and key of a binding that ended the load.
-void ReportLoadError(const TForm1& form, const std::filesystem::path& path, ReportLines& lines) {
+void ReportLoadError(const TForm1& form, const SettingsSnapshot& settings,
+                     const std::filesystem::path& shownPath, ReportLines& lines) {
   const std::optional<BindingLoadError>& e = form.LoadError();
   if (!e) return;
-  std::string text;
   const std::string_view key = kSlotTable[static_cast<size_t>(e->slot)].key;
-  const int line = ReadWholeFile(path.string(), text) ? KeyLine(text, "main", key) : 0;
-  lines.Line(LoadErrorLine(path.string(), line, key, MakeReportText(e->error.Message()).View()));
+  lines.Line(LoadErrorLine(shownPath.string(), KeyLine(settings.Profile(), "main", key), key,
+                           MakeReportText(e->error.Message()).View()));
 }
 
 int RunPanel(const char* argv0, const PanelOptions& options) {
@@ -97,20 +90,22 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   TForm1 form(curveBank, answers, view, udp);
   view.AttachForm(&form);
 
+  // One reading serves every lookup of the load; a file that cannot be read
+  // is named on stderr and the defaults apply.
   const std::filesystem::path settingsPath = SettingsPathOf(options);
+  SettingsSnapshot settings = TakeSettingsSnapshot(settingsPath.string());
   StderrLines lines(title);
   std::error_code ec;
   const std::filesystem::path shownPath =
       std::filesystem::absolute(settingsPath, ec).lexically_normal();
-  for (const std::string& line : SettingsReportLines(shownPath, SettingsStateOf(settingsPath))) {
+  for (const std::string& line :
+       SettingsReportLines(shownPath, settings.State(), settings.Cause())) {
     lines.Line(line);
   }
   RunReport runReport(lines);
-
-  SettingsFile settings(settingsPath.string());
   UsKeyCharMap keyMap;
   CreateForm(form, settings, keyMap, view.PrimaryScreen(), report);
-  ReportLoadError(form, shownPath, lines);
+  ReportLoadError(form, settings, shownPath, lines);
   if (!view.Show(error)) return FailToStart(executable, "EWindowError", error);
 
   // The first tick comes one interval after the window is shown, never

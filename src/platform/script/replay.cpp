@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/tick_driver.h"
-#include "config/settings_file.h"
+#include "config/settings_snapshot.h"
 #include "platform/posix/posix_udp.h"
 #include "platform/script/json_events.h"
 #include "platform/script/script_platform.h"
@@ -64,14 +64,17 @@ std::string Shown(std::string_view w) {
 
 class Replay {
  public:
-  Replay(const ReplayOptions& options, std::ostream& out)
+  Replay(const ReplayOptions& options, std::ostream& out, std::ostream& err)
       : events_(out),
         view_(events_),
         report_(events_),
         sender_(events_, options.udp ? &udp_ : nullptr),
         form_(bank_, devices_, view_, sender_) {
     view_.AttachForm(&form_);
-    SettingsFile settings(options.setupPath);
+    // Read once, as the panel does; a file it cannot read is named on
+    // standard error (the events stay as the contract has them).
+    SettingsSnapshot settings = TakeSettingsSnapshot(options.setupPath);
+    if (settings.Refused()) err << "zq-replay: " << settings.Message() << '\n';
     NoKeyCharMap keyMap;
     events_.SetTick(0);
     CreateForm(form_, settings, keyMap, options.screen, report_);
@@ -186,7 +189,7 @@ class Replay {
 
 int RunReplay(const ReplayOptions& options, std::istream& script, const std::string& scriptName,
               std::ostream& out, std::ostream& err) {
-  Replay replay(options, out);
+  Replay replay(options, out, err);
   out.flush();
   std::string line;
   int lineNumber = 0;

@@ -1,0 +1,62 @@
+#include "config/settings_snapshot.h"
+
+#include <utility>
+
+namespace zq {
+namespace {
+
+ProfileText ParseAndDrop(SettingsFileText& file) {
+  // The parsed profile keeps its own copies: the raw bytes go at once, so
+  // a large file is not held twice for the whole run.
+  ProfileText profile(file.state == SettingsFileState::read ? file.text : std::string_view());
+  std::string().swap(file.text);
+  return profile;
+}
+
+}  // namespace
+
+std::string SettingsFileCause(const SettingsFileText& file) {
+  switch (file.state) {
+    case SettingsFileState::read:
+      return "";
+    case SettingsFileState::missing:
+      return "no such file";
+    case SettingsFileState::directory:
+      return "it is a directory";
+    case SettingsFileState::notRegularFile:
+      return "it is " + (file.detail.empty() ? std::string("special") : file.detail) +
+             ", not a regular file";
+    case SettingsFileState::permissionDenied:
+      return "permission denied";
+    case SettingsFileState::symlinkLoop:
+      return "a loop of symbolic links";
+    case SettingsFileState::tooLarge:
+      return "it is too large: " + std::to_string(file.size) + " bytes, over the limit of " +
+             std::to_string(kSettingsFileLimit >> 20) + " MiB";
+    case SettingsFileState::ioError:
+      return "read error" + (file.detail.empty() ? std::string() : ": " + file.detail);
+  }
+  return "cannot be read";
+}
+
+SettingsSnapshot::SettingsSnapshot(std::string path, SettingsFileText file)
+    : path_(std::move(path)),
+      state_(file.state),
+      cause_(SettingsFileCause(file)),
+      profile_(ParseAndDrop(file)) {}
+
+std::string SettingsSnapshot::ReadText(std::string_view section, std::string_view key,
+                                       std::string_view def) const {
+  return ReadTextFrom(profile_, section, key, def);
+}
+
+bool SettingsSnapshot::HasKey(std::string_view section, std::string_view key) const {
+  return HasKeyIn(profile_, section, key);
+}
+
+std::string SettingsSnapshot::Message() const {
+  if (Read()) return "";
+  return "cannot read the settings file '" + path_ + "': " + cause_ + "; running on the defaults";
+}
+
+}  // namespace zq
