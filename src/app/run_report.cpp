@@ -56,11 +56,11 @@ std::string LoadErrorLine(std::string_view path, int line, std::string_view key,
          "place keep their start values";
 }
 
-std::string JoystickSlots(const BindingTable& bindings, int id) {
+std::string JoystickSlots(const BindingTable& bindings, int id, int loaded) {
   // Axes first: they are what a missing stick shows on the panel.
   std::string slots;
   for (bool axes : {true, false}) {
-    for (int s = 0; s < kSlotCount; ++s) {
+    for (int s = 0; s < loaded && s < kSlotCount; ++s) {
       const Binding& b = bindings[static_cast<size_t>(s)];
       const SlotInfo& info = kSlotTable[static_cast<size_t>(s)];
       if (b.unbound || b.device != id || (info.test == SlotTest::axis) != axes) continue;
@@ -71,9 +71,9 @@ std::string JoystickSlots(const BindingTable& bindings, int id) {
   return slots;
 }
 
-std::string JoystickMissingLine(int id, std::string_view slots) {
-  return "joystick " + std::to_string(id) + " (" + std::string(slots) +
-         ") is not connected: its axes read -100 until it answers";
+std::string JoystickMissingLine(int id, std::string_view slots, bool curves) {
+  return "joystick " + std::to_string(id) + " (" + std::string(slots) + ") is not connected" +
+         (curves ? ": its axes read -100 until it answers" : "");
 }
 
 std::string JoystickLostLine(int id, std::string_view slots) {
@@ -129,9 +129,9 @@ void RunReport::Joysticks(const BindingTable& bindings, JoySet bound, uint16_t a
   answered_ = answered;
   for (int id = 0; id < kJoystickCount; ++id) {
     if (((changed >> id) & 1) == 0) continue;
-    const std::string slots = JoystickSlots(bindings, id);
+    const std::string slots = JoystickSlots(bindings, id, loaded_);
     if (first) {
-      out_.Line(JoystickMissingLine(id, slots));
+      out_.Line(JoystickMissingLine(id, slots, loaded_ == kSlotCount));
     } else if (((answered >> id) & 1) != 0) {
       out_.Line(JoystickBackLine(id, slots));
     } else {

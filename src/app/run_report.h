@@ -46,10 +46,11 @@ std::vector<std::string> SettingsReportLines(const std::filesystem::path& path,
 // does not hold it.
 int KeyLine(const ProfileText& profile, std::string_view section, std::string_view key);
 
-// The slot names bound to joystick `id`, axes first, each group in slot
-// order: "Yaxis, fire".
-std::string JoystickSlots(const BindingTable& bindings, int id);
-std::string JoystickMissingLine(int id, std::string_view slots);
+// The slot names bound to joystick `id` among the first `loaded` slots, axes
+// first, each group in slot order: "Yaxis, fire".
+std::string JoystickSlots(const BindingTable& bindings, int id, int loaded = kSlotCount);
+// `curves`: the load reached the curves, so a silent stick's axes read -100.
+std::string JoystickMissingLine(int id, std::string_view slots, bool curves = true);
 std::string JoystickLostLine(int id, std::string_view slots);
 std::string JoystickBackLine(int id, std::string_view slots);
 std::string SendFailedLine(const SendResult& result);
@@ -75,6 +76,9 @@ class AnswerWatch : public InputDevices {
 class RunReport {
  public:
   explicit RunReport(ReportLines& out) : out_(out) {}
+  // The load ended at binding `slot`: later slots were never read, and no
+  // curve was loaded.
+  void LoadEndedAt(int slot) { loaded_ = slot; }
   // After every tick: the bound sticks, which of them answered, the send.
   void AfterTick(const BindingTable& bindings, JoySet bound, uint16_t answered,
                  const TickOutcome& outcome);
@@ -84,6 +88,7 @@ class RunReport {
   ReportLines& out_;
   bool firstTick_ = true, sendFailing_ = false;
   uint16_t answered_ = 0;
+  int loaded_ = kSlotCount;
 };
 
 }  // namespace zq

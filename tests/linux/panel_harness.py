@@ -716,6 +716,11 @@ def check_malformed_binding(args):
                 "zq-thrust: %s:3: Yaxis: 'J' is not a valid integer value. Loading stopped at "
                 "this key: the bindings after it, the curves and the window's place keep their "
                 "start values" % setup], "stderr: %r" % lines)
+            check(wait_for(lambda: len(report_lines(s, panel)) == 3, 2)
+                  and report_lines(s, panel)[2] == (
+                      "zq-thrust: joystick 0 (trimbtn, usetrim, useYtrim, trimXbtn, trimZbtn, "
+                      "fire, Fire2, Fire12, curveup, curvedown, resetbtn, flapsup) is not "
+                      "connected"), "stderr: %r" % report_lines(s, panel))
             window = s.wait_window(PANEL_TITLE)
             geometry = s.geometry(window)
             check(geometry == (880, 592, 104, 77), "panel after a failed load: %s" % (geometry,))

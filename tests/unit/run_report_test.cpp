@@ -140,6 +140,12 @@ TEST(RunReport, LoadErrorNamesFileLineAndKey) {
   EXPECT_EQ(KeyLine(ProfileText(text), "main", key), 4);
   EXPECT_EQ(KeyLine(ProfileText(text), "main", "flapsdown"), 2);
   EXPECT_EQ(KeyLine(ProfileText(text), "main", "Xaxis"), 0);
+  // Only the slots read before the error count; no curve means no -100.
+  run.report.LoadEndedAt(run.form.LoadError()->slot);
+  EXPECT_EQ(run.Tick(),
+            std::vector<std::string>{
+                "joystick 0 (trimbtn, usetrim, useYtrim, trimXbtn, trimZbtn, fire, "
+                "Fire2, Fire12, curveup, curvedown, resetbtn, flapsup) is not connected"});
   EXPECT_EQ(LoadErrorLine("/home/p/Setup.ini", 4, "Yaxis", "'J' is not a valid integer value."),
             "/home/p/Setup.ini:4: Yaxis: 'J' is not a valid integer value. Loading stopped at "
             "this key: the bindings after it, the curves and the window's place keep their start "

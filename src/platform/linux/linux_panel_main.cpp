@@ -41,10 +41,11 @@ int FailToStart(const std::string& executable, std::string_view kind, const std:
 
 // The line naming file, line and key of a binding that ended the load.
 void ReportLoadError(const TForm1& form, const SettingsSnapshot& settings,
-                     const std::filesystem::path& shownPath, ReportLines& lines) {
+                     const std::filesystem::path& shownPath, ReportLines& lines, RunReport& run) {
   const std::optional<BindingLoadError>& e = form.LoadError();
   if (!e) return;
   const std::string_view key = kSlotTable[static_cast<size_t>(e->slot)].key;
+  run.LoadEndedAt(e->slot);
   lines.Line(LoadErrorLine(shownPath.string(), KeyLine(settings.Profile(), "main", key), key,
                            MakeReportText(e->error.Message()).View()));
 }
@@ -105,7 +106,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   RunReport runReport(lines);
   UsKeyCharMap keyMap;
   CreateForm(form, settings, keyMap, view.PrimaryScreen(), report);
-  ReportLoadError(form, settings, shownPath, lines);
+  ReportLoadError(form, settings, shownPath, lines, runReport);
   if (!view.Show(error)) return FailToStart(executable, "EWindowError", error);
 
   // The first tick comes one interval after the window is shown, never
