@@ -50,7 +50,7 @@ std::string SettingsUnreadableLine(std::string_view path, std::string_view cause
 std::string LoadErrorLine(std::string_view path, int line, std::string_view key,
                           std::string_view boxText) {
   std::string where(path);
-  if (line > 0) where += ":" + std::to_string(line);
+  if (line > 0) where.append(":").append(std::to_string(line));
   return where + ": " + std::string(key) + ": " + std::string(boxText) +
          " Loading stopped at this key: the bindings after it, the curves and the window's "
          "place keep their start values";
@@ -88,7 +88,10 @@ std::string JoystickBackLine(int id, std::string_view slots) {
 std::string SendFailedLine(const SendResult& result) {
   std::string text(SendFailureText(result).View());
   // The box's two lines become one.
-  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, " ");
+  for (size_t at; (at = text.find("\r\n")) != std::string::npos;) {
+    text[at] = ' ';
+    text.erase(at + 1, 1);
+  }
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return "sending to 127.0.0.1:21100 failed: " + text +
          " Changes are lost until sending works again";

@@ -618,11 +618,13 @@ def check_start_report(args):
         single = os.path.join(work, "mig.ini")
         with open(single, "w") as f:
             f.write(chosen)
-        for tag, option in (("setup-folder", ["--setup", "f16"]),
-                            ("setup-file", ["--setup=" + single])):
+        # "~/f16" as a menu entry passes it, without a shell to expand it.
+        for tag, option, env in (("setup-folder", ["--setup", "f16"], None),
+                                 ("setup-file", ["--setup=" + single], None),
+                                 ("setup-home", ["--setup", "~/f16"], {"HOME": work})):
             listener = Listener(s)
             try:
-                p = s.start("zq-thrust", option, tag=tag)
+                p = s.start("zq-thrust", option, tag=tag, env=env)
                 s.wait_window(PANEL_TITLE)
                 first = listener.first(5)
                 check(first == b"R/87\\-1", "%s: first datagram %r" % (tag, first))
@@ -631,7 +633,7 @@ def check_start_report(args):
                 check(got == b"R/83\\-0.34", "%s: power sent %r (not the chosen file's)"
                       % (tag, got))
                 time.sleep(0.5)
-                path = os.path.join(folder, "Setup.ini") if tag == "setup-folder" else single
+                path = single if tag == "setup-file" else os.path.join(folder, "Setup.ini")
                 check(report_lines(s, p) == ["zq-thrust: settings from " + path, stick3],
                       "%s: %r" % (tag, s.output(p)))
                 p.send_signal(signal.SIGTERM)
@@ -757,6 +759,16 @@ def check_no_display(args):
             text = s.output(p)
             check("DISPLAY" in text if tag == "unset" else ":7913" in text,
                   "%s DISPLAY: message %r" % (tag, text))
+        # --help and --version need no display and start no panel.
+        for option, start in (("--help", "Usage: zq-thrust [--setup PATH]\n"),
+                              ("--version", "zq-thrust ")):
+            p = s.start("zq-thrust", [option], tag=option[2:])
+            check(ended(p, 5) == 0, "%s: exit code %r" % (option, p.poll()))
+            check(s.output(p, "stdout").startswith(start) and s.output(p) == "",
+                  "%s printed %r / %r" % (option, s.output(p, "stdout"), s.output(p)))
+        p = s.start("zq-thrust", ["--setup"], tag="bad-option")
+        check(ended(p, 5) == 2 and "--setup needs a file or a folder" in s.output(p),
+              "--setup without a path: %r, %r" % (p.poll(), s.output(p)))
 
 
 def check_missing_font(args):

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -164,8 +165,13 @@ int main(int argc, char** argv) {
   if (argc >= 2 && argv[1] == zq::kErrorBoxArgument) return zq::RunErrorBox(argc, argv);
   const char* argv0 = argc > 0 ? argv[0] : nullptr;
   const std::string program = zq::ProgramTitle(argv0 != nullptr ? argv0 : "zq-thrust");
-  const zq::PanelOptions options =
+  zq::PanelOptions options =
       zq::ParsePanelOptions(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  // A menu entry's command line passes "~/flying" unexpanded: no shell runs it.
+  const char* home = std::getenv("HOME");
+  if (options.setup.rfind("~/", 0) == 0 && home != nullptr && *home != '\0') {
+    options.setup = home + options.setup.substr(1);
+  }
   switch (options.action) {
     case zq::PanelOptions::Action::help:
       std::fputs(zq::PanelHelpText(program).c_str(), stdout);
