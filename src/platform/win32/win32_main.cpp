@@ -101,6 +101,26 @@ void ReportSettings(const std::filesystem::path& path, const TForm1* form, Repor
                            MakeReportText(e->error.Message()).View()));
 }
 
+// The load's error box is modal and ticks run under it: the line naming
+// file, line and key goes out before the box opens.
+class LoadErrorFirst : public ErrorReport {
+ public:
+  LoadErrorFirst(ErrorReport& box, const std::filesystem::path& path, const TForm1& form,
+                 ReportLines& lines, RunReport& run)
+      : box_(box), path_(path), form_(form), lines_(lines), run_(run) {}
+  void ReportError(std::string_view text) override {
+    ReportSettings(path_, &form_, lines_, run_);
+    box_.ReportError(text);
+  }
+
+ private:
+  ErrorReport& box_;
+  const std::filesystem::path& path_;
+  const TForm1& form_;
+  ReportLines& lines_;
+  RunReport& run_;
+};
+
 int RunPanel(HINSTANCE instance, const PanelOptions& options) {
   Win32InputDevices devices;
   AnswerWatch answers(devices);
@@ -133,12 +153,12 @@ int RunPanel(HINSTANCE instance, const PanelOptions& options) {
   Win32KeyCharMap keyMap;
   ScreenSize screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   try {
-    CreateForm(form, settings, keyMap, screen, report);
+    LoadErrorFirst loadReport(report, path, form, lines, run);
+    CreateForm(form, settings, keyMap, screen, loadReport);
   } catch (const std::exception& e) {
     // The run goes on with what the load had set, as after a binding error.
     report.ReportError(MakeReportText(e.what()).View());
   }
-  ReportSettings(path, &form, lines, run);
   panel.Show();
 
   MSG message;
