@@ -12,7 +12,7 @@ std::vector<std::string> SettingsReportLines(const std::filesystem::path& path,
                     name = path.filename().string();
   if (state == SettingsFileState::read) return {SettingsReadLine(file)};
   if (state != SettingsFileState::missing) return {SettingsUnreadableLine(file, cause)};
-  std::vector<std::string> lines{SettingsMissingLine(folder, name)};
+  std::vector<std::string> lines{SettingsMissingLine(file, folder, name)};
   for (const std::string& found : NearMissSettingsFiles(path.parent_path(), name)) {
     lines.push_back(NearMissLine(folder, found, name));
   }
@@ -28,9 +28,13 @@ std::string SettingsReadLine(std::string_view path) {
   return "settings from " + std::string(path);
 }
 
-std::string SettingsMissingLine(std::string_view folder, std::string_view fileName) {
-  return "no " + std::string(fileName) + " in " + std::string(folder) +
-         ": running on the built-in defaults";
+std::string SettingsMissingLine(std::string_view path, std::string_view folder,
+                                std::string_view fileName) {
+  // A chosen name may be a folder that is not there ("--setup ~/flying").
+  if (fileName != "Setup.ini") {
+    return "no file " + std::string(path) + ": running on the built-in defaults";
+  }
+  return "no Setup.ini in " + std::string(folder) + ": running on the built-in defaults";
 }
 
 std::string NearMissLine(std::string_view folder, std::string_view found,

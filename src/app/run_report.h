@@ -26,8 +26,10 @@ class ReportLines {
 
 // The settings file's lines, `path` and `folder` absolute.
 std::string SettingsReadLine(std::string_view path);
-// `fileName` is the name that was looked for ("Setup.ini" unless chosen).
-std::string SettingsMissingLine(std::string_view folder, std::string_view fileName);
+// `path` = `folder` + `fileName`, the name looked for: "Setup.ini" unless
+// --setup chose another.
+std::string SettingsMissingLine(std::string_view path, std::string_view folder,
+                                std::string_view fileName);
 std::string NearMissLine(std::string_view folder, std::string_view found,
                          std::string_view fileName);
 // A file that is there but cannot be read; `cause` says why.

@@ -197,8 +197,9 @@ TEST_F(SettingsFolder, StartLinesForReadMissingAndUnreadable) {
               " holds \"Setup.ini.txt\", which is not read: rename it to "
               "\"Setup.ini\" (the file manager may hide its ending)",
           "hint: " + d + " holds \"setup.ini\", which is not read: rename it to \"Setup.ini\""}));
-  EXPECT_EQ(SettingsReportLines(dir_ / "f16.ini", SettingsFileState::missing, ""),
-            std::vector<std::string>{"no f16.ini in " + d + ": running on the built-in defaults"});
+  EXPECT_EQ(
+      SettingsReportLines(dir_ / "f16.ini", SettingsFileState::missing, ""),
+      std::vector<std::string>{"no file " + d + "/f16.ini: running on the built-in defaults"});
   EXPECT_EQ(SettingsReportLines(file, SettingsFileState::directory, "it is a directory"),
             std::vector<std::string>{"the settings file " + d +
                                      "/Setup.ini can't be read because it is a directory: running "
