@@ -13,6 +13,7 @@
 
 #include "app/version.h"
 #include "input/key_names.h"
+#include "input/probe_report.h"
 #include "input/sampling.h"
 #include "platform/linux/linux_tick_timer.h"
 #include "platform/linux/sdl_joystick.h"
@@ -21,11 +22,6 @@
 
 namespace zq {
 namespace {
-
-// An axis is printed again once it has moved this far on the 0..65535 scale
-// (about 1.5% of its travel), so a resting stick's noise stays quiet.
-constexpr uint32_t kAxisStep = 1000;
-constexpr std::array<const char*, 6> kAxisNames = {"X", "Y", "Z", "R", "U", "V"};
 
 void Print(const char* format, auto... args) {
   std::printf(format, args...);
@@ -45,40 +41,6 @@ void ListJoysticks(const SdlJoysticks& joysticks) {
           j.identity.serial.empty() ? "" : ", serial ", j.identity.serial.c_str(),
           j.identity.path.empty() ? "" : ", path ", j.identity.path.c_str());
   }
-}
-
-struct StickMemory {
-  bool seen = false;
-  JoyInfoEx record{};
-};
-
-void ReportStick(int id, const JoyInfoEx& now, StickMemory& last) {
-  InputSnapshot snapshot;
-  snapshot.joyInfo[static_cast<size_t>(id)] = now;
-  for (int a = 0; a < 6; ++a) {
-    uint32_t v = now.Word(a), before = last.record.Word(a);
-    if (last.seen && (v > before ? v - before : before - v) < kAxisStep) continue;
-    if (!last.seen && v == 0) continue;  // an axis the stick does not have
-    Binding b{id, a};
-    Print("joystick %d axis %d (%s): raw %u, reads %d   binding \"%d %d\"\n", id, a,
-          kAxisNames[static_cast<size_t>(a)], v, ReadAxis(b, snapshot), id, a);
-    last.record.SetWord(a, v);
-  }
-  uint32_t pressed = now.dwButtons & ~last.record.dwButtons;
-  for (int bit = 0; bit < 32; ++bit) {
-    if ((pressed >> bit) & 1u) {
-      Print("joystick %d button %d down   binding \"%d %d\"\n", id, bit + 1, id, bit + 1);
-    }
-  }
-  last.record.dwButtons = now.dwButtons;
-  if (!last.seen || now.dwPOV != last.record.dwPOV) {
-    if (last.seen || now.dwPOV != kPovCentered) {
-      Print("joystick %d hat: %u%s\n", id, now.dwPOV,
-            now.dwPOV == kPovCentered ? " (centred)" : "");
-    }
-    last.record.dwPOV = now.dwPOV;
-  }
-  last.seen = true;
 }
 
 constexpr const char* kUsage =
@@ -212,7 +174,9 @@ int RunProbe(int argc, char** argv) {
       }
       JoyInfoEx record;
       if (now[static_cast<size_t>(id)] && joysticks.Poll(id, record)) {
-        ReportStick(id, record, sticks[static_cast<size_t>(id)]);
+        for (const std::string& line : StickChanges(id, record, sticks[static_cast<size_t>(id)])) {
+          Print("%s\n", line.c_str());
+        }
       }
     }
     connected = now;
