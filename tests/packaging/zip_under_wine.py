@@ -4,7 +4,7 @@ the folder the zip unpacked into, inside a fresh wine prefix.
 
   zip_under_wine.py --wine WINE64 --folder DIR --version 0.1.0 --logs DIR
 
-- zq-check.exe and zq-listen.exe print the version;
+- zq-check.exe, zq-listen.exe and zq-probe.exe print the version;
 - zq-check.exe finds the example examples\\Setup.ini clean (status 0);
 - zq-listen.exe, on a port of the system's choice, prints a datagram sent to
   it by name and ends with status 0 after --count 1, and ends with status 0
@@ -61,7 +61,7 @@ def run(args, *program, timeout=60):
 
 
 def versions(args):
-    for tool in ("zq-check", "zq-listen"):
+    for tool in ("zq-check", "zq-listen", "zq-probe"):
         code, out, err = run(args, tool + ".exe", "--version")
         check(code == 0 and out == "%s %s\n" % (tool, args.version),
               "%s.exe --version: status %d, printed %r %r" % (tool, code, out, err))

@@ -2,8 +2,9 @@
 // joysticks that answer joyGetPosEx (ids 0 to 15), then prints, live, raw
 // axis values, buttons, the hat and every key or chord that goes down
 // (GetAsyncKeyState), each with its binding text.
-#include <mmsystem.h>
 #include <windows.h>
+// after windows.h, which it needs
+#include <mmsystem.h>
 
 #include <array>
 #include <atomic>
@@ -35,6 +36,8 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 ended; 1 neither the keyboard nor the joysticks can be read;\n"
     "2 bad usage.\n";
+
+constexpr DWORD kPollMilliseconds = 50;  // the panel's tick
 
 std::atomic<bool> stopRequested{false};
 
@@ -124,7 +127,7 @@ int RunProbe(int argc, char** argv) {
   const ULONGLONG start = GetTickCount64();
   while (!stopRequested) {
     if (seconds > 0 && static_cast<double>(GetTickCount64() - start) >= seconds * 1000) break;
-    Sleep(kTickMilliseconds);
+    Sleep(kPollMilliseconds);
     for (int vk = 1; vk < 256; ++vk) {
       bool down = Down(vk);
       bool was = wasDown[static_cast<size_t>(vk)];
