@@ -104,11 +104,17 @@ std::string PlainList(const std::vector<std::string>& names) {
 
 }  // namespace
 
-void AddNearMisses(CheckResult& r) {
-  if (r.nearMisses.empty()) return;
+void ExplainMissingFile(CheckResult& r) {
   for (Diagnostic& d : r.diagnostics) {
     if (d.kind != "no-file") continue;
-    d.message += "; did you mean " + PlainList(r.nearMisses) + ", beside it?";
+    if (r.options.named) {
+      // a name typed on the command line that is not there is a mistake
+      d.severity = Severity::error;
+      d.message = "no such file: zq-check shows the defaults the panel runs on without a file";
+    }
+    if (!r.nearMisses.empty()) {
+      d.message += "; did you mean " + PlainList(r.nearMisses) + ", beside it?";
+    }
   }
 }
 
@@ -155,14 +161,9 @@ int LineOf(const ProfileText& profile, std::string_view key) {
 
 void CheckFileLayout(const ProfileText& profile, const std::string& text, CheckResult& r) {
   if (!r.found) {
-    if (r.options.named) {
-      Add(r, Severity::error, "no-file", 0, "",
-          r.unreadable + ": zq-check shows the defaults the panel runs on without a file");
-    } else {
-      Add(r, Severity::note, "no-file", 0, "",
-          "cannot read the file (" + r.unreadable +
-              "): the panel would start all the same and run on the defaults shown here");
-    }
+    Add(r, Severity::note, "no-file", 0, "",
+        "cannot read the file (" + r.unreadable +
+            "): the panel would start all the same and run on the defaults shown here");
     return;
   }
   if (LooksLikeUtf16(text)) {

@@ -147,7 +147,7 @@ CheckResult CheckSettingsFile(const std::string& path, const CheckOptions& optio
         r.nearMisses.insert(r.nearMisses.begin(), "Setup.ini");
       }
     }
-    AddNearMisses(r);
+    ExplainMissingFile(r);
   }
   return r;
 }

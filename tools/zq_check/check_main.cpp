@@ -35,7 +35,7 @@ constexpr std::string_view kUsage =
     "Options take their value as '--opt value' or '--opt=value'.\n"
     "\n"
     "Findings: an error is a binding that makes the panel show an error box and\n"
-    "stop loading, or a SETUP named here that cannot be read; warnings are\n"
+    "stop loading, or a SETUP named here that does not exist; warnings are\n"
     "mistakes the panel passes over silently (unknown keys, key names such as F5\n"
     "or Ctrl+P where the grammar has none, curve texts that stop early or lost\n"
     "their leading 0, curve keys never read, gaps in Y1..Y9, axis slots on words\n"
@@ -47,7 +47,7 @@ constexpr std::string_view kUsage =
     "one button: status 1).\n"
     "\n"
     "Exit status: 0 no warnings (notes allowed), 1 warnings, 2 errors (the panel\n"
-    "would show an error box, SETUP cannot be read, the SVG file cannot be\n"
+    "would show an error box, SETUP does not exist, the SVG file cannot be\n"
     "written) or bad usage.\n";
 
 bool ParseScreen(std::string_view s, zq::ScreenSize& screen) {

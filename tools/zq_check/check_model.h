@@ -63,7 +63,7 @@ struct CurveSetReport {
 
 // How zq-check was asked to check.
 struct CheckOptions {
-  // The file was named on the command line: when it cannot be read that is an
+  // The file was named on the command line: when it is not there that is an
   // error (a mistyped name), not the panel's quiet fallback to the defaults.
   bool named = false;
   ScreenSize screen{1920, 1080};  // the primary screen the panel is placed on
@@ -86,7 +86,7 @@ struct CheckResult {
 
   int Count(Severity s) const;
   // 0 clean (notes allowed), 1 warnings, 2 errors: the panel would show an
-  // error box, or a file named on the command line cannot be read.
+  // error box, or a file named on the command line does not exist.
   int ExitStatus() const;
 };
 

@@ -139,7 +139,7 @@ std::string Summary(const CheckResult& r) {
                                : ": the panel runs on these defaults.");
     default:
       return counts + (r.found ? ": the panel shows an error box while it loads this file."
-                               : ": the file named cannot be read.");
+                               : ": there is no such file.");
   }
 }
 
