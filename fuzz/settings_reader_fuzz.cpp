@@ -25,7 +25,7 @@ std::vector<std::string> KeysToAsk(const ProfileText& profile) {
     for (int k = 1; k <= 10; ++k) keys.push_back(std::string(1, axis) + std::to_string(k));
   }
   for (const ProfileText::Section& s : profile.Sections()) {
-    for (size_t i = 0; i < s.entries.size() && i < 4; ++i) keys.push_back(s.entries[i].name);
+    for (size_t i = 0; i < s.entries.size() && i < 4; ++i) keys.emplace_back(s.entries[i].name);
   }
   return keys;
 }

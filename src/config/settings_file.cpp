@@ -82,12 +82,13 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-ProfileText::ProfileText(std::string_view text) {
-  std::string decoded;
-  if (text.substr(0, 2) == "\xFF\xFE" || text.substr(0, 2) == "\xFE\xFF") {
-    decoded = Utf16ToUtf8(text.substr(2), text[0] == '\xFE');
-    text = decoded;
+ProfileText::ProfileText(std::string bytes) {
+  std::string_view raw = bytes;
+  if (raw.substr(0, 2) == "\xFF\xFE" || raw.substr(0, 2) == "\xFE\xFF") {
+    bytes = Utf16ToUtf8(raw.substr(2), raw[0] == '\xFE');
   }
+  text_ = std::make_shared<const std::string>(std::move(bytes));
+  std::string_view text = *text_;
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   sections_.push_back(Section{});  // lines before the first section header
   size_t pos = 0;
@@ -111,7 +112,7 @@ ProfileText::ProfileText(std::string_view text) {
       size_t close = raw.rfind(']');
       if (close != std::string_view::npos) {
         // "[ main ]" names section "main": blanks inside the brackets do not count
-        sections_.push_back(Section{std::string(Trim(raw.substr(1, close - 1))), line, {}});
+        sections_.push_back(Section{Trim(raw.substr(1, close - 1)), line, {}});
         continue;
       }
     }
@@ -120,10 +121,10 @@ ProfileText::ProfileText(std::string_view text) {
     entry.line = line;
     size_t eq = raw.find('=');
     if (eq == std::string_view::npos) {
-      entry.name = std::string(raw);
+      entry.name = raw;
     } else {
-      entry.name = std::string(Trim(raw.substr(0, eq)));
-      entry.value = std::string(Trim(raw.substr(eq + 1)));
+      entry.name = Trim(raw.substr(0, eq));
+      entry.value = Trim(raw.substr(eq + 1));
       entry.hasValue = true;
     }
     sections_.back().entries.push_back(std::move(entry));
@@ -161,7 +162,7 @@ std::vector<std::string> ProfileText::KeyList(std::string_view section) const {
     if (!e.hasValue || e.name.empty()) continue;
     if (room <= 1) break;
     size_t take = e.name.size() + 1 <= room ? e.name.size() : room - 1;
-    names.push_back(e.name.substr(0, take));
+    names.emplace_back(e.name.substr(0, take));
     room -= take + 1;
   }
   return names;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,20 +42,23 @@ int32_t ReadInt(const SettingsLookup& settings, std::string_view section, std::s
 // names no value and is not listed; lines starting with ";" are comments; one pair of matching
 // quotes around a value is removed; a UTF-8 byte-order mark at the start of the file is skipped,
 // and a file with a UTF-16 byte-order mark (either byte order) is read as its UTF-8 text.
+//
+// Names and values are views into the profile's own copy of the text, shared
+// by its copies: a large file costs its bytes and a small record per line.
 class ProfileText {
  public:
-  explicit ProfileText(std::string_view text);
+  explicit ProfileText(std::string text);
 
   struct Entry {
-    std::string name;
-    std::string value;
+    std::string_view name;
+    std::string_view value;
     bool hasValue = false;
     int line = 0;  // 1-based line in the file
   };
   struct Section {
-    std::string name;
+    std::string_view name;
     int line = 0;
-    std::vector<Entry> entries;
+    std::deque<Entry> entries;  // grows without moving what it holds
   };
 
   // The first section of that name, or nullptr.
@@ -67,6 +72,7 @@ class ProfileText {
   const std::vector<Section>& Sections() const { return sections_; }
 
  private:
+  std::shared_ptr<const std::string> text_;
   std::vector<Section> sections_;
 };
 
@@ -77,7 +83,7 @@ bool HasKeyIn(const ProfileText& profile, std::string_view section, std::string_
 // Settings from a profile-file text held in memory.
 class ProfileTextSettings : public SettingsLookup {
  public:
-  explicit ProfileTextSettings(std::string_view text) : profile_(text) {}
+  explicit ProfileTextSettings(std::string_view text) : profile_(std::string(text)) {}
   std::string ReadText(std::string_view section, std::string_view key,
                        std::string_view def) const override;
   bool HasKey(std::string_view section, std::string_view key) const override;

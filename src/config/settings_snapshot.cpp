@@ -5,12 +5,10 @@
 namespace zq {
 namespace {
 
-ProfileText ParseAndDrop(SettingsFileText& file) {
-  // The parsed profile keeps its own copies: the raw bytes go at once, so
-  // a large file is not held twice for the whole run.
-  ProfileText profile(file.state == SettingsFileState::read ? file.text : std::string_view());
-  std::string().swap(file.text);
-  return profile;
+// The profile takes the bytes over: a large file is not held twice.
+ProfileText Parse(SettingsFileText& file) {
+  if (file.state != SettingsFileState::read) return ProfileText(std::string());
+  return ProfileText(std::move(file.text));
 }
 
 }  // namespace
@@ -43,7 +41,7 @@ SettingsSnapshot::SettingsSnapshot(std::string path, SettingsFileText file)
     : path_(std::move(path)),
       state_(file.state),
       cause_(SettingsFileCause(file)),
-      profile_(ParseAndDrop(file)) {}
+      profile_(Parse(file)) {}
 
 std::string SettingsSnapshot::ReadText(std::string_view section, std::string_view key,
                                        std::string_view def) const {

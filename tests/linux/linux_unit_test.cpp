@@ -5,10 +5,14 @@
 #include <linux/input-event-codes.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstddef>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -329,6 +333,55 @@ TEST(InstanceGuard, OneHolderAtATimeReleasedWhenTheProcessDies) {
   ::waitpid(child, nullptr, 0);
   InstanceGuard after;
   EXPECT_EQ(after.Acquire(name), InstanceGuard::Result::acquired);
+  ::close(ready[0]);
+  ::close(ready[1]);
+}
+
+TEST(InstanceGuard, OneNamePerUserAndDisplay) {
+  EXPECT_EQ(InstanceNameFor(1000, ":0"), "ZQ-test-joy/1000/:0");
+  EXPECT_EQ(InstanceNameFor(1000, ":0.1"), "ZQ-test-joy/1000/:0");
+  EXPECT_EQ(InstanceNameFor(1000, "unix:0"), "ZQ-test-joy/1000/:0");
+  EXPECT_EQ(InstanceNameFor(0, "localhost:10.0"), "ZQ-test-joy/0/localhost:10");
+  EXPECT_EQ(InstanceNameFor(0, nullptr), "ZQ-test-joy/0");
+  EXPECT_EQ(InstanceNameFor(0, ""), "ZQ-test-joy/0");
+  EXPECT_LE(InstanceNameFor(0, std::string(300, 'h').c_str()).size(), 104u);
+}
+
+// Any local user can bind any abstract name: one that another user holds
+// neither stops this user's copy nor lets a second copy of it start.
+TEST(InstanceGuard, ANameSquattedByAnotherUserDoesNotCount) {
+  if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+  std::string name = "ZQ-unit-squat-" + std::to_string(::getpid());
+  int ready[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  pid_t child = ::fork();
+  if (child == 0) {
+    // the squatter: another uid, the same name, listening and never answering
+    char ok = ::setresgid(65534, 65534, 65534) == 0 && ::setresuid(65534, 65534, 65534) == 0;
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path + 1, name.data(), name.size());
+    int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    auto len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    ok = ok && ::bind(fd, reinterpret_cast<const sockaddr*>(&addr), len) == 0 &&
+         ::listen(fd, 0) == 0;
+    (void)!::write(ready[1], &ok, 1);
+    ::pause();
+    _exit(0);
+  }
+  char ok = 0;
+  ASSERT_EQ(::read(ready[0], &ok, 1), 1);
+  ASSERT_EQ(ok, 1);
+  {
+    InstanceGuard first;
+    EXPECT_EQ(first.Acquire(name), InstanceGuard::Result::acquired);
+    InstanceGuard second;
+    EXPECT_EQ(second.Acquire(name), InstanceGuard::Result::otherCopyRuns);
+    InstanceGuard third;
+    EXPECT_EQ(third.Acquire(name), InstanceGuard::Result::otherCopyRuns);
+  }
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
   ::close(ready[0]);
   ::close(ready[1]);
 }

@@ -147,21 +147,28 @@ class Listener:
         self.sock.close()
 
 
-def wait_instance_free(timeout=120):
-    """A panel left from another run (another build folder's tests, a
-    player's own) holds "ZQ-test-joy" and would make every copy started
-    here end at once: wait for it to go."""
+def instance_name(display, uid=None):
+    """The panel's single-instance name for a user on an X display."""
+    number = display.rsplit(":", 1)[1].split(".")[0]
+    return "ZQ-test-joy/%d/:%s" % (os.getuid() if uid is None else uid, number)
+
+
+def wait_instance_free(display, timeout=120):
+    """A panel left from another run on this display (a player's own, a run
+    whose X server number came free again) holds the name and would make
+    every copy started here end at once: wait for it to go."""
     deadline = time.monotonic() + timeout
     while True:
-        probe = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
+        probe = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
         try:
-            probe.bind(b"\0ZQ-test-joy")
-            return
+            probe.connect(b"\0" + instance_name(display).encode())
         except OSError:
-            check(time.monotonic() < deadline, "another zq-thrust keeps running (ZQ-test-joy)")
-            time.sleep(0.2)
+            return
         finally:
             probe.close()
+        check(time.monotonic() < deadline, "another zq-thrust keeps running (%s)"
+              % instance_name(display))
+        time.sleep(0.2)
 
 
 class Session:
@@ -177,7 +184,6 @@ class Session:
         self.procs = []
         self.xvfb = None
         self.env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "ZQ_FONT")}
-        wait_instance_free()
         if x:
             self.start_xvfb(screen)
 
@@ -198,6 +204,7 @@ class Session:
             number += chunk
         os.close(r)
         self.env["DISPLAY"] = ":" + number.decode().strip()
+        wait_instance_free(self.env["DISPLAY"])
 
     def __enter__(self):
         return self
@@ -214,7 +221,8 @@ class Session:
 
     def bin(self, name):
         return {"zq-thrust": self.args.panel, "zq-probe": self.args.probe,
-                "zq_test_close_window": self.args.closer}[name]
+                "zq_test_close_window": self.args.closer, "zq-check": self.args.check_tool,
+                "zq-replay": self.args.replay}.get(name, name)
 
     def write_setup(self, text, folder=None):
         folder = folder or self.work
@@ -222,11 +230,13 @@ class Session:
         with open(os.path.join(folder, "Setup.ini"), "wb") as f:
             f.write(text.encode("latin-1") if isinstance(text, str) else text)
 
-    def start(self, program, args=(), cwd=None, env=None, tag=None):
+    def start(self, program, args=(), cwd=None, env=None, tag=None, user=None):
+        """Starts a program of the build; `user` (a uid) runs it as that user."""
         tag = tag or os.path.basename(program)
         out = open(os.path.join(self.dir, tag + ".stdout"), "wb")
         err = open(os.path.join(self.dir, tag + ".stderr"), "wb")
-        p = subprocess.Popen([self.bin(program)] + list(args), cwd=cwd or self.work,
+        prefix = as_user(user) if user is not None else []
+        p = subprocess.Popen(prefix + [self.bin(program)] + list(args), cwd=cwd or self.work,
                              env=dict(self.env, **(env or {})), stdout=out, stderr=err,
                              stdin=subprocess.DEVNULL)
         p.tag = tag
@@ -274,6 +284,12 @@ class Session:
         self.x("xdotool", "keydown", key)
         time.sleep(seconds)
         self.x("xdotool", "keyup", key)
+
+
+def as_user(uid):
+    """The command prefix that runs a program as user `uid` (group the same
+    number, no supplementary groups)."""
+    return ["setpriv", "--reuid=%d" % uid, "--regid=%d" % uid, "--clear-groups", "--"]
 
 
 def ended(p, timeout):
@@ -626,17 +642,29 @@ CHECKS = {
 }
 
 
-def main():
+class Skip(Exception):
+    """The check cannot run here (it needs root, say)."""
+
+
+SKIPPED = 77  # ctest's SKIP_RETURN_CODE
+
+
+def main(checks=CHECKS):
     parser = argparse.ArgumentParser()
-    parser.add_argument("check", choices=sorted(CHECKS))
+    parser.add_argument("check", choices=sorted(checks))
     parser.add_argument("--panel", required=True)
     parser.add_argument("--probe", required=True)
     parser.add_argument("--closer", required=True)
+    parser.add_argument("--check-tool", dest="check_tool")
+    parser.add_argument("--replay")
     parser.add_argument("--artifacts", required=True)
     args = parser.parse_args()
     os.makedirs(args.artifacts, exist_ok=True)
     try:
-        CHECKS[args.check](args)
+        checks[args.check](args)
+    except Skip as e:
+        print("skipped %s: %s" % (args.check, e))
+        return SKIPPED
     except Failure as e:
         print("FAIL %s: %s" % (args.check, e))
         print("screenshots and output under %s" % args.artifacts)

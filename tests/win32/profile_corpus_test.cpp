@@ -142,7 +142,7 @@ void CompareFile(const std::string& name, std::vector<Difference>& out) {
   Win32ProfileSettings platform(path);
 
   std::set<std::string> sections = {"main", "MAIN", "Main", "other", ""};
-  for (const ProfileText::Section& s : core.Profile().Sections()) sections.insert(s.name);
+  for (const ProfileText::Section& s : core.Profile().Sections()) sections.emplace(s.name);
   for (const std::string& s : PlatformSectionNames(path)) sections.insert(s);
 
   std::vector<std::string> loadKeys = LoadKeys();
@@ -159,7 +159,7 @@ void CompareFile(const std::string& name, std::vector<Difference>& out) {
     std::set<std::string> keys(loadKeys.begin(), loadKeys.end());
     std::vector<std::string> named = platformList;
     if (const ProfileText::Section* s = core.Profile().FindSection(section)) {
-      for (const ProfileText::Entry& e : s->entries) named.push_back(e.name);
+      for (const ProfileText::Entry& e : s->entries) named.emplace_back(e.name);
     }
     // Big files: every name is read, every 97th is also tried in other cases.
     for (size_t i = 0; i < named.size(); ++i) {

@@ -48,7 +48,7 @@ std::string LowerCase(std::string_view s) {
 }
 
 // Length of the value the lookup returns before it cuts it (quotes removed).
-size_t ValueLength(const std::string& v) {
+size_t ValueLength(std::string_view v) {
   bool quoted = v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
   return quoted ? v.size() - 2 : v.size();
 }
@@ -147,7 +147,7 @@ std::string Shown(std::string_view text) {
   return shown;
 }
 
-void Add(CheckResult& r, Severity severity, std::string kind, int line, std::string key,
+void Add(CheckResult& r, Severity severity, std::string kind, int line, std::string_view key,
          std::string message) {
   r.diagnostics.push_back(
       Diagnostic{severity, std::move(kind), line, Shown(key), std::move(message)});

@@ -12,7 +12,7 @@ namespace zq::check {
 // A key or value as it may appear in a message: long ones are cut.
 std::string Shown(std::string_view text);
 
-void Add(CheckResult& r, Severity severity, std::string kind, int line, std::string key,
+void Add(CheckResult& r, Severity severity, std::string kind, int line, std::string_view key,
          std::string message);
 
 // The line of the first entry of `key` in section "main" that has a value, 0 if none.

@@ -17,6 +17,7 @@
 #include "platform/linux/linux_instance.h"
 #include "platform/linux/linux_tick_timer.h"
 #include "platform/linux/sdl_window.h"
+#include "platform/linux/x11_lost_server.h"
 #include "platform/posix/posix_udp.h"
 
 namespace zq {
@@ -49,6 +50,7 @@ int RunPanel(const char* argv0) {
 
   TerminationSignals signals;
   if (!signals.Start(error)) return FailToStart(executable, "ESignalError", error);
+  EndWhenXServerGoes(title);
 
   X11Keyboard keyboard;
   if (!keyboard.Open(error)) {
@@ -89,6 +91,7 @@ int RunPanel(const char* argv0) {
   if (!timer.Start(kTickMilliseconds, error)) return FailToStart(executable, "ETimerError", error);
   const bool traceTicks = TickTraceRequested();
 
+  signals.EndStartup();  // from here a signal ends the loop, below
   Display* display = view.XDisplay();
   const int xfd = display != nullptr ? ConnectionNumber(display) : -1;
   bool running = true, windowEvents = true;

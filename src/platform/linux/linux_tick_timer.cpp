@@ -1,6 +1,8 @@
 #include "platform/linux/linux_tick_timer.h"
 
+#include <poll.h>
 #include <signal.h>
+#include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
@@ -77,6 +79,7 @@ void TraceTick(int64_t startedMicroseconds) {
 }
 
 TerminationSignals::~TerminationSignals() {
+  EndStartup();
   if (fd_ >= 0) ::close(fd_);
 }
 
@@ -95,7 +98,28 @@ bool TerminationSignals::Start(std::string& error) {
     error = std::string("cannot receive the termination signals: ") + std::strerror(errno);
     return false;
   }
+  stop_ = ::eventfd(0, EFD_CLOEXEC);
+  if (stop_ < 0) {
+    error = std::string("cannot watch the termination signals: ") + std::strerror(errno);
+    return false;
+  }
+  watcher_ = std::thread([fd = fd_, stop = stop_] {
+    pollfd fds[2] = {{fd, POLLIN, 0}, {stop, POLLIN, 0}};
+    while (::poll(fds, 2, -1) < 0 && errno == EINTR) {
+    }
+    // A signal before the end of the start: leave at once, as asked.
+    if (fds[1].revents == 0 && fds[0].revents != 0) ::_exit(0);
+  });
   return true;
+}
+
+void TerminationSignals::EndStartup() {
+  if (!watcher_.joinable()) return;
+  uint64_t one = 1;
+  (void)!::write(stop_, &one, sizeof one);
+  watcher_.join();
+  ::close(stop_);
+  stop_ = -1;
 }
 
 bool TerminationSignals::Consume() {

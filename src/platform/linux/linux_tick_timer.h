@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <thread>
 
 namespace zq {
 
@@ -51,7 +52,11 @@ bool TickTraceRequested();
 void TraceTick(int64_t startedMicroseconds);
 
 // SIGTERM, SIGINT and SIGHUP (log-off) delivered through a descriptor, so
-// that they end the run between two ticks, never inside one.
+// that they end the run between two ticks, never inside one. During the
+// start (from Start() to EndStartup()) steps that wait, for the X server,
+// the fonts or a box, cannot look at the descriptor: a watcher thread ends
+// the program at once with exit code 0 instead. Nothing is written during
+// the start, so there is nothing to put right.
 class TerminationSignals {
  public:
   TerminationSignals() = default;
@@ -59,13 +64,19 @@ class TerminationSignals {
   TerminationSignals(const TerminationSignals&) = delete;
   TerminationSignals& operator=(const TerminationSignals&) = delete;
 
+  // Blocks the signals (before any other thread starts, so that every
+  // thread inherits the block) and starts the watcher.
   bool Start(std::string& error);
+  // From here on the signals wait for the main loop's Consume().
+  void EndStartup();
   int Fd() const { return fd_; }
   // True when one of the signals has arrived.
   bool Consume();
 
  private:
   int fd_ = -1;
+  int stop_ = -1;
+  std::thread watcher_;
 };
 
 }  // namespace zq
