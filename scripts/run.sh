@@ -20,4 +20,4 @@ if [ -z "${DISPLAY:-}" ]; then
   echo "zq-thrust: DISPLAY is not set; the panel needs an X server (or XWayland)." >&2
   exit 1
 fi
-exec "$repo/build/default/src/platform/linux/zq-thrust"
+exec "$repo/build/default/src/platform/linux/zq-thrust" "$@"

@@ -192,7 +192,8 @@ echo "   every library the programs link comes from a declared dependency"
 
 desktop=$debroot/usr/share/applications/zq-thrust.desktop
 desktop-file-validate "$desktop" >/dev/null 2>&1 || fail "$(desktop-file-validate "$desktop" 2>&1)"
-grep -qx "Exec=zq-thrust" "$desktop" || fail "the menu entry does not start zq-thrust"
+grep -qx 'Exec=zq-thrust --setup "~/flying"' "$desktop" ||
+  fail "the menu entry does not start zq-thrust on ~/flying/Setup.ini, as the README says"
 grep -qx "Icon=zq-thrust" "$desktop" || fail "the menu entry names another icon"
 grep -qx "Categories=Game;Utility;" "$desktop" || fail "the menu entry's categories changed"
 echo "   menu entry valid, icon in hicolor scalable and 48x48"

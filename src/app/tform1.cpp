@@ -22,6 +22,7 @@ std::optional<std::string> TForm1::FormCreate(const SettingsLookup& settings,
   c.startTrim = loaded.startTrim;
   c.startFlaps = loaded.startFlaps;
   ComputeCurveTables(bank_, tables_);
+  loadError_ = error;
   if (error) return error->error.Message();
   c.trimYBtn = 0;
   placement_ = PlaceWindow(state_.windowX, state_.windowY, screen);

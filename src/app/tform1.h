@@ -29,6 +29,8 @@ class TForm1 {
   void FormDestroy() {}
 
   const FormState& State() const { return state_; }
+  // The binding that ended the last load early, if one did.
+  const std::optional<BindingLoadError>& LoadError() const { return loadError_; }
   const CurveBank& Bank() const { return bank_; }
   // Where the window stands: the design until a complete load placed it.
   const Placement& WindowPlacement() const { return placement_; }
@@ -41,6 +43,7 @@ class TForm1 {
   FormState state_{};
   CurveTableBank tables_{};
   Placement placement_;
+  std::optional<BindingLoadError> loadError_;
 };
 
 }  // namespace zq

@@ -12,11 +12,12 @@ void CreateForm(TForm1& form, const SettingsLookup& settings, const KeyCharMap& 
   form.View().Place(form.WindowPlacement());
 }
 
-void RunTick(TForm1& form, ErrorReport& report) {
+TickOutcome RunTick(TForm1& form, ErrorReport& report) {
   TickOutcome outcome = form.Timer1Timer();
   if (outcome.sent && !outcome.result.Ok()) {
     report.ReportError(MakeReportText(SendFailureText(outcome.result).View()).View());
   }
+  return outcome;
 }
 
 }  // namespace zq

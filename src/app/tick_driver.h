@@ -13,7 +13,7 @@ void CreateForm(TForm1& form, const SettingsLookup& settings, const KeyCharMap& 
                 ScreenSize screen, ErrorReport& report);
 
 // One tick; a failed send is reported. Allocates nothing.
-void RunTick(TForm1& form, ErrorReport& report);
+TickOutcome RunTick(TForm1& form, ErrorReport& report);
 
 // Shells show errors in modal boxes whose own message loop keeps ticks
 // running. One box at a time: an error that comes while a box is open is not

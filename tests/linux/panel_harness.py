@@ -230,18 +230,36 @@ class Session:
         with open(os.path.join(folder, "Setup.ini"), "wb") as f:
             f.write(text.encode("latin-1") if isinstance(text, str) else text)
 
-    def start(self, program, args=(), cwd=None, env=None, tag=None, user=None):
-        """Starts a program of the build; `user` (a uid) runs it as that user."""
+    def start(self, program, args=(), cwd=None, env=None, tag=None, user=None, wrap=()):
+        """Starts a program of the build (or any program by its name); `user`
+        (a uid) runs it as that user, `wrap` is a command to run it under."""
         tag = tag or os.path.basename(program)
         out = open(os.path.join(self.dir, tag + ".stdout"), "wb")
         err = open(os.path.join(self.dir, tag + ".stderr"), "wb")
         prefix = as_user(user) if user is not None else []
-        p = subprocess.Popen(prefix + [self.bin(program)] + list(args), cwd=cwd or self.work,
+        p = subprocess.Popen(prefix + list(wrap) + [self.bin(program)] + list(args),
+                             cwd=cwd or self.work,
                              env=dict(self.env, **(env or {})), stdout=out, stderr=err,
                              stdin=subprocess.DEVNULL)
         p.tag = tag
         self.procs.append(p)
         return p
+
+    def start_wm(self):
+        """icewm, a window manager from Debian, managing this display."""
+        self.start("icewm", tag="icewm", env={"HOME": self.dir})
+        check(wait_for(lambda: "window id" in self.x(
+            "xprop", "-root", "_NET_SUPPORTING_WM_CHECK", check_rc=False).stdout, 15),
+            "icewm did not take the display")
+        time.sleep(0.5)
+
+    def focus(self):
+        return int(self.x("xdotool", "getwindowfocus").stdout.strip())
+
+    def root_windows(self, prop):
+        """The window ids of a window-list property of the root window."""
+        text = self.x("xprop", "-root", prop).stdout
+        return [int(w, 16) for w in re.findall(r"0x[0-9a-f]+", text)]
 
     def output(self, p, stream="stderr"):
         with open(os.path.join(self.dir, p.tag + "." + stream), "rb") as f:
@@ -517,7 +535,161 @@ def check_close_window(args):
         subprocess.run([s.bin("zq_test_close_window"), str(window)], env=s.env, check=True)
         rc = ended(panel, 5)
         check(rc == 0, "after close: exit code %r" % rc)
-        check(s.output(panel) == "", "stderr: %r" % s.output(panel))
+        # The start-up report only: nothing about the close.
+        check(report_lines(s, panel)[0].startswith("zq-thrust: settings from ")
+              and len(report_lines(s, panel)) == 2, "stderr: %r" % s.output(panel))
+
+
+def report_lines(s, p):
+    return s.output(p).splitlines()
+
+
+def check_focus(args):
+    """Under icewm: the panel takes the focus neither at start nor when
+    clicked, stays above the focused window that overlaps it, keeps its
+    task-bar entry and is closed by the window manager."""
+    with Session(args, "focus", screen=(1024, 768)) as s:
+        s.write_setup(QUIET)
+        s.start_wm()
+        # A window that takes the focus, lying over the panel's place.
+        s.start("xmessage", ["-title", "zq other", "-geometry", "400x300+700+350",
+                             "the simulator"], tag="other")
+        other = s.wait_window("zq other")
+        s.x("xdotool", "windowactivate", "--sync", str(other))
+        focused = wait_for(lambda: s.focus() not in (0, 1) and s.focus(), 5)
+        check(focused, "the other window did not get the focus")
+        panel = s.start("zq-thrust")
+        window = s.wait_window(PANEL_TITLE)
+        time.sleep(0.8)
+        check(s.focus() == focused, "the panel took the focus at start (%s)" % s.focus())
+        hints = s.x("xprop", "-id", str(window), "WM_HINTS", "WM_PROTOCOLS",
+                    "_NET_WM_STATE").stdout
+        check("accepts input or input focus: False" in hints, "WM_HINTS: %s" % hints)
+        check("WM_DELETE_WINDOW" in hints and "WM_TAKE_FOCUS" not in hints,
+              "WM_PROTOCOLS: %s" % hints)
+        check("SKIP_TASKBAR" not in hints, "no task-bar entry: %s" % hints)
+        check(window in s.root_windows("_NET_CLIENT_LIST"), "the window manager lists no panel")
+        x, y, w, h = s.geometry(window)
+        s.x("xdotool", "mousemove", "--sync", str(x + w // 2), str(y + 5), "click", "1")
+        time.sleep(0.5)
+        s.x("xdotool", "mousemove", "--sync", str(x + w - 2), str(y + h // 2), "click", "1")
+        time.sleep(0.5)
+        check(s.focus() == focused, "a click gave the panel the focus (%s)" % s.focus())
+        # The other window raised again: the panel stays on top of it.
+        s.x("xdotool", "windowactivate", "--sync", str(other))
+        time.sleep(0.5)
+        stacking = s.root_windows("_NET_CLIENT_LIST_STACKING")
+        check(stacking.index(window) > stacking.index(other),
+              "panel below the other window: %s" % stacking)
+        img = s.screenshot("over-other")
+        expect_all(img, (x, y), (41, 0, 41, 51), NAVY, "panel drawn over the other window")
+        check(s.focus() == focused, "focus moved to %s" % s.focus())
+        s.x("wmctrl", "-i", "-c", hex(window))
+        check(ended(panel, 5) == 0, "the window manager's close did not end the panel with 0")
+
+
+def check_start_report(args):
+    """The start-up report on stderr, line by line: defaults, near misses,
+    a missing bound stick, a chosen folder and file; nothing on quiet ticks."""
+    def run(s, tag, args=(), cwd=None):
+        p = s.start("zq-thrust", args, cwd=cwd, tag=tag)
+        s.wait_window(PANEL_TITLE)
+        time.sleep(1.0)  # twenty quiet ticks
+        lines = report_lines(s, p)
+        p.send_signal(signal.SIGTERM)
+        check(ended(p, 5) == 0, "%s: SIGTERM did not end the panel with 0" % tag)
+        check(report_lines(s, p) == lines, "%s: lines after quiet ticks: %r" % (tag, s.output(p)))
+        return lines
+
+    defaults_stick = ("zq-thrust: joystick 0 (Yaxis, trimbtn, usetrim, useYtrim, trimXbtn, "
+                      "trimZbtn, fire, Fire2, Fire12, curveup, curvedown, resetbtn, flapsup, "
+                      "flapsdown, IncZtrim, DecZtrim, PowerMinus, PowerPlus) is not connected: "
+                      "its axes read -100 until it answers")
+    keys_only = "".join("%s=-1 1\r\n" % k for k in (
+        "trimbtn", "usetrim", "useYtrim", "trimXbtn", "trimZbtn", "Fire2", "Fire12", "curveup",
+        "curvedown", "resetbtn", "flapsup", "flapsdown", "IncZtrim", "DecZtrim", "PowerMinus",
+        "PowerPlus"))
+    chosen = "[main]\r\nYaxis=3 1\r\nfire=3 2\r\n" + keys_only + "power=I\r\nstartflaps=2\r\n"
+    stick3 = ("zq-thrust: joystick 3 (Yaxis, fire) is not connected: its axes read -100 until "
+              "it answers")
+    with Session(args, "start-report") as s:
+        work = os.path.realpath(s.work)
+        got = run(s, "defaults")
+        check(got == ["zq-thrust: no Setup.ini in %s: running on the built-in defaults" % work,
+                      defaults_stick], "defaults: %r" % got)
+        for name in ("setup.ini", "Setup.ini.txt"):
+            with open(os.path.join(s.work, name), "w") as f:
+                f.write("[main]\n")
+        got = run(s, "near-miss")
+        check(got == ["zq-thrust: no Setup.ini in %s: running on the built-in defaults" % work,
+                      'zq-thrust: hint: %s holds "Setup.ini.txt", which is not read: rename it '
+                      'to "Setup.ini" (the file manager may hide its ending)' % work,
+                      'zq-thrust: hint: %s holds "setup.ini", which is not read: rename it to '
+                      '"Setup.ini"' % work, defaults_stick], "near miss: %r" % got)
+
+        # A chosen folder and a chosen file win over the working folder's file.
+        s.write_setup(QUIET + "startflaps=1\r\n")
+        folder = os.path.join(work, "f16")
+        s.write_setup(chosen, folder)
+        single = os.path.join(work, "mig.ini")
+        with open(single, "w") as f:
+            f.write(chosen)
+        # "~/f16" as a menu entry passes it, without a shell to expand it.
+        for tag, option, env in (("setup-folder", ["--setup", "f16"], None),
+                                 ("setup-file", ["--setup=" + single], None),
+                                 ("setup-home", ["--setup", "~/f16"], {"HOME": work})):
+            listener = Listener(s)
+            try:
+                p = s.start("zq-thrust", option, tag=tag, env=env)
+                s.wait_window(PANEL_TITLE)
+                first = listener.first(5)
+                check(first == b"R/87\\-1", "%s: first datagram %r" % (tag, first))
+                s.hold_key("i")
+                got = listener.first(5)
+                check(got == b"R/83\\-0.34", "%s: power sent %r (not the chosen file's)"
+                      % (tag, got))
+                time.sleep(0.5)
+                path = single if tag == "setup-file" else os.path.join(folder, "Setup.ini")
+                check(report_lines(s, p) == ["zq-thrust: settings from " + path, stick3],
+                      "%s: %r" % (tag, s.output(p)))
+                p.send_signal(signal.SIGTERM)
+                check(ended(p, 5) == 0, "%s: SIGTERM" % tag)
+            finally:
+                listener.close()
+
+
+def check_send_report(args):
+    """A failed send gets one line (and its box), the recovery one more:
+    the panel runs in a network namespace whose loopback is down at first."""
+    with Session(args, "send-report") as s:
+        s.write_setup("[main]\r\nYaxis=-1 0\r\nflapsdown=K\r\nflapsup=J\r\n" + "".join(
+            "%s=-1 1\r\n" % k for k in (
+                "trimbtn", "usetrim", "useYtrim", "trimXbtn", "trimZbtn", "fire", "Fire2",
+                "Fire12", "curveup", "curvedown", "resetbtn", "IncZtrim", "DecZtrim",
+                "PowerMinus", "PowerPlus")))
+        panel = s.start("zq-thrust", wrap=["unshare", "--net", "--"])
+        s.wait_window(PANEL_TITLE)
+        time.sleep(0.3)
+        s.hold_key("k")
+        s.wait_window(BOX_TITLE)
+        s.hold_key("j")
+        s.hold_key("k")  # still failing: no second line
+        time.sleep(0.3)
+        failed = ("zq-thrust: sending to 127.0.0.1:21100 failed: Socket Error # 10051 Network is "
+                  "unreachable. Changes are lost until sending works again")
+        start = ["zq-thrust: settings from " + os.path.join(os.path.realpath(s.work), "Setup.ini")]
+        got = report_lines(s, panel)
+        check(got == start + [failed], "while failing: %r" % got)
+        subprocess.run(["nsenter", "--net=/proc/%d/ns/net" % panel.pid, "ip", "link", "set", "lo",
+                        "up"], check=True)
+        s.hold_key("j")
+        time.sleep(0.3)
+        s.hold_key("k")
+        time.sleep(1.0)
+        got = report_lines(s, panel)
+        check(got == start + [failed, "zq-thrust: sending to 127.0.0.1:21100 again"],
+              "after recovery: %r" % got)
+        check(panel.poll() is None, "panel ended")
 
 
 def box_processes(panel_pid):
@@ -555,6 +727,18 @@ def check_malformed_binding(args):
             argv = boxes[0][1]
             check(argv[3] == BOX_TITLE.encode(), "box title %r" % argv[3])
             check(argv[4] == b"'J' is not a valid integer value.", "box text %r" % argv[4])
+            setup = os.path.join(os.path.realpath(s.work), "Setup.ini")
+            lines = report_lines(s, panel)
+            check(lines[:2] == [
+                "zq-thrust: settings from " + setup,
+                "zq-thrust: %s:3: Yaxis: 'J' is not a valid integer value. Loading stopped at "
+                "this key: the bindings after it, the curves and the window's place keep their "
+                "start values" % setup], "stderr: %r" % lines)
+            check(wait_for(lambda: len(report_lines(s, panel)) == 3, 2)
+                  and report_lines(s, panel)[2] == (
+                      "zq-thrust: joystick 0 (trimbtn, usetrim, useYtrim, trimXbtn, trimZbtn, "
+                      "fire, Fire2, Fire12, curveup, curvedown, resetbtn, flapsup) is not "
+                      "connected"), "stderr: %r" % report_lines(s, panel))
             window = s.wait_window(PANEL_TITLE)
             geometry = s.geometry(window)
             check(geometry == (880, 592, 104, 77), "panel after a failed load: %s" % (geometry,))
@@ -591,6 +775,16 @@ def check_no_display(args):
             text = s.output(p)
             check("DISPLAY" in text if tag == "unset" else ":7913" in text,
                   "%s DISPLAY: message %r" % (tag, text))
+        # --help and --version need no display and start no panel.
+        for option, start in (("--help", "Usage: zq-thrust [--setup PATH]\n"),
+                              ("--version", "zq-thrust ")):
+            p = s.start("zq-thrust", [option], tag=option[2:])
+            check(ended(p, 5) == 0, "%s: exit code %r" % (option, p.poll()))
+            check(s.output(p, "stdout").startswith(start) and s.output(p) == "",
+                  "%s printed %r / %r" % (option, s.output(p, "stdout"), s.output(p)))
+        p = s.start("zq-thrust", ["--setup"], tag="bad-option")
+        check(ended(p, 5) == 2 and "--setup needs a file or a folder" in s.output(p),
+              "--setup without a path: %r, %r" % (p.poll(), s.output(p)))
 
 
 def check_missing_font(args):
@@ -642,6 +836,9 @@ CHECKS = {
     "no_display": check_no_display,
     "missing_font": check_missing_font,
     "probe": check_probe,
+    "focus": check_focus,
+    "start_report": check_start_report,
+    "send_report": check_send_report,
 }
 
 

@@ -6,6 +6,8 @@
 #include <set>
 #include <string>
 
+#include "app/run_report.h"
+#include "input/sampling.h"
 #include "platform/linux/sdl_joystick.h"
 
 namespace zq {
@@ -158,6 +160,53 @@ TEST_F(VirtualSticks, UnpluggedStickGetsItsOldIdBack) {
   Unplug(a);
   Unplug(b);
   Unplug(c);
+}
+
+// The run report on a real joystick layer: a bound stick unplugged and
+// plugged back gives one line each way, and quiet ticks none.
+TEST_F(VirtualSticks, LostAndReturningStickIsReportedOnce) {
+  struct SticksOnly : InputDevices {
+    SdlJoysticks& sticks;
+    explicit SticksOnly(SdlJoysticks& s) : sticks(s) {}
+    uint8_t KeyState(int) override { return 0; }
+    bool PollJoystick(int id, JoyInfoEx& record) override { return sticks.Poll(id, record); }
+  } devices(joysticks_);
+  struct Lines : ReportLines {
+    std::vector<std::string> got;
+    void Line(std::string_view text) override { got.emplace_back(text); }
+  } lines;
+  SDL_Joystick* stick = nullptr;
+  const int id = Plug("zq stick report", &stick);
+  ASSERT_GE(id, 0);
+  BindingTable bindings{};
+  for (Binding& b : bindings) b.unbound = true;
+  bindings[Yaxis] = {id, 1};
+  bindings[fire] = {id, 2};
+  JoySet bound;
+  bound.Add(id);
+  AnswerWatch answers(devices);
+  RunReport report(lines);
+  InputSnapshot input;
+  auto tick = [&] {
+    joysticks_.Update();
+    PollJoysticks(input, bound, answers);
+    report.AfterTick(bindings, bound, answers.Answered(), TickOutcome{});
+  };
+  tick();
+  tick();
+  EXPECT_EQ(lines.got, std::vector<std::string>{});
+  Unplug(stick);
+  tick();
+  tick();
+  const std::string slots = "joystick " + std::to_string(id) + " (Yaxis, fire) ";
+  EXPECT_EQ(lines.got, std::vector<std::string>{slots + "stopped answering: its axes and buttons "
+                                                        "keep their last state until it answers"});
+  ASSERT_EQ(Plug("zq stick report", &stick), id);
+  tick();
+  tick();
+  ASSERT_EQ(lines.got.size(), 2u);
+  EXPECT_EQ(lines.got[1], slots + "answers again");
+  Unplug(stick);
 }
 
 }  // namespace

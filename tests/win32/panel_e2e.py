@@ -146,10 +146,22 @@ class Run:
         self.panels = []
 
     def start(self):
+        # stderr is a file: the program writes its report lines there too.
+        err = open(os.path.join(self.args.work, "stderr-%d.txt" % len(self.panels)), "wb")
         p = subprocess.Popen([self.args.wine, self.args.exe], cwd=self.args.work,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                             stdout=subprocess.DEVNULL, stderr=err)
+        p.stderr_path = err.name
         self.panels.append(p)
         return p
+
+    def report(self, panel):
+        """The program's own lines on stderr (wine's messages left out)."""
+        with open(panel.stderr_path, "rb") as f:
+            lines = f.read().decode("utf-8", "replace").splitlines()
+        return [line for line in lines if line.startswith("zq-thrust: ")]
+
+    def work_path(self):
+        return "Z:" + os.path.realpath(self.args.work).replace("/", "\\")
 
     def close_panel(self, panel):
         # The task bar's Close: WM_CLOSE to the program's top-level windows.
@@ -189,6 +201,17 @@ def first_tick(run, listener):
           "panel at %s (left, top, width, height), expected %s on a %dx%d screen"
           % (place[:4], expected_placement(), *screen_size()))
     print("first datagram %r; panel at %s" % (data, place[:4]))
+    lines = run.report(panel)
+    check(lines == [
+        "zq-thrust: no Setup.ini in %s: running on the built-in defaults" % run.work_path(),
+        "zq-thrust: joystick 0 (Yaxis, trimbtn, usetrim, useYtrim, trimXbtn, trimZbtn, fire, "
+        "Fire2, Fire12, curveup, curvedown, resetbtn, flapsup, flapsdown, IncZtrim, DecZtrim, "
+        "PowerMinus, PowerPlus) is not connected: its axes read -100 until it answers"],
+        "start-up report %r" % lines)
+    version = subprocess.run([run.args.wine, run.args.exe, "--version"], capture_output=True,
+                             timeout=60)
+    check(version.returncode == 0 and version.stdout.startswith(b"zq-thrust 0."),
+          "--version: %d %r" % (version.returncode, version.stdout))
 
     started = time.time()
     second = run.start()
@@ -220,6 +243,13 @@ def malformed_binding(run, listener):
     check(probe.stdout == b"'JOY' is not a valid integer value.",
           "box text %r" % probe.stdout)
     check(len(boxes) == 1, "%d boxes" % len(boxes))
+    setup = run.work_path() + "\\Setup.ini"
+    lines = run.report(panel)
+    check(lines[:2] == [
+        "zq-thrust: settings from " + setup,
+        "zq-thrust: %s:3: Yaxis: 'JOY' is not a valid integer value. Loading stopped at this "
+        "key: the bindings after it, the curves and the window's place keep their start values"
+        % setup], "report lines %r" % lines)
 
     # The load ended before it was shown: still hidden, at the design's place.
     panel_windows = x_windows("ZQ - Thrust")

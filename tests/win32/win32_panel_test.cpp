@@ -166,7 +166,7 @@ Realized Realize(const LOGFONTW& font) {
   return r;
 }
 
-TEST_F(Win32PanelTest, LabelFontIsMsSansSerif8PointWithCyrillicLettersElseTheSystemSans) {
+TEST_F(Win32PanelTest, LabelFontHasCyrillicLettersAndFitsMinus100BeforeTheTrimColumn) {
   HDC screen = GetDC(nullptr);
   bool msSansSerifCyrillic = false;
   LOGFONTW want{};
@@ -175,24 +175,37 @@ TEST_F(Win32PanelTest, LabelFontIsMsSansSerif8PointWithCyrillicLettersElseTheSys
   EnumFontFamiliesExW(screen, &want, NoteCyrillicFace,
                       reinterpret_cast<LPARAM>(&msSansSerifCyrillic), 0);
   const int height = -MulDiv(8, GetDeviceCaps(screen, LOGPIXELSY), 72);
+  LOGFONTW msSansSerif = want;
+  msSansSerif.lfHeight = height;
+  msSansSerif.lfWeight = FW_NORMAL;
+  const bool msSansSerifFits = LabelTextWidth(screen, msSansSerif, L"-100") <= 20;
   LOGFONTW missing = ChooseLabelFont(screen, L"No Such Face Anywhere");
-  ReleaseDC(nullptr, screen);
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  ASSERT_TRUE(SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0));
-  const std::wstring systemSans = metrics.lfMessageFont.lfFaceName;
+  const int missingWidth = LabelTextWidth(screen, missing, L"-100");
 
   const LOGFONTW& font = panel_.Font();
-  EXPECT_EQ(font.lfHeight, height);  // 8 point
+  const int width = LabelTextWidth(screen, font, L"-100");
+  ReleaseDC(nullptr, screen);
   EXPECT_EQ(font.lfWeight, FW_NORMAL);
-  EXPECT_EQ(std::wstring(font.lfFaceName), msSansSerifCyrillic ? L"MS Sans Serif" : systemSans);
-  EXPECT_EQ(std::wstring(missing.lfFaceName), systemSans);
-  EXPECT_EQ(missing.lfHeight, height);
+  if (msSansSerifCyrillic && msSansSerifFits) {
+    EXPECT_EQ(std::wstring(font.lfFaceName), L"MS Sans Serif");
+    EXPECT_EQ(font.lfHeight, height);  // 8 point
+  }
+  EXPECT_LE(width, 20) << testing::PrintToString(std::wstring(font.lfFaceName)) << " at "
+                       << font.lfHeight;
+  EXPECT_LE(missingWidth, 20) << testing::PrintToString(std::wstring(missing.lfFaceName));
+  EXPECT_LE(font.lfHeight, -6);
 
   // What the system draws with is that face, and it has the Russian letters.
   Realized drawn = Realize(font);
   EXPECT_EQ(drawn.face, std::wstring(font.lfFaceName));
   EXPECT_TRUE(drawn.cyrillic) << "face drawn: " << testing::PrintToString(drawn.face);
+
+  // On the panel: yp's "-100" ends before ty begins.
+  Load("[main]\n");
+  panel_.SetText(Label::yp, "-100");
+  Canvas canvas;
+  canvas.Draw(panel_);
+  EXPECT_LE(panel_.LabelRect(canvas.Dc(), Label::yp).right, 20);
 }
 
 TEST_F(Win32PanelTest, PreviewLightsTheStoredPointsOfTheSelectedYCurve) {
@@ -228,7 +241,7 @@ TEST_F(Win32PanelTest, NegativePointsGrowDownToTheEdgeOfP) {
 
 TEST_F(Win32PanelTest, LabelsAreOpaqueSizedToTheirTextAndDrawnInCreationOrder) {
   Load("[main]\n");
-  panel_.SetText(Label::yp, "-100");  // wider than the 20 pixels before ty
+  panel_.SetText(Label::yp, "-100");
   panel_.SetText(Label::f, "выпущены ");
   panel_.SetBackground(Label::f, kLime);
   Canvas canvas;

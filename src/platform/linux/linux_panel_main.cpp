@@ -5,9 +5,14 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
+#include <vector>
 
+#include "app/command_line.h"
 #include "app/error_report.h"
+#include "app/run_report.h"
 #include "app/tform1.h"
 #include "app/tick_driver.h"
 #include "config/settings_snapshot.h"
@@ -17,6 +22,7 @@
 #include "platform/linux/linux_instance.h"
 #include "platform/linux/linux_tick_timer.h"
 #include "platform/linux/sdl_window.h"
+#include "platform/linux/stderr_lines.h"
 #include "platform/linux/x11_lost_server.h"
 #include "platform/posix/posix_udp.h"
 
@@ -35,7 +41,18 @@ int FailToStart(const std::string& executable, std::string_view kind, const std:
   return 1;
 }
 
-int RunPanel(const char* argv0) {
+// The line naming file, line and key of a binding that ended the load.
+void ReportLoadError(const TForm1& form, const SettingsSnapshot& settings,
+                     const std::filesystem::path& shownPath, ReportLines& lines, RunReport& run) {
+  const std::optional<BindingLoadError>& e = form.LoadError();
+  if (!e) return;
+  const std::string_view key = kSlotTable[static_cast<size_t>(e->slot)].key;
+  run.LoadEndedAt(e->slot);
+  lines.Line(LoadErrorLine(shownPath.string(), KeyLine(settings.Profile(), "main", key), key,
+                           MakeReportText(e->error.Message()).View()));
+}
+
+int RunPanel(const char* argv0, const PanelOptions& options) {
   InstanceGuard guard;
   // A second copy ends at once, silently; without any socket at all the
   // copy runs unguarded.
@@ -71,18 +88,28 @@ int RunPanel(const char* argv0) {
     std::fprintf(stderr, "%s: %s; joysticks are not read\n", title.c_str(), error.c_str());
   }
   LinuxInputDevices devices(keyboard, joysticks);
+  AnswerWatch answers(devices);
   PosixUdpSender udp;
   LinuxErrorReport report(title);
-  TForm1 form(curveBank, devices, view, udp);
+  TForm1 form(curveBank, answers, view, udp);
   view.AttachForm(&form);
 
   // One reading serves every lookup of the load; a file that cannot be read
   // is named on stderr and the defaults apply.
-  SettingsSnapshot settings = TakeSettingsSnapshot("./Setup.ini");
-  if (settings.Refused())
-    std::fprintf(stderr, "%s: %s\n", title.c_str(), settings.Message().c_str());
+  const std::filesystem::path settingsPath = SettingsPathOf(options);
+  SettingsSnapshot settings = TakeSettingsSnapshot(settingsPath.string());
+  StderrLines lines(title);
+  std::error_code ec;
+  const std::filesystem::path shownPath =
+      std::filesystem::absolute(settingsPath, ec).lexically_normal();
+  for (const std::string& line :
+       SettingsReportLines(shownPath, settings.State(), settings.Cause())) {
+    lines.Line(line);
+  }
+  RunReport runReport(lines);
   UsKeyCharMap keyMap;
   CreateForm(form, settings, keyMap, view.PrimaryScreen(), report);
+  ReportLoadError(form, settings, shownPath, lines, runReport);
   if (!view.Show(error)) return FailToStart(executable, "EWindowError", error);
 
   // The first tick comes one interval after the window is shown, never
@@ -124,7 +151,8 @@ int RunPanel(const char* argv0) {
     if ((fds[0].revents & POLLIN) != 0 && timer.Consume() > 0) {
       if (traceTicks) TraceTick(timer.TickStarted());
       devices.Refresh();
-      RunTick(form, report);
+      const TickOutcome outcome = RunTick(form, report);
+      runReport.AfterTick(form.State().bindings, form.State().joyUsed, answers.Answered(), outcome);
     }
   }
 
@@ -138,5 +166,28 @@ int RunPanel(const char* argv0) {
 
 int main(int argc, char** argv) {
   if (argc >= 2 && argv[1] == zq::kErrorBoxArgument) return zq::RunErrorBox(argc, argv);
-  return zq::RunPanel(argc > 0 ? argv[0] : nullptr);
+  const char* argv0 = argc > 0 ? argv[0] : nullptr;
+  const std::string program = zq::ProgramTitle(argv0 != nullptr ? argv0 : "zq-thrust");
+  zq::PanelOptions options =
+      zq::ParsePanelOptions(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  // A menu entry's command line passes "~/flying" unexpanded: no shell runs it.
+  const char* home = std::getenv("HOME");
+  if (options.setup.rfind("~/", 0) == 0 && home != nullptr && *home != '\0') {
+    options.setup = home + options.setup.substr(1);
+  }
+  switch (options.action) {
+    case zq::PanelOptions::Action::help:
+      std::fputs(zq::PanelHelpText(program).c_str(), stdout);
+      return 0;
+    case zq::PanelOptions::Action::version:
+      std::fputs(zq::PanelVersionText(program).c_str(), stdout);
+      return 0;
+    case zq::PanelOptions::Action::bad:
+      std::fprintf(stderr, "%s: %s (see %s --help)\n", program.c_str(), options.error.c_str(),
+                   program.c_str());
+      return 2;
+    case zq::PanelOptions::Action::run:
+      break;
+  }
+  return zq::RunPanel(argv0, options);
 }

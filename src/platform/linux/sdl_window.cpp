@@ -3,6 +3,9 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <SDL_ttf.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include "app/form_design.h"
 #include "app/tform1.h"
@@ -12,6 +15,29 @@ namespace {
 
 Uint32 MapRgb(const SDL_Surface* s, Rgb c) {
   return SDL_MapRGB(s->format, c.r, c.g, c.b);
+}
+
+// The panel never takes the keyboard from the simulator, as the Windows
+// program does not: the window manager is told the window wants no input
+// (WM_HINTS input False, no WM_TAKE_FOCUS) before it is first mapped.
+// WM_DELETE_WINDOW stays, so the task bar can still close it.
+void RefuseFocus(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* display = info.info.x11.display;
+  ::Window w = info.info.x11.window;
+  XWMHints* hints = XGetWMHints(display, w);
+  XWMHints fresh{};
+  XWMHints* h = hints != nullptr ? hints : &fresh;
+  h->flags |= InputHint;
+  h->input = False;
+  XSetWMHints(display, w, h);
+  if (hints != nullptr) XFree(hints);
+  Atom protocols[] = {XInternAtom(display, "WM_DELETE_WINDOW", False),
+                      XInternAtom(display, "_NET_WM_PING", False)};
+  XSetWMProtocols(display, w, protocols, 2);
+  XFlush(display);
 }
 
 }  // namespace
@@ -96,11 +122,13 @@ bool SdlWindowView::Show(std::string& error) {
   // first mapped do not reliably stay where they were moved.
   window_ = SDL_CreateWindow(std::string(kWindowTitle).c_str(), placement_.left, placement_.top,
                              placement_.width, placement_.height,
-                             SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP);
+                             SDL_WINDOW_BORDERLESS | SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_HIDDEN);
   if (window_ == nullptr) {
     error = std::string("cannot make the window: ") + SDL_GetError();
     return false;
   }
+  RefuseFocus(window_);
+  SDL_ShowWindow(window_);
   dirty_ = true;
   Present();
   return true;

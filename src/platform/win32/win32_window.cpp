@@ -46,6 +46,17 @@ bool HasFace(HDC dc, const wchar_t* face, BYTE charset) {
 
 }  // namespace
 
+int LabelTextWidth(HDC dc, const LOGFONTW& spec, const wchar_t* text) {
+  HFONT font = CreateFontIndirectW(&spec);
+  if (font == nullptr) return 0;
+  HGDIOBJ old = SelectObject(dc, font);
+  SIZE extent{};
+  GetTextExtentPoint32W(dc, text, lstrlenW(text), &extent);
+  SelectObject(dc, old);
+  DeleteObject(font);
+  return extent.cx;
+}
+
 LOGFONTW ChooseLabelFont(HDC dc, const wchar_t* preferredFace) {
   LOGFONTW font{};
   font.lfHeight = -MulDiv(kFontPoints, GetDeviceCaps(dc, LOGPIXELSY), 72);
@@ -54,20 +65,33 @@ LOGFONTW ChooseLabelFont(HDC dc, const wchar_t* preferredFace) {
   font.lfClipPrecision = CLIP_DEFAULT_PRECIS;
   font.lfQuality = DEFAULT_QUALITY;
   font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
+  auto fits = [dc](const LOGFONTW& f) { return LabelTextWidth(dc, f, kWidestLeftLabel) <= 20; };
   // The flap names are Russian: the face has to carry the Cyrillic letters,
-  // whatever the code page of this system says.
-  if (HasFace(dc, preferredFace, RUSSIAN_CHARSET)) {
-    font.lfCharSet = RUSSIAN_CHARSET;
-    lstrcpynW(font.lfFaceName, preferredFace, LF_FACESIZE);
-    return font;
-  }
+  // whatever the code page of this system says. The left column's widest
+  // number has to end before the trim column at x = 20.
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0)) {
-    lstrcpynW(font.lfFaceName, metrics.lfMessageFont.lfFaceName, LF_FACESIZE);
+  const bool haveMetrics =
+      SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0) != 0;
+  const wchar_t* faces[] = {preferredFace, L"Tahoma", L"Arial", L"Liberation Sans",
+                            haveMetrics ? metrics.lfMessageFont.lfFaceName : L"Tahoma"};
+  bool first = true;
+  LOGFONTW fallback = font;
+  fallback.lfCharSet = DEFAULT_CHARSET;
+  if (haveMetrics) lstrcpynW(fallback.lfFaceName, metrics.lfMessageFont.lfFaceName, LF_FACESIZE);
+  for (const wchar_t* face : faces) {
+    if (!HasFace(dc, face, RUSSIAN_CHARSET)) continue;
+    LOGFONTW candidate = font;
+    candidate.lfCharSet = RUSSIAN_CHARSET;
+    lstrcpynW(candidate.lfFaceName, face, LF_FACESIZE);
+    if (fits(candidate)) return candidate;
+    if (first) fallback = candidate;
+    first = false;
   }
-  font.lfCharSet = DEFAULT_CHARSET;
-  return font;
+  // No face fits at 8 points: the first one found, a pixel smaller at a
+  // time until it does (not below 6 pixels, where digits stop being read).
+  while (!fits(fallback) && fallback.lfHeight < -6) ++fallback.lfHeight;
+  return fallback;
 }
 
 Win32Panel::Win32Panel() {
@@ -241,7 +265,11 @@ void Win32Panel::Tick() {
   if (traceTicks_) TraceTick(started);
   if (form_ == nullptr || report_ == nullptr) return;
   try {
-    RunTick(*form_, *report_);
+    const TickOutcome outcome = RunTick(*form_, *report_);
+    if (run_ != nullptr) {
+      run_->AfterTick(form_->State().bindings, form_->State().joyUsed, answers_->Answered(),
+                      outcome);
+    }
   } catch (const std::exception& e) {
     // Nothing may unwind through the system's window procedure.
     report_->ReportError(MakeReportText(e.what()).View());

@@ -15,6 +15,7 @@
 
 #include "app/error_report.h"
 #include "app/form_design.h"
+#include "app/run_report.h"
 #include "app/window_view.h"
 #include "platform/win32/win32_tick_driver.h"
 
@@ -22,9 +23,17 @@ namespace zq {
 
 class TForm1;
 
-// "MS Sans Serif" 8 pt where it exists with Cyrillic letters, else the
-// system's message font (its sans) at 8 pt. Sized for `dc`.
+// The widest text of the left column, which must end before x = 20.
+constexpr wchar_t kWidestLeftLabel[] = L"-100";
+
+// 8 pt, sized for `dc`, in the first face that has Cyrillic letters and in
+// which "-100" is at most 20 pixels wide: `preferredFace` ("MS Sans Serif"),
+// Tahoma, Arial, Liberation Sans, the system's message font. When none fits,
+// the first of them found (else the message font) at the largest size that
+// fits.
 LOGFONTW ChooseLabelFont(HDC dc, const wchar_t* preferredFace = L"MS Sans Serif");
+// Pixel width of `text` drawn in `font` on `dc`.
+int LabelTextWidth(HDC dc, const LOGFONTW& font, const wchar_t* text);
 
 class Win32Panel : public WindowView {
  public:
@@ -38,6 +47,12 @@ class Win32Panel : public WindowView {
   bool Create(HINSTANCE instance);
   // Where ticks and the preview come from; errors of a tick go to `report`.
   void Attach(TForm1& form, ErrorReport& report);
+  // Lines about sticks and sends after each tick; `answers` is the devices
+  // the form polls through.
+  void AttachRunReport(RunReport& run, const AnswerWatch& answers) {
+    run_ = &run;
+    answers_ = &answers;
+  }
   // Timer1: a tick every 50 ms on this thread, never overlapping, never
   // made up (Win32TickDriver).
   bool StartTimer();
@@ -78,6 +93,8 @@ class Win32Panel : public WindowView {
   std::array<LabelState, kLabelCount> labels_{};
   TForm1* form_ = nullptr;
   ErrorReport* report_ = nullptr;
+  RunReport* run_ = nullptr;
+  const AnswerWatch* answers_ = nullptr;
   Win32TickDriver ticks_;
   bool traceTicks_ = false;
 };
