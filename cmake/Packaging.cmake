@@ -77,6 +77,7 @@ else()
                  @ONLY NEWLINE_STYLE UNIX)
 endif()
 install(FILES ${zq_generated}/README.txt DESTINATION ${zq_doc_dir})
+include(${CMAKE_CURRENT_LIST_DIR}/ManPages.cmake)
 
 if(WIN32)
   # Windows text files end their lines with CR LF; the example's text is

@@ -6,14 +6,28 @@
 
 #include "app/version.h"
 #include "platform/script/replay.h"
+#include "tool_args.h"
 
 namespace {
 
 constexpr std::string_view kUsage =
-    "usage: zq-replay [--setup PATH] [--screen WxH] [--udp] [SCRIPT]\n"
+    "usage: zq-replay [--setup PATH] [--screen WxH] [--udp] [--help] [--version]\n"
+    "                 [SCRIPT]\n"
     "Runs the settings load and the control tick of the panel on a scripted\n"
     "input and prints what they do as JSON Lines. SCRIPT '-' or none reads\n"
-    "standard input.\n";
+    "standard input.\n"
+    "\n"
+    "  --setup PATH   the settings file to load (default: Setup.ini here; a\n"
+    "                 missing file means all defaults, as in the panel)\n"
+    "  --screen WxH   the primary screen for window placement (default 1920x1080)\n"
+    "  --udp          also send each command message to 127.0.0.1:21100\n"
+    "  --help         show this and exit\n"
+    "  --version      show the version and exit\n"
+    "Options take their value as '--opt value' or '--opt=value'.\n"
+    "\n"
+    "Exit status: 0 the whole script ran (errors the panel would show in an\n"
+    "error box are events, not failures); 2 a malformed script line or bad\n"
+    "usage, with one line on standard error.\n";
 
 bool ParseScreen(std::string_view s, zq::ScreenSize& screen) {
   size_t x = s.find('x');
@@ -32,8 +46,7 @@ bool ParseScreen(std::string_view s, zq::ScreenSize& screen) {
 }
 
 int Usage(std::string_view problem) {
-  std::cerr << "zq-replay: " << problem << " (zq-replay --help shows the usage)\n";
-  return 2;
+  return zq::tools::UsageError("zq-replay", problem);
 }
 
 }  // namespace
@@ -43,30 +56,35 @@ int main(int argc, char** argv) {
   zq::ReplayOptions options;
   std::string script = "-";
   bool haveScript = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view a = argv[i];
-    if (a == "--help" || a == "-h") {
+  zq::tools::ArgReader args(argc, argv);
+  while (args.Next()) {
+    std::string_view a = args.Name();
+    bool takesValue = a == "--setup" || a == "--screen";
+    if (!args.IsOption()) {
+      if (haveScript) return Usage("more than one script given");
+      script = std::string(a);
+      haveScript = true;
+    } else if (!takesValue && args.HasInlineValue()) {
+      return Usage("'" + args.Shown() + "': " + std::string(a) + " takes no value");
+    } else if (args.IsHelp()) {
       std::cout << kUsage;
       return 0;
     } else if (a == "--version") {
       std::cout << "zq-replay " << zq::kVersion << '\n';
       return 0;
     } else if (a == "--setup") {
-      if (++i >= argc) return Usage("--setup needs a path");
-      options.setupPath = argv[i];
+      std::optional<std::string> v = args.Value();
+      if (!v) return Usage("--setup needs a path");
+      options.setupPath = *v;
     } else if (a == "--screen") {
-      if (++i >= argc || !ParseScreen(argv[i], options.screen)) {
+      std::optional<std::string> v = args.Value();
+      if (!v || !ParseScreen(*v, options.screen)) {
         return Usage("--screen needs a size such as 1920x1080");
       }
     } else if (a == "--udp") {
       options.udp = true;
-    } else if (a.size() > 1 && a[0] == '-' && a != "-") {
-      return Usage("unknown option '" + std::string(a) + "'");
-    } else if (haveScript) {
-      return Usage("more than one script given");
     } else {
-      script = std::string(a);
-      haveScript = true;
+      return Usage("unknown option '" + args.Shown() + "'");
     }
   }
   if (script == "-") return zq::RunReplay(options, std::cin, "<stdin>", std::cout, std::cerr);

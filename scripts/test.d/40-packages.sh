@@ -33,7 +33,7 @@ for candidate in /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 "$(c
 done
 missing=()
 for tool in cmake cpack dpkg-deb dpkg-shlibdeps desktop-file-validate file objdump python3 \
-  Xvfb x86_64-w64-mingw32-g++-posix; do
+  Xvfb x86_64-w64-mingw32-g++-posix help2man man; do
   command -v "$tool" >/dev/null || missing+=("$tool")
 done
 [ -n "$loader" ] || missing+=(wine64)
@@ -119,9 +119,16 @@ expected_files="./usr/bin/zq-check
 ./usr/bin/zq-thrust
 ./usr/share/applications/zq-thrust.desktop
 ./usr/share/doc/zq-thrust/README.txt
+./usr/share/doc/zq-thrust/docs/players-curves.svg
 ./usr/share/doc/zq-thrust/examples/Setup.ini
+./usr/share/doc/zq-thrust/players-guide.md
 ./usr/share/icons/hicolor/48x48/apps/zq-thrust.png
-./usr/share/icons/hicolor/scalable/apps/zq-thrust.svg"
+./usr/share/icons/hicolor/scalable/apps/zq-thrust.svg
+./usr/share/man/man1/zq-check.1.gz
+./usr/share/man/man1/zq-listen.1.gz
+./usr/share/man/man1/zq-probe.1.gz
+./usr/share/man/man1/zq-setup.1.gz
+./usr/share/man/man1/zq-thrust.1.gz"
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
 [ "$files" = "$expected_files" ] ||
   fail "the package's files differ: $(diff <(echo "$expected_files") <(echo "$files") || true)"
@@ -143,6 +150,25 @@ grep -q "zq-thrust $version for Linux" "$debroot/usr/share/doc/zq-thrust/README.
 for bin in "$debroot"/usr/bin/*; do
   file -b "$bin" | grep -q ", stripped" || fail "$(basename "$bin") is not stripped"
 done
+
+# Every program has its manual page, found by man as once the package is
+# installed (MANPATH points man at the unpacked tree); the tools' pages carry
+# their own --help.
+for bin in "$debroot"/usr/bin/*; do
+  name=$(basename "$bin")
+  page=$(MANPATH="$debroot/usr/share/man" MANWIDTH=80 man -P cat "$name" 2>&1) ||
+    fail "man $name: $page"
+  grep -q "^NAME" <<<"$page" && grep -q "$name" <<<"$page" || fail "man $name: no NAME section"
+done
+MANPATH="$debroot/usr/share/man" MANWIDTH=80 man -P cat zq-check | grep -q -- "--screen" ||
+  fail "man zq-check does not show the options of zq-check --help"
+echo "   man pages: $(ls "$debroot/usr/share/man/man1" | wc -l), man zq-check shows its options"
+guide=$debroot/usr/share/doc/zq-thrust/players-guide.md
+for heading in "## For players: installing" "### Checking a file: zq-check" "### Exit statuses" \
+  "### Writing bindings: zq-probe"; do
+  grep -qxF "$heading" "$guide" || fail "players-guide.md lacks '$heading'"
+done
+echo "   players-guide.md: $(wc -l <"$guide") lines"
 
 # Every library a program links itself must come from a package the .deb
 # depends on (on this machine: the same Debian release).
@@ -190,6 +216,7 @@ expected_entries="$folder/README.txt
 $folder/examples/Setup.ini
 $folder/zq-check.exe
 $folder/zq-listen.exe
+$folder/zq-probe.exe
 $folder/zq-setup.exe
 $folder/zq-thrust.exe"
 entries=$(python3 - "$zip" <<'EOF'
@@ -245,6 +272,7 @@ python3 tests/packaging/pe_check.py --version "$version" --icon zq-thrust.exe \
   "$unpacked/zq-thrust.exe=gui:ZQ - Thrust flight control panel" \
   "$unpacked/zq-check.exe=console:zq-thrust Setup.ini checker" \
   "$unpacked/zq-listen.exe=console:zq-thrust command message listener" \
+  "$unpacked/zq-probe.exe=console:zq-thrust joystick and key probe" \
   "$unpacked/zq-setup.exe=console:zq-thrust Setup.ini editor" |
   sed 's/^/   /' || fail "the programs' version resources"
 mkdir -p "$scratch/logs"

@@ -818,8 +818,11 @@ def check_probe(args):
         out = s.output(probe, "stdout")
         check("No joystick found." in out, "joystick list: %r" % out)
         for vk in (73, 116, 16, 13, 192):
-            check('binding "-1 %d"' % vk in out, "virtual key %d missing from %r" % (vk, out))
-        check(out.count('binding "-1 77"') == 6, "six presses of M: %r" % out)
+            check("(virtual key %d, " % vk in out, "virtual key %d missing from %r" % (vk, out))
+        # the binding to write: the key's character where it has one, else the numeric form
+        for text in ("binding I  (-1 73)", "binding -1 116  (F5)", "binding `  (-1 192)"):
+            check(text in out, "%r missing from %r" % (text, out))
+        check(out.count("binding M  (-1 77)") == 6, "six presses of M: %r" % out)
 
 
 CHECKS = {

@@ -4,7 +4,7 @@ the folder the zip unpacked into, inside a fresh wine prefix.
 
   zip_under_wine.py --wine WINE64 --folder DIR --version 0.1.0 --logs DIR
 
-- zq-check.exe, zq-listen.exe and zq-setup.exe print the version;
+- zq-check.exe, zq-listen.exe, zq-probe.exe and zq-setup.exe print the version;
 - zq-check.exe finds the example examples\\Setup.ini clean (status 0), and
   zq-setup.exe reads a value from it;
 - zq-listen.exe, on a port of the system's choice, prints a datagram sent to
@@ -62,7 +62,7 @@ def run(args, *program, timeout=60):
 
 
 def versions(args):
-    for tool in ("zq-check", "zq-listen", "zq-setup"):
+    for tool in ("zq-check", "zq-listen", "zq-probe", "zq-setup"):
         code, out, err = run(args, tool + ".exe", "--version")
         check(code == 0 and out == "%s %s\n" % (tool, args.version),
               "%s.exe --version: status %d, printed %r %r" % (tool, code, out, err))

@@ -55,7 +55,20 @@ TEST(CheckSettings, NamesEachKindOfFindingAtItsLine) {
       {"startflaps=x\n", {"not-an-integer@2"}, 0},
       {"Y=1 2 3 4 5 6 7 8 9 10 11 12\n", {"curve-extra-numbers@2"}, 0},
       {"chat=\n", {"empty-binding@2"}, 0},
-      {"chat=F1\n", {"key-text@2"}, 0},
+      {"chat=AF\n", {"key-text@2"}, 0},
+      {"chat=F1\n", {"key-name@2"}, 1},
+      {"power=Ctrl+P\n", {"key-name@2"}, 1},
+      {"power=[CTRL]P\n", {}, 0},
+      {"Yaxis=0 7\n", {"axis-word@2"}, 1},
+      {"Yaxis=0 11\n", {"axis-word@2"}, 1},
+      {"fire=16 1\n", {"no-such-joystick@2"}, 1},
+      {"Y=10 20 30 40 50 60 70 80 90 100\n", {"curve-ten-points@2"}, 1},
+      {"Y=20 40 100\n", {"curve-first-point@2"}, 1},
+      {"Y=20 100 50\n", {}, 0},  // not rising after the first point: meant as written
+      {"Y=50\n", {}, 0},
+      {"WindowX=1878\nWindowY=1003\n", {}, 0},
+      {"WindowX=1879\n", {"window-off-screen@2"}, 1},
+      {"WindowY=-2\n", {"window-off-screen@2"}, 1},
       {"fire\n", {"no-equals@2"}, 0},
   };
   for (const Case& c : cases) {
@@ -95,6 +108,21 @@ TEST(CheckSettings, ExplainsALoadThatEndsEarly) {
   const Diagnostic& error = r.diagnostics.front();
   EXPECT_EQ(error.severity, Severity::error);
   EXPECT_NE(error.message.find("\"'3 4' is not a valid integer value.\""), std::string::npos);
+}
+
+TEST(CheckSettings, NamesWhatANamedFileThatCannotBeReadIs) {
+  CheckOptions named;
+  named.named = true;
+  CheckResult r = CheckSettingsFile("/nonexistent/folder/Setup.ini", named);
+  EXPECT_EQ(r.diagnostics.front().severity, Severity::error);
+  EXPECT_EQ(r.ExitStatus(), 2);
+  // UTF-16 (little and big endian) without a mark; with a mark it is no guess
+  const std::string utf16le("[\0m\0a\0i\0n\0]\0\n\0", 14);
+  const std::string utf16be("\0[\0m\0a\0i\0n\0]\0\n", 14);
+  EXPECT_EQ(CheckSettingsText("u.ini", utf16le).diagnostics.front().kind, "utf-16");
+  EXPECT_EQ(CheckSettingsText("u.ini", utf16be).diagnostics.front().kind, "utf-16");
+  EXPECT_NE(CheckSettingsText("u.ini", "\xff\xfe" + utf16le).diagnostics.front().kind, "utf-16");
+  EXPECT_NE(CheckSettingsText("u.ini", "[main]\nchat=\0\n").diagnostics.front().kind, "utf-16");
 }
 
 TEST(CheckSettings, ExplainsTheDefaultsWhenThereIsNoFile) {

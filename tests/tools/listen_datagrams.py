@@ -112,7 +112,7 @@ def usage(zq_listen):
                                (["--port", "x"], 2, "--port needs"),
                                (["--count", "0"], 2, "--count needs 1 or more"),
                                (["--timeout"], 2, "--timeout needs"),
-                               (["extra"], 2, "unknown argument")):
+                               (["extra"], 2, "unexpected argument")):
         r = subprocess.run([zq_listen] + args, capture_output=True, timeout=10)
         expect(r.returncode == status, f"{args}: status {r.returncode}")
         expect(says in (r.stdout + r.stderr).decode(), f"{args}: does not say {says!r}")

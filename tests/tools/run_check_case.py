@@ -1,7 +1,9 @@
 #!/usr/bin/env python3
 """One zq-check case: CASE.ini must give exactly CASE.expected (the --quiet
 output) and the exit status named on its first line ("; status: N"); the
---json report must carry the same findings and status.
+--json report must carry the same findings and status. A second line
+"; run: ARGS" checks ARGS (options, another file) in place of CASE.ini.
+A case saved as UTF-16 keeps its first lines readable to this script.
 
 usage: run_check_case.py ZQ_CHECK CASE.ini [--update]
 """
@@ -17,14 +19,20 @@ def main():
     update = "--update" in sys.argv[3:]
     folder, name = os.path.split(os.path.abspath(case))
     with open(case, "rb") as f:
-        head = f.readline().decode("latin-1")
+        raw = f.read(400)
+    head = (raw.decode("utf-16-le", "replace") if b"\0" in raw else raw.decode("latin-1"))
     m = re.match(r";\s*status:\s*(\d)", head)
     if not m:
         sys.exit(f"{case}:1: the first line must be '; status: N'")
     want_status = int(m.group(1))
+    run = re.search(r"^;\s*run:\s*(.*?)\s*$", "\n".join(head.splitlines()[1:2]), re.M)
+    args = run.group(1).split() if run else [name]
+    shown = args[-1]
 
-    # run from the case's folder so that the file name in the output is stable
-    text = subprocess.run([zq_check, "--quiet", name], cwd=folder, capture_output=True)
+    # run from the case's folder so that the file name in the output is stable;
+    # without a display, so that the screen is the default one
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    text = subprocess.run([zq_check, "--quiet"] + args, cwd=folder, capture_output=True, env=env)
     out = text.stdout.decode("latin-1")
     expected_path = os.path.join(folder, name[:-4] + ".expected")
     if update:
@@ -41,13 +49,13 @@ def main():
     if text.stderr:
         failures.append("unexpected standard error: " + text.stderr.decode("latin-1"))
 
-    js = subprocess.run([zq_check, "--json", name], cwd=folder, capture_output=True)
+    js = subprocess.run([zq_check, "--json"] + args, cwd=folder, capture_output=True, env=env)
     report = json.loads(js.stdout.decode("utf-8"))
     if js.returncode != text.returncode or report["status"] != text.returncode:
         failures.append(f"--json status {report['status']} / exit {js.returncode}")
     lines = []
     for d in report["diagnostics"]:
-        where = name + (f":{d['line']}" if d["line"] is not None else "")
+        where = shown + (f":{d['line']}" if d["line"] is not None else "")
         lines.append(f"{where}: {d['severity']}: {d['message']}")
     text_findings = out.splitlines()[:-1]  # all but the summary
     if lines != text_findings:

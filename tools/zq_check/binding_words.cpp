@@ -7,26 +7,6 @@
 namespace zq::check {
 namespace {
 
-struct NamedKey {
-  int32_t vk;
-  std::string_view name;
-};
-
-// Keys without a character of their own, which players bind in the numeric form.
-constexpr std::array<NamedKey, 40> kNamedKeys = {{
-    {8, "Backspace"},     {9, "Tab"},          {12, "Clear"},        {13, "Enter"},
-    {16, "Shift"},        {17, "Ctrl"},        {18, "Alt"},          {19, "Pause"},
-    {20, "Caps Lock"},    {27, "Escape"},      {32, "Space"},        {33, "Page Up"},
-    {34, "Page Down"},    {35, "End"},         {36, "Home"},         {37, "Left arrow"},
-    {38, "Up arrow"},     {39, "Right arrow"}, {40, "Down arrow"},   {44, "Print Screen"},
-    {45, "Insert"},       {46, "Delete"},      {91, "left Windows"}, {92, "right Windows"},
-    {93, "Menu"},         {106, "Numpad *"},   {107, "Numpad +"},    {108, "Numpad separator"},
-    {109, "Numpad -"},    {110, "Numpad ."},   {111, "Numpad /"},    {144, "Num Lock"},
-    {145, "Scroll Lock"}, {160, "left Shift"}, {161, "right Shift"}, {162, "left Ctrl"},
-    {163, "right Ctrl"},  {164, "left Alt"},   {165, "right Alt"},   {226, "<> key"},
-}};
-
-constexpr std::string_view kPunctuation = "`-=/,.;[\\]'";
 constexpr std::array<std::string_view, 6> kAxisNames = {"X", "Y", "Z", "R", "U", "V"};
 constexpr std::array<std::string_view, 5> kOtherWords = {
     "the button bits", "the button number", "the point-of-view hat", "reserved", "reserved"};
@@ -97,20 +77,6 @@ std::string ButtonWords(const Binding& b, bool polled) {
 }
 
 }  // namespace
-
-std::string VirtualKeyName(int32_t vk) {
-  if ((vk >= '0' && vk <= '9') || (vk >= 'A' && vk <= 'Z'))
-    return std::string(1, static_cast<char>(vk));
-  if (vk >= 96 && vk <= 105) return "Numpad " + std::to_string(vk - 96);
-  if (vk >= 112 && vk <= 135) return "F" + std::to_string(vk - 111);
-  for (char c : kPunctuation) {
-    if (PunctuationKey(static_cast<unsigned char>(c)) == vk) return std::string(1, c);
-  }
-  for (const NamedKey& k : kNamedKeys) {
-    if (k.vk == vk) return std::string(k.name);
-  }
-  return "";
-}
 
 std::string DescribeKey(int32_t vk) {
   std::string name = VirtualKeyName(vk);

@@ -6,11 +6,12 @@
 #include <string_view>
 
 #include "config/binding.h"
+#include "input/key_names.h"
 
 namespace zq::check {
 
 // A player's name for a virtual key ("A", "F1", "Num Lock"); "" when it has none.
-std::string VirtualKeyName(int32_t vk);
+using zq::VirtualKeyName;
 
 // "A (virtual key 65)", or "virtual key 7" for a key without a name.
 std::string DescribeKey(int32_t vk);

@@ -1,5 +1,6 @@
 // Bindings that end the load, that can never fire, or that fire together.
 #include <map>
+#include <optional>
 
 #include "app/error_report.h"
 #include "zq_check/binding_words.h"
@@ -142,8 +143,35 @@ void CheckSharedKeys(const CheckResult& r, std::vector<Diagnostic>& out) {
   }
 }
 
-// Key texts whose characters other than the last are ignored ("F1" is the 1 key).
+// "F5", "Enter", "Ctrl+P": the grammar has no key names, and the last
+// character alone names the key, so these bind 5, R and P.
+bool WarnKeyName(const CheckResult& r, int s, std::vector<Diagnostic>& out) {
+  const SlotReport& slot = r.slots[static_cast<size_t>(s)];
+  std::string_view text = StripControls(slot.text);
+  if (text.find(' ') != std::string_view::npos) return false;  // the numeric form
+  std::optional<KeyChord> chord = ChordOfKeyNameText(text);
+  if (!chord) return false;
+  const Binding& b = r.settings.bindings[static_cast<size_t>(s)];
+  KeyChord bound{b.code, b.ctrl, b.alt, b.shift};
+  std::string meant = ModifierWords(*chord) + VirtualKeyName(chord->vk);
+  std::string write = BindingTextFor(*chord);
+  KeyChord plain{chord->vk};
+  if (BindingTextFor(plain).front() == '-' && (chord->ctrl || chord->alt || chord->shift)) {
+    write += ", which is " + VirtualKeyName(chord->vk) +
+             " alone: a key without a character takes no Ctrl, Alt or Shift";
+  }
+  out.push_back(Diagnostic{Severity::warning, "key-name", slot.line, std::string(Info(s).key),
+                           Quoted(slot, s) +
+                               ": binding texts have no key names; the last character names "
+                               "the key, so this binds " +
+                               ModifierWords(bound) + DescribeKey(b.code) + "; for " + meant +
+                               " write " + write});
+  return true;
+}
+
+// Key texts whose characters other than the last are ignored ("AB" is the B key).
 void NoteKeyText(const CheckResult& r, int s, std::vector<Diagnostic>& out) {
+  if (WarnKeyName(r, s, out)) return;
   const SlotReport& slot = r.slots[static_cast<size_t>(s)];
   std::string t(StripControls(slot.text));
   for (char& c : t) {
@@ -191,8 +219,13 @@ void CheckEachSlot(const CheckResult& r, std::vector<Diagnostic>& out) {
                                               : "the slot is never pressed and no key is watched") +
               " (virtual keys are 1 to 254)"});
     } else if (b.device < kKeyboard || b.device >= kJoystickCount) {
-      out.push_back(Diagnostic{Severity::note, "no-such-joystick", slot.line, key,
+      out.push_back(Diagnostic{Severity::warning, "no-such-joystick", slot.line, key,
                                Quoted(slot, s) + ": " + slot.words});
+    } else if (Info(s).test == SlotTest::axis && b.device != kKeyboard &&
+               (b.code < 0 || b.code > 5)) {
+      out.push_back(Diagnostic{
+          Severity::warning, "axis-word", slot.line, key,
+          Quoted(slot, s) + ": " + slot.words + "; the axes are words 0 to 5 (X Y Z R U V)"});
     }
     NoteKeyText(r, s, out);
   }

@@ -22,6 +22,29 @@ std::string WhatItShapes(const std::string& key) {
   return std::string(axis) + " in curve set " + set;
 }
 
+// A complete curve text: ten points, or a first point above 0 before rising
+// ones, most likely lost its leading 0 and stands one step early throughout.
+void CheckCurveShape(const CurveReport& c, std::string_view text, const Curve& curve,
+                     CheckResult& r) {
+  int given = 1;
+  for (char ch : text) given += ch == ' ' ? 1 : 0;
+  bool rising = given >= 3 && curve[given - 1] > curve[1];
+  for (int k = 2; k < given && rising; ++k) rising = curve[k] >= curve[k - 1];
+  std::string message = c.key + " = '" + Shown(text) + "': ";
+  if (given == kCurvePoints - 1) {
+    message +=
+        "ten points, where a curve has eleven (0, 10 .. 100 % deflection): if the leading "
+        "0 is missing, every point stands one step early and the last one is used again "
+        "at full deflection; write all eleven points";
+    Add(r, Severity::warning, "curve-ten-points", c.line, c.key, message);
+  } else if (curve[0] != 0 && rising) {
+    message += "the first point, at the centre, is " + std::to_string(curve[0]) +
+               " while the points after it rise: a curve starts at 0, and without its leading 0 "
+               "every point stands one step early; start it with 0";
+    Add(r, Severity::warning, "curve-first-point", c.line, c.key, message);
+  }
+}
+
 void CheckCurveText(const ProfileText& profile, const CurveReport& c, CheckResult& r) {
   if (c.source != CurveSource::file) return;
   std::string value = ReadTextFrom(profile, "main", c.key, "0 100");
@@ -44,6 +67,7 @@ void CheckCurveText(const ProfileText& profile, const CurveReport& c, CheckResul
                          " to 10 are 0: " + Points(curve);
     Add(r, Severity::warning, "curve-stops-early", c.line, c.key, message);
   }
+  if (end.badPoint == kCurvePoints && end.ignored.empty()) CheckCurveShape(c, text, curve, r);
   if (!end.ignored.empty()) {
     Add(r, Severity::note, "curve-extra-numbers", c.line, c.key,
         c.key + ": a curve has eleven points; '" + Shown(end.ignored) + "' after them is ignored");

@@ -1,4 +1,5 @@
 // The file as a whole: sections, repeated and unknown keys, start values.
+#include <algorithm>
 #include <unordered_map>
 
 #include "config/integer_syntax.h"
@@ -78,7 +79,63 @@ void NoteEntries(const ProfileText::Section& main, CheckResult& r) {
   }
 }
 
+// UTF-16 text without a byte-order mark: in the ASCII range every other
+// byte is 0, which no settings file a text editor writes as ANSI has.
+bool LooksLikeUtf16(std::string_view text) {
+  if (text.size() < 4) return false;
+  if ((text[0] == '\xff' && text[1] == '\xfe') || (text[0] == '\xfe' && text[1] == '\xff')) {
+    return false;  // marked: read as such where the system can
+  }
+  size_t n = std::min<size_t>(text.size() & ~size_t{1}, 512);
+  size_t zeroEven = 0, zeroOdd = 0;
+  for (size_t i = 0; i < n; ++i) (i % 2 == 0 ? zeroEven : zeroOdd) += text[i] == '\0' ? 1 : 0;
+  size_t half = n / 2;
+  return (zeroOdd * 10 >= half * 8 && zeroEven * 10 < half) ||
+         (zeroEven * 10 >= half * 8 && zeroOdd * 10 < half);
+}
+
+std::string PlainList(const std::vector<std::string>& names) {
+  std::string list;
+  for (size_t i = 0; i < names.size(); ++i) {
+    list += (i == 0 ? "" : (i + 1 == names.size() ? " or " : ", ")) + Shown(names[i]);
+  }
+  return list;
+}
+
 }  // namespace
+
+void ExplainMissingFile(CheckResult& r) {
+  for (Diagnostic& d : r.diagnostics) {
+    if (d.kind != "no-file") continue;
+    if (r.options.named) {
+      // a name typed on the command line that is not there is a mistake
+      d.severity = Severity::error;
+      d.message = "no such file: zq-check shows the defaults the panel runs on without a file";
+    }
+    if (!r.nearMisses.empty()) {
+      d.message += "; did you mean " + PlainList(r.nearMisses) + ", beside it?";
+    }
+  }
+}
+
+void CheckWindowPlace(const ProfileText& profile, CheckResult& r) {
+  if (r.loadError) return;  // the window keeps its design place
+  const ScreenSize screen = r.options.screen;
+  const Placement p = PlaceWindow(r.settings.windowX, r.settings.windowY, screen);
+  auto check = [&](const char* key, int32_t at, int32_t size, int32_t room, const char* axis) {
+    if (at >= 0 && at + size <= room) return;
+    Add(r, Severity::warning, "window-off-screen", LineOf(profile, key), key,
+        std::string(key) + " = " + std::to_string(at) + ": on a screen of " +
+            std::to_string(screen.width) + " x " + std::to_string(screen.height) + " the panel (" +
+            std::to_string(p.width) + " x " + std::to_string(p.height) +
+            " pixels) would not be fully visible; its " + axis + " edge must lie from 0 to " +
+            std::to_string(room - size) +
+            ", or -1 for the default place (zq-check --screen WxH "
+            "checks another screen)");
+  };
+  check("WindowX", p.left, p.width, screen.width, "left");
+  check("WindowY", p.top, p.height, screen.height, "top");
+}
 
 std::string Shown(std::string_view text) {
   std::string shown;
@@ -102,14 +159,17 @@ int LineOf(const ProfileText& profile, std::string_view key) {
   return e != nullptr && e->hasValue ? e->line : 0;
 }
 
-void CheckFileLayout(const ProfileText& profile, CheckResult& r) {
+void CheckFileLayout(const ProfileText& profile, const std::string& text, CheckResult& r) {
   if (!r.found) {
-    // A file that is there but cannot be read is named on the panel's stderr.
-    bool missing = r.unreadable == SettingsFileCause(SettingsFileText{});
     Add(r, Severity::note, "no-file", 0, "",
-        "cannot read the file (" + r.unreadable + "): the panel would start all the same" +
-            (missing ? "" : ", say why on its standard error,") +
-            " and run on the defaults shown here");
+        "cannot read the file (" + r.unreadable +
+            "): the panel would start all the same and run on the defaults shown here");
+    return;
+  }
+  if (LooksLikeUtf16(text)) {
+    Add(r, Severity::warning, "utf-16", 0, "",
+        "the file is UTF-16 text without a byte-order mark (every other byte is 0): the panel "
+        "finds no setting in it and runs on the defaults shown here; save it as ANSI or UTF-8");
     return;
   }
   const ProfileText::Section* main = MainSection(profile);

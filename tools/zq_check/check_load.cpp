@@ -1,5 +1,7 @@
 #include <algorithm>
+#include <filesystem>
 
+#include "config/settings_near_miss.h"
 #include "config/settings_snapshot.h"
 #include "control/curve_math.h"
 #include "zq_check/binding_words.h"
@@ -96,9 +98,10 @@ int CheckResult::ExitStatus() const {
 }
 
 CheckResult CheckSettingsText(const std::string& path, const std::string& text,
-                              const std::string& unreadable) {
+                              const std::string& unreadable, const CheckOptions& options) {
   CheckResult r;
   r.path = path;
+  r.options = options;
   r.found = unreadable.empty();
   r.unreadable = unreadable;
   // One reading of the file serves every lookup, as in the Linux panel (the
@@ -116,21 +119,37 @@ CheckResult CheckSettingsText(const std::string& path, const std::string& text,
   } else {
     FillCurves(profile, r);
   }
-  CheckFileLayout(profile, r);
+  CheckFileLayout(profile, text, r);
   CheckUnknownKeys(profile, r);
   CheckBindings(profile, r);
   CheckCurves(profile, r);
   CheckStartValues(profile, r);
+  CheckWindowPlace(profile, r);
   std::stable_sort(r.diagnostics.begin(), r.diagnostics.end(),
                    [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
   return r;
 }
 
-CheckResult CheckSettingsFile(const std::string& path) {
+CheckResult CheckSettingsFile(const std::string& path, const CheckOptions& options) {
   // The panel's own reading of the file, so that both name the same cause.
   SettingsFileText file = ReadSettingsFile(path);
   std::string problem = SettingsFileCause(file);
-  return CheckSettingsText(path, file.text, problem);
+  CheckResult r = CheckSettingsText(path, file.text, problem, options);
+  if (file.state == SettingsFileState::missing) {
+    std::filesystem::path p(path);
+    std::filesystem::path folder = p.has_parent_path() ? p.parent_path() : ".";
+    r.nearMisses = NearMissSettingsFiles(folder, p.filename().string());
+    if (r.nearMisses.empty() && !EqualsNoCase(p.filename().string(), "Setup.ini")) {
+      r.nearMisses = NearMissSettingsFiles(folder, "Setup.ini");
+      // a mistyped name ("Setpu.ini") beside the real one
+      std::error_code ec;
+      if (std::filesystem::is_regular_file(folder / "Setup.ini", ec)) {
+        r.nearMisses.insert(r.nearMisses.begin(), "Setup.ini");
+      }
+    }
+    ExplainMissingFile(r);
+  }
+  return r;
 }
 
 }  // namespace zq::check

@@ -1,94 +1,136 @@
-// zq-check [--json] [--quiet] [--svg FILE] [Setup.ini]
+// zq-check [--json] [--quiet] [--screen WxH] [--svg FILE] [SETUP]
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <string_view>
 
 #include "app/version.h"
+#include "tool_args.h"
 #include "zq_check/check_model.h"
 #include "zq_check/json_report.h"
+#include "zq_check/primary_screen.h"
 #include "zq_check/svg_plot.h"
 #include "zq_check/text_report.h"
 
 namespace {
 
-constexpr int kUsageStatus = 3;
+constexpr std::string_view kProgram = "zq-check";
 
 constexpr std::string_view kUsage =
-    "usage: zq-check [--json] [--quiet] [--svg FILE] [SETUP]\n"
+    "usage: zq-check [--json] [--quiet] [--screen WxH] [--svg FILE] [--help] [--version]\n"
+    "                [SETUP]\n"
     "Loads SETUP (default: Setup.ini in the current directory, where the panel\n"
     "looks for it) exactly as the panel does and explains it: every binding in\n"
     "words, the watched keys and polled joysticks, each curve set as a table and a\n"
     "chart, the start values, and what deserves attention, with line numbers.\n"
     "\n"
-    "  --json      print the same facts as one JSON object instead of the text\n"
-    "  --quiet     print only the findings and the summary\n"
-    "  --svg FILE  also write the curves as an SVG plot to FILE\n"
-    "  --help      show this and exit\n"
-    "  --version   show the version and exit\n"
+    "  --json          print the same facts as one JSON object instead of the text\n"
+    "  --quiet         print only the findings and the summary\n"
+    "  --screen WxH    the primary screen the panel is placed on (default: the\n"
+    "                  current primary screen when it can be asked, else 1920x1080)\n"
+    "  --svg FILE      also write the curves as an SVG plot to FILE ('-': standard\n"
+    "                  output, instead of the report)\n"
+    "  --help          show this and exit\n"
+    "  --version       show the version and exit\n"
+    "Options take their value as '--opt value' or '--opt=value'.\n"
     "\n"
     "Findings: an error is a binding that makes the panel show an error box and\n"
-    "stop loading; warnings are mistakes the panel passes over silently (unknown\n"
-    "keys, curve texts that stop early, curve keys never read, gaps in Y1..Y9,\n"
-    "startflaps outside 0..3, keyboard codes outside 0..255, inputs shared by\n"
-    "several slots); notes are worth knowing but change nothing by themselves.\n"
-    "A missing file is no error: the panel then runs on its defaults, which\n"
-    "zq-check explains (their \"0 0\" bindings share one button: status 1).\n"
+    "stop loading, or a SETUP named here that does not exist; warnings are\n"
+    "mistakes the panel passes over silently (unknown keys, key names such as F5\n"
+    "or Ctrl+P where the grammar has none, curve texts that stop early or lost\n"
+    "their leading 0, curve keys never read, gaps in Y1..Y9, axis slots on words\n"
+    "that are no axis, joysticks 16 and up, keyboard codes outside 0..255, inputs\n"
+    "shared by several slots, startflaps outside 0..3, a panel placed off the\n"
+    "screen, UTF-16 text); notes are worth knowing but change nothing by\n"
+    "themselves. Without SETUP a missing Setup.ini is no error: the panel then\n"
+    "runs on its defaults, which zq-check explains (their \"0 0\" bindings share\n"
+    "one button: status 1).\n"
     "\n"
-    "Exit status: 0 no warnings (notes allowed), 1 warnings, 2 the panel would\n"
-    "show an error box, 3 bad usage or the SVG file cannot be written.\n";
+    "Exit status: 0 no warnings (notes allowed), 1 warnings, 2 errors (the panel\n"
+    "would show an error box, SETUP does not exist, the SVG file cannot be\n"
+    "written) or bad usage.\n";
 
-int Usage(std::string_view problem) {
-  std::cerr << "zq-check: " << problem << '\n' << kUsage;
-  return kUsageStatus;
+bool ParseScreen(std::string_view s, zq::ScreenSize& screen) {
+  size_t x = s.find_first_of("xX");
+  if (x == std::string_view::npos || x == 0 || x + 1 >= s.size()) return false;
+  auto parse = [](std::string_view d, int32_t& out) {
+    if (d.size() > 5) return false;
+    int32_t v = 0;
+    for (char c : d) {
+      if (c < '0' || c > '9') return false;
+      v = v * 10 + (c - '0');
+    }
+    out = v;
+    return v > 0;
+  };
+  return parse(s.substr(0, x), screen.width) && parse(s.substr(x + 1), screen.height);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
+  using zq::tools::UsageError;
   bool json = false;
   bool quiet = false;
+  bool haveScreen = false;
   std::string svgPath;
   std::string setupPath = "Setup.ini";
-  bool havePath = false;
-  bool optionsEnded = false;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view a = argv[i];
-    if (!optionsEnded && a.size() > 1 && a[0] == '-') {
-      if (a == "--") {
-        optionsEnded = true;
-      } else if (a == "--help" || a == "-h") {
-        std::cout << kUsage;
-        return 0;
-      } else if (a == "--version") {
-        std::cout << "zq-check " << zq::kVersion << '\n';
-        return 0;
-      } else if (a == "--json") {
-        json = true;
-      } else if (a == "--quiet" || a == "-q") {
-        quiet = true;
-      } else if (a == "--svg") {
-        if (++i >= argc) return Usage("--svg needs a file name");
-        svgPath = argv[i];
-      } else {
-        return Usage("unknown option '" + std::string(a) + "'");
-      }
-    } else if (havePath) {
-      return Usage("more than one settings file given");
-    } else {
+  zq::check::CheckOptions options;
+  zq::tools::ArgReader args(argc, argv);
+  while (args.Next()) {
+    std::string_view a = args.Name();
+    if (!args.IsOption()) {
+      if (options.named) return UsageError(kProgram, "more than one settings file given");
       setupPath = std::string(a);
-      havePath = true;
+      options.named = true;
+      continue;
+    }
+    bool flag = a != "--svg" && a != "--screen";
+    if (flag && args.HasInlineValue()) {
+      return UsageError(kProgram, "'" + args.Shown() + "': " + std::string(a) + " takes no value");
+    }
+    if (args.IsHelp()) {
+      std::cout << kUsage;
+      return 0;
+    } else if (a == "--version") {
+      std::cout << "zq-check " << zq::kVersion << '\n';
+      return 0;
+    } else if (a == "--json") {
+      json = true;
+    } else if (a == "--quiet" || a == "-q") {
+      quiet = true;
+    } else if (a == "--svg") {
+      std::optional<std::string> v = args.Value();
+      if (!v || v->empty()) return UsageError(kProgram, "--svg needs a file name");
+      svgPath = *v;
+    } else if (a == "--screen") {
+      std::optional<std::string> v = args.Value();
+      if (!v || !ParseScreen(*v, options.screen)) {
+        return UsageError(kProgram, "--screen needs a size such as 1920x1080");
+      }
+      haveScreen = true;
+    } else {
+      return UsageError(kProgram, "unknown option '" + args.Shown() + "'");
     }
   }
+  if (!haveScreen) {
+    if (auto screen = zq::check::AskPrimaryScreen()) options.screen = *screen;
+  }
 
-  zq::check::CheckResult result = zq::check::CheckSettingsFile(setupPath);
+  zq::check::CheckResult result = zq::check::CheckSettingsFile(setupPath, options);
+  if (svgPath == "-") {
+    // the plot is the output: the findings speak through the status alone
+    zq::check::WriteCurvesSvg(result, std::cout);
+    std::cout.flush();
+    return result.ExitStatus();
+  }
   if (!svgPath.empty()) {
     std::ofstream svg(svgPath, std::ios::binary);
     if (svg) zq::check::WriteCurvesSvg(result, svg);
     if (!svg || !svg.flush()) {
       std::cerr << "zq-check: cannot write the SVG file '" << svgPath << "'\n";
-      return kUsageStatus;
+      return 2;
     }
   }
   if (json) {

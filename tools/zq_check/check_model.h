@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/status_window.h"
 #include "config/binding.h"
 #include "config/curve_bank.h"
 #include "config/settings_load.h"
@@ -60,11 +61,21 @@ struct CurveSetReport {
   CurveReport y, x, z;
 };
 
+// How zq-check was asked to check.
+struct CheckOptions {
+  // The file was named on the command line: when it is not there that is an
+  // error (a mistyped name), not the panel's quiet fallback to the defaults.
+  bool named = false;
+  ScreenSize screen{1920, 1080};  // the primary screen the panel is placed on
+};
+
 struct CheckResult {
   std::string path;
-  bool found = false;      // the file could be read
-  std::string unreadable;  // why it could not: "no such file", "a directory"...
-  bool hasMain = false;    // it has a section "main"
+  CheckOptions options;
+  bool found = false;                   // the file could be read
+  std::string unreadable;               // why it could not: "no such file", "a directory"...
+  std::vector<std::string> nearMisses;  // files beside a missing one that were likely meant
+  bool hasMain = false;                 // it has a section "main"
   LoadedSettings settings{};
   CurveBank bank{};
   std::optional<BindingLoadError> loadError;
@@ -74,16 +85,17 @@ struct CheckResult {
   std::vector<Diagnostic> diagnostics;      // in line order, file-wide ones first
 
   int Count(Severity s) const;
-  // 0 clean (notes allowed), 1 warnings, 2 the panel would show an error box.
+  // 0 clean (notes allowed), 1 warnings, 2 errors: the panel would show an
+  // error box, or a file named on the command line does not exist.
   int ExitStatus() const;
 };
 
 // Loads `path` exactly as the panel loads ".\Setup.ini" and explains it.
-CheckResult CheckSettingsFile(const std::string& path);
+CheckResult CheckSettingsFile(const std::string& path, const CheckOptions& options = {});
 // The same on a text already in memory (`path` only names it). A non-empty
 // `unreadable` says why there is no file to read; the panel then runs on
 // the defaults.
 CheckResult CheckSettingsText(const std::string& path, const std::string& text,
-                              const std::string& unreadable = "");
+                              const std::string& unreadable = "", const CheckOptions& options = {});
 
 }  // namespace zq::check

@@ -19,9 +19,15 @@ void Add(CheckResult& r, Severity severity, std::string kind, int line, std::str
 int LineOf(const ProfileText& profile, std::string_view key);
 
 // Missing file, sections, repeated keys, unknown keys, start values.
-void CheckFileLayout(const ProfileText& profile, CheckResult& r);
+// `text` is the file's bytes, looked at for UTF-16 without a byte-order mark.
+void CheckFileLayout(const ProfileText& profile, const std::string& text, CheckResult& r);
+// A missing file: an error when it was named on the command line, and the
+// near misses beside it.
+void ExplainMissingFile(CheckResult& r);
 void CheckUnknownKeys(const ProfileText& profile, CheckResult& r);
 void CheckStartValues(const ProfileText& profile, CheckResult& r);
+// A panel that would not be fully visible on the screen of the options.
+void CheckWindowPlace(const ProfileText& profile, CheckResult& r);
 
 // The load-ending binding, keyboard codes, inputs shared by several slots.
 void CheckBindings(const ProfileText& profile, CheckResult& r);

@@ -117,8 +117,10 @@ void WriteStartValues(const CheckResult& r, std::ostream& out) {
       << (s.windowX == -1 ? ": the window touches the right edge of the screen\n"
                           : ": the window's left edge, in pixels\n");
   out << "  WindowY " << s.windowY
-      << (s.windowY == -1 ? ": the window's top at the screen height / 1.6 (675 of 1080)\n"
-                          : ": the window's top edge, in pixels\n");
+      << (s.windowY == -1 ? ": the window's top at the screen height / 1.6 (" +
+                                std::to_string(PlaceWindow(-1, -1, r.options.screen).top) + " of " +
+                                std::to_string(r.options.screen.height) + ")\n"
+                          : std::string(": the window's top edge, in pixels\n"));
   out << "  starttrim " << s.startTrim << ", startflaps " << s.startFlaps
       << ": what the power action restores (nothing uses them at start)\n";
 }
@@ -136,7 +138,8 @@ std::string Summary(const CheckResult& r) {
       return counts + (r.found ? ": the panel loads this file without an error box, as shown."
                                : ": the panel runs on these defaults.");
     default:
-      return counts + ": the panel shows an error box while it loads this file.";
+      return counts + (r.found ? ": the panel shows an error box while it loads this file."
+                               : ": there is no such file.");
   }
 }
 

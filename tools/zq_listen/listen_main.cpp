@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/version.h"
+#include "tool_args.h"
 #include "zq_listen/listen_platform.h"
 #include "zq_listen/message_decode.h"
 #include "zq_listen/stop_signal.h"
@@ -16,11 +17,11 @@
 namespace {
 
 constexpr int kCannotListen = 1;
-constexpr int kUsageStatus = 2;
+constexpr int kUsageStatus = zq::tools::kUsageStatus;
 constexpr int kTimedOut = 3;
 
 constexpr std::string_view kUsage =
-    "usage: zq-listen [--port N] [--count N] [--timeout SEC]\n"
+    "usage: zq-listen [--port N] [--count N] [--timeout SEC] [--help] [--version]\n"
     "Listens on 127.0.0.1 (port 21100, where the panel sends) and prints every\n"
     "command message as it arrives: the time, the raw text and each channel by\n"
     "name and value. Text that does not follow the message grammar is flagged\n"
@@ -31,6 +32,7 @@ constexpr std::string_view kUsage =
     "  --timeout SEC  stop after SEC seconds\n"
     "  --help         show this and exit\n"
     "  --version      show the version and exit\n"
+    "Options take their value as '--opt value' or '--opt=value'.\n"
     "\n"
     "Exit status: 0 stopped by Ctrl+C, SIGTERM, --count or --timeout; 1 the port\n"
     "cannot be bound (in use: the simulator may be running) or the socket fails;\n"
@@ -38,8 +40,7 @@ constexpr std::string_view kUsage =
     "3 --timeout ran out before --count datagrams arrived.\n";
 
 int Usage(std::string_view problem) {
-  std::cerr << "zq-listen: " << problem << '\n' << kUsage;
-  return kUsageStatus;
+  return zq::tools::UsageError("zq-listen", problem);
 }
 
 bool ParseNumber(std::string_view text, long long max, long long& out) {
@@ -94,16 +95,23 @@ bool Print(std::string_view datagram) {
 
 int main(int argc, char** argv) {
   long long port = 21100, count = 0, timeout = -1;
-  for (int i = 1; i < argc; ++i) {
-    std::string_view a = argv[i];
+  zq::tools::ArgReader args(argc, argv);
+  while (args.Next()) {
+    std::string_view a = args.Name();
     auto value = [&](long long max, long long& out, const char* what) {
-      if (++i >= argc || !ParseNumber(argv[i], max, out)) {
+      std::optional<std::string> v = args.Value();
+      if (!v || !ParseNumber(*v, max, out)) {
         Usage(std::string(a) + " needs " + what);
         return false;
       }
       return true;
     };
-    if (a == "--help" || a == "-h") {
+    bool takesValue = a == "--port" || a == "--count" || a == "--timeout";
+    if (!args.IsOption()) {
+      return Usage("unexpected argument '" + args.Shown() + "'");
+    } else if (!takesValue && args.HasInlineValue()) {
+      return Usage("'" + args.Shown() + "': " + std::string(a) + " takes no value");
+    } else if (args.IsHelp()) {
       std::cout << kUsage;
       return 0;
     } else if (a == "--version") {
@@ -117,7 +125,7 @@ int main(int argc, char** argv) {
     } else if (a == "--timeout") {
       if (!value(86400 * 365, timeout, "a number of seconds")) return kUsageStatus;
     } else {
-      return Usage("unknown argument '" + std::string(a) + "'");
+      return Usage("unknown option '" + args.Shown() + "'");
     }
   }
 

@@ -12,18 +12,16 @@
 #include <string_view>
 
 #include "app/version.h"
+#include "input/key_names.h"
+#include "input/probe_report.h"
 #include "input/sampling.h"
 #include "platform/linux/linux_tick_timer.h"
 #include "platform/linux/sdl_joystick.h"
 #include "platform/linux/x11_keyboard.h"
+#include "tool_args.h"
 
 namespace zq {
 namespace {
-
-// An axis is printed again once it has moved this far on the 0..65535 scale
-// (about 1.5% of its travel), so a resting stick's noise stays quiet.
-constexpr uint32_t kAxisStep = 1000;
-constexpr std::array<const char*, 6> kAxisNames = {"X", "Y", "Z", "R", "U", "V"};
 
 void Print(const char* format, auto... args) {
   std::printf(format, args...);
@@ -45,55 +43,65 @@ void ListJoysticks(const SdlJoysticks& joysticks) {
   }
 }
 
-struct StickMemory {
-  bool seen = false;
-  JoyInfoEx record{};
-};
+constexpr const char* kUsage =
+    "usage: zq-probe [--seconds N] [--help] [--version]\n"
+    "Lists the joysticks with the ids zq-thrust gives them, then prints what they\n"
+    "and the keyboard do, with the binding text to write in Setup.ini: raw axis\n"
+    "values, buttons, the hat, and every key or chord (Ctrl+P gives [CTRL]P).\n"
+    "Ctrl+C ends it.\n"
+    "\n"
+    "  --seconds N  stop after N seconds (default: run until Ctrl+C)\n"
+    "  --help       show this and exit\n"
+    "  --version    show the version and exit\n"
+    "Options take their value as '--opt value' or '--opt=value'.\n"
+    "\n"
+    "Exit status: 0 ended; 1 neither the keyboard nor the joysticks can be read;\n"
+    "2 bad usage.\n";
 
-void ReportStick(int id, const JoyInfoEx& now, StickMemory& last) {
-  InputSnapshot snapshot;
-  snapshot.joyInfo[static_cast<size_t>(id)] = now;
-  for (int a = 0; a < 6; ++a) {
-    uint32_t v = now.Word(a), before = last.record.Word(a);
-    if (last.seen && (v > before ? v - before : before - v) < kAxisStep) continue;
-    if (!last.seen && v == 0) continue;  // an axis the stick does not have
-    Binding b{id, a};
-    Print("joystick %d axis %d (%s): raw %u, reads %d   binding \"%d %d\"\n", id, a,
-          kAxisNames[static_cast<size_t>(a)], v, ReadAxis(b, snapshot), id, a);
-    last.record.SetWord(a, v);
+bool ParseSeconds(const std::string& text, double& seconds) {
+  char* end = nullptr;
+  seconds = std::strtod(text.c_str(), &end);
+  return !text.empty() && end != nullptr && *end == '\0' && seconds > 0 && seconds <= 86400 * 365;
+}
+
+// The chord of a key that goes down: the modifiers held with it.
+KeyChord ChordOf(int vk, const X11Keyboard& keyboard, const std::array<uint8_t, 32>& keys) {
+  KeyChord chord{vk};
+  if (IsModifierKey(vk)) return chord;
+  for (int keycode = 0; keycode < 256; ++keycode) {
+    if (!((keys[static_cast<size_t>(keycode / 8)] >> (keycode % 8)) & 1)) continue;
+    int m = keyboard.VirtualKeyOfKeycode(keycode);
+    chord.ctrl = chord.ctrl || m == 17 || m == 162 || m == 163;
+    chord.alt = chord.alt || m == 18 || m == 164 || m == 165;
+    chord.shift = chord.shift || m == 16 || m == 160 || m == 161;
   }
-  uint32_t pressed = now.dwButtons & ~last.record.dwButtons;
-  for (int bit = 0; bit < 32; ++bit) {
-    if ((pressed >> bit) & 1u) {
-      Print("joystick %d button %d down   binding \"%d %d\"\n", id, bit + 1, id, bit + 1);
-    }
-  }
-  last.record.dwButtons = now.dwButtons;
-  if (!last.seen || now.dwPOV != last.record.dwPOV) {
-    if (last.seen || now.dwPOV != kPovCentered) {
-      Print("joystick %d hat: %u%s\n", id, now.dwPOV,
-            now.dwPOV == kPovCentered ? " (centred)" : "");
-    }
-    last.record.dwPOV = now.dwPOV;
-  }
-  last.seen = true;
+  return chord;
 }
 
 int RunProbe(int argc, char** argv) {
+  constexpr std::string_view kProgram = "zq-probe";
   double seconds = 0;  // 0: until interrupted
-  for (int i = 1; i < argc; ++i) {
-    std::string_view a = argv[i];
-    if (a == "--seconds" && i + 1 < argc) {
-      seconds = std::atof(argv[++i]);
+  tools::ArgReader args(argc, argv);
+  while (args.Next()) {
+    std::string_view a = args.Name();
+    if (!args.IsOption()) {
+      return tools::UsageError(kProgram, "unexpected argument '" + args.Shown() + "'");
+    } else if (a != "--seconds" && args.HasInlineValue()) {
+      return tools::UsageError(kProgram,
+                               "'" + args.Shown() + "': " + std::string(a) + " takes no value");
+    } else if (args.IsHelp()) {
+      Print("%s", kUsage);
+      return 0;
     } else if (a == "--version") {
       Print("zq-probe %s\n", kVersion);
       return 0;
+    } else if (a == "--seconds") {
+      std::optional<std::string> v = args.Value();
+      if (!v || !ParseSeconds(*v, seconds)) {
+        return tools::UsageError(kProgram, "--seconds needs a number of seconds above 0");
+      }
     } else {
-      std::fprintf(stderr,
-                   "usage: zq-probe [--seconds N] [--version]\n"
-                   "Lists the joysticks and prints what they and the keyboard do, with the\n"
-                   "binding text to write in Setup.ini. Ctrl+C ends it.\n");
-      return a == "--help" || a == "-h" ? 0 : 2;
+      return tools::UsageError(kProgram, "unknown option '" + args.Shown() + "'");
     }
   }
   std::string error;
@@ -143,7 +151,10 @@ int RunProbe(int argc, char** argv) {
         if (vk == 0) {
           Print("key down: X keycode %d has no virtual key\n", keycode);
         } else {
-          Print("key down: virtual key %d (X keycode %d)   binding \"-1 %d\"\n", vk, keycode, vk);
+          KeyChord chord = ChordOf(vk, keyboard, keys);
+          std::string name = ModifierWords(chord) + VirtualKeyName(vk);
+          Print("key down: %s (virtual key %d, X keycode %d)   binding %s\n",
+                name.empty() ? "?" : name.c_str(), vk, keycode, ChordText(chord).c_str());
         }
       }
       lastKeys = keys;
@@ -163,7 +174,9 @@ int RunProbe(int argc, char** argv) {
       }
       JoyInfoEx record;
       if (now[static_cast<size_t>(id)] && joysticks.Poll(id, record)) {
-        ReportStick(id, record, sticks[static_cast<size_t>(id)]);
+        for (const std::string& line : StickChanges(id, record, sticks[static_cast<size_t>(id)])) {
+          Print("%s\n", line.c_str());
+        }
       }
     }
     connected = now;

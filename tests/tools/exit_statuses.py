@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""Every tool keeps the exit-status table of the README and the same
+command-line habits: --help on standard output with status 0 and a usage line
+that lists --help; a usage error as one line on standard error naming the bad
+argument and "try ... --help", status 2; "--opt=value" as well as
+"--opt value".
+
+usage: exit_statuses.py WORKDIR TOOL=PATH...
+"""
+import os
+import shutil
+import subprocess
+import sys
+
+failures = []
+
+
+def run(args, cwd, stdin=b""):
+    env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    return subprocess.run(args, cwd=cwd, input=stdin, capture_output=True, timeout=60, env=env)
+
+
+def expect(cond, what):
+    if not cond:
+        failures.append(what)
+
+
+def check_habits(name, path, work):
+    r = run([path, "--help"], work)
+    expect(r.returncode == 0, f"{name} --help: status {r.returncode}")
+    expect(r.stdout.startswith(b"usage: " + name.encode()), f"{name} --help: no usage line first")
+    expect(b"--help" in r.stdout.split(b"\n\n")[0], f"{name} --help: the usage line omits --help")
+    expect(not r.stderr, f"{name} --help: writes to standard error")
+    r = run([path, "--version"], work)
+    expect(r.returncode == 0 and r.stdout.startswith(name.encode() + b" "),
+           f"{name} --version: {r.returncode} {r.stdout[:40]!r}")
+    for bad in (["--bogus"], ["--help=yes"], ["--version=2"]):
+        r = run([path] + bad, work)
+        lines = r.stderr.decode("utf-8", "replace").splitlines()
+        expect(r.returncode == 2, f"{name} {bad}: status {r.returncode}, expected 2")
+        expect(len(lines) == 1, f"{name} {bad}: {len(lines)} lines on standard error")
+        expect(lines and bad[0] in lines[0] and f"try '{name} --help'" in lines[0],
+               f"{name} {bad}: {lines[:1]}")
+        expect(not r.stdout, f"{name} {bad}: writes to standard output")
+
+
+def main():
+    work = sys.argv[1]
+    tools = dict(arg.split("=", 1) for arg in sys.argv[2:])
+    shutil.rmtree(work, ignore_errors=True)
+    os.makedirs(work)
+    for name, path in tools.items():
+        check_habits(name, path, work)
+
+    with open(os.path.join(work, "clean.ini"), "w") as f:
+        f.write("[main]\n" + "".join(f"{k}=-1 0\n" for k in (
+            "trimbtn usetrim useYtrim trimXbtn trimZbtn fire Fire2 Fire12 chat power curveup "
+            "curvedown resetbtn flapsup flapsdown Yaxis TrimAxis Xaxis Zaxis TrimXAxis TrimZAxis "
+            "IncZtrim DecZtrim PowerMinus PowerPlus").split()))
+    with open(os.path.join(work, "warn.ini"), "w") as f:
+        f.write("[main]\nchat=Enter\n")
+    with open(os.path.join(work, "error.ini"), "w") as f:
+        f.write("[main]\ntrimbtn=1 x\n")
+
+    check = tools.get("zq-check")
+    if check:
+        for args, status in ((["clean.ini"], 0), (["warn.ini"], 1), (["error.ini"], 2),
+                             (["missing.ini"], 2), (["--screen=800x600", "clean.ini"], 0),
+                             (["--screen", "800x600", "clean.ini"], 0), (["--screen=800"], 2),
+                             (["--svg=-", "clean.ini"], 0), (["--", "--json"], 2)):
+            r = run([check] + args, work)
+            expect(r.returncode == status, f"zq-check {args}: status {r.returncode}, expected {status}")
+        r = run([check, "--svg", "-", "warn.ini"], work)
+        expect(r.returncode == 1 and b"<svg" in r.stdout[:300],
+               f"zq-check --svg -: {r.returncode} {r.stdout[:60]!r}")
+
+    listen = tools.get("zq-listen")
+    if listen:
+        for args in (["--count=x"], ["--port", "70000"], ["extra"]):
+            r = run([listen] + args, work)
+            expect(r.returncode == 2 and len(r.stderr.splitlines()) == 1,
+                   f"zq-listen {args}: {r.returncode} {r.stderr!r}")
+        r = run([listen, "--port=0", "--timeout=0"], work)
+        expect(r.returncode == 0, f"zq-listen --port=0 --timeout=0: status {r.returncode}")
+
+    replay = tools.get("zq-replay")
+    if replay:
+        # bound by its own contract: 0 the whole script ran, 2 a bad line or option
+        r = run([replay, "--screen=800x600", "--setup=clean.ini", "-"], work, b"tick 1\n")
+        expect(r.returncode == 0, f"zq-replay --opt=value: status {r.returncode} {r.stderr!r}")
+        r = run([replay, "-"], work, b"bogus\n")
+        expect(r.returncode == 2 and len(r.stderr.splitlines()) == 1,
+               f"zq-replay malformed script: {r.returncode} {r.stderr!r}")
+
+    probe = tools.get("zq-probe")
+    if probe:
+        r = run([probe, "--seconds=x"], work)
+        expect(r.returncode == 2, f"zq-probe --seconds=x: status {r.returncode}")
+
+    if failures:
+        print(*failures, sep="\n")
+        sys.exit(1)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,13 @@
+#include <windows.h>
+
+#include "zq_check/primary_screen.h"
+
+namespace zq::check {
+
+std::optional<ScreenSize> AskPrimaryScreen() {
+  ScreenSize s{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (s.width <= 0 || s.height <= 0) return std::nullopt;
+  return s;
+}
+
+}  // namespace zq::check
