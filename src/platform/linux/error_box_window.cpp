@@ -32,6 +32,7 @@ struct BoxParts {
   SDL_Surface* text = nullptr;
   SDL_Surface* ok = nullptr;
   SDL_Window* window = nullptr;
+  XErrorHandler oldHandler = nullptr;
 
   ~BoxParts() {
     if (window != nullptr) SDL_DestroyWindow(window);
@@ -39,7 +40,10 @@ struct BoxParts {
     if (text != nullptr) SDL_FreeSurface(text);
     if (font != nullptr) TTF_CloseFont(font);
     if (ttfStarted) TTF_Quit();
-    if (videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (videoStarted) {
+      XSetErrorHandler(oldHandler);
+      SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
   }
 };
 
@@ -91,6 +95,12 @@ bool Gone(int fd) {
   return n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR);
 }
 
+// A request about a window that went meanwhile (the box's own, a window
+// manager's) is no reason to end: Xlib's own handler would end the process.
+int IgnoreXError(Display*, XErrorEvent*) {
+  return 0;
+}
+
 bool Inside(const SDL_Rect& r, int x, int y) {
   return x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h;
 }
@@ -108,6 +118,7 @@ BoxEnd ShowBoxWindow(const std::string& title, const std::string& text, int watc
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return fail(SDL_GetError());
   box.videoStarted = true;
+  box.oldHandler = XSetErrorHandler(IgnoreXError);
   if (TTF_WasInit() == 0) {
     if (TTF_Init() != 0) return fail(TTF_GetError());
     box.ttfStarted = true;
