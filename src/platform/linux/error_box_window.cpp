@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 
 #include "platform/linux/fontconfig_font.h"
 
@@ -86,13 +85,11 @@ void PublishText(SDL_Window* window, const std::string& text) {
   XFlush(d);
 }
 
-// End of file (or a broken pipe) on the watched descriptor; data is dropped.
+// The watched descriptor is readable: end of file for the box's pipe, on
+// which nothing follows the message.
 bool Gone(int fd) {
   pollfd p = {fd, POLLIN, 0};
-  if (::poll(&p, 1, 0) <= 0) return false;
-  char sink[256];
-  ssize_t n = ::read(fd, sink, sizeof sink);
-  return n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR);
+  return ::poll(&p, 1, 0) > 0;
 }
 
 // A request about a window that went meanwhile (the box's own, a window

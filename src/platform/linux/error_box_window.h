@@ -14,13 +14,13 @@ constexpr const char* kBoxTextProperty = "_ZQ_BOX_TEXT";
 
 enum class BoxEnd {
   closed,     // OK, Enter, Escape or the window's close button
-  abandoned,  // `watchFd` reported end of file: whoever asked for it is gone
+  abandoned,  // `watchFd` became readable: whoever asked for the box is gone
   failed,     // no box could be shown; `error` says why
 };
 
 // Shows a modal box with `title`, the UTF-8 `text` (line breaks kept) and an
 // OK button, and waits until it is closed. With `watchFd` >= 0 it also ends
-// as soon as that descriptor reaches end of file.
+// as soon as that descriptor is readable (or at its end of file).
 BoxEnd ShowBoxWindow(const std::string& title, const std::string& text, int watchFd,
                      std::string& error);
 
