@@ -10,6 +10,10 @@
 #    datagrams arrive, and no box process left once the panel is ended.
 # Ends with one line: "fresh-check: PASS ..." or "fresh-check: FAIL ...".
 #
+#   scripts/fresh-check.sh [--keep] [--deb FILE]
+#   --keep      leave the roots in the work folder
+#   --deb FILE  the player's check alone, of that package
+#
 # Needs root, the network (Debian's mirror) and scripts/packages/fresh-check.txt.
 # Packages are fetched while the network is there; the tests then run in
 # network, mount and PID namespaces of their own (their UDP port and abstract
@@ -21,7 +25,15 @@ set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 cache=${ZQ_FRESH_CACHE:-/var/cache/zq-fresh-check}
 keep=0
-[ "${1:-}" = --keep ] && keep=1
+only_deb=""
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --keep) keep=1 ;;
+    --deb) only_deb=$(realpath "${2:?--deb needs a file}"); shift ;;
+    *) echo "usage: scripts/fresh-check.sh [--keep] [--deb FILE]" >&2; exit 2 ;;
+  esac
+  shift
+done
 started=$SECONDS
 
 elapsed() { printf '%d min %02d s' $(((SECONDS - started) / 60)) $(((SECONDS - started) % 60)); }
@@ -33,7 +45,7 @@ finish() { # VERDICT TEXT
 
 [ "$(id -u)" -eq 0 ] || { echo "fresh-check: must run as root (mmdebstrap, chroot)" >&2; exit 2; }
 missing=()
-for tool in mmdebstrap git xwininfo python3 unshare ip; do
+for tool in mmdebstrap git xwininfo xdotool python3 unshare ip; do
   command -v "$tool" >/dev/null || missing+=("$tool")
 done
 if [ ${#missing[@]} -ne 0 ]; then
@@ -74,7 +86,7 @@ make_root() { # DIR [mmdebstrap options]
 # own with the loopback up, "online" keeps the host's network (apt).
 in_root() { # ROOT online|isolated COMMAND
   local root=$1 mode=$2 command=$3 ns=(--mount --propagation private)
-  [ "$mode" = isolated ] && ns+=(--net --pid --fork)
+  [ "$mode" = isolated ] && ns+=(--net --pid --fork --kill-child)
   cp /etc/resolv.conf "$root/etc/resolv.conf" 2>/dev/null || true
   unshare "${ns[@]}" env ZQ_ROOT="$root" ZQ_MODE="$mode" ZQ_CACHE="$cache" \
     ZQ_COMMAND="$command" bash -c '
@@ -92,6 +104,11 @@ in_root() { # ROOT online|isolated COMMAND
 }
 
 # ------------------------------------------------------------ the developer
+test_ok=1
+if [ -n "$only_deb" ]; then
+  cp "$only_deb" "$work/"
+  deb=$work/$(basename "$only_deb")
+else
 echo "== $(elapsed): clean root for the README's test command"
 make_root "$dev_root" >"$work/dev-root.log" 2>&1 ||
   { tail -n 20 "$work/dev-root.log"; finish FAIL "mmdebstrap of the first root"; }
@@ -115,7 +132,6 @@ in_root "$dev_root" online "cd /root/zq-thrust && bash scripts/deps.sh $groups" 
   >"$work/deps.log" 2>&1 || { tail -n 20 "$work/deps.log"; finish FAIL "deps.sh in the first root"; }
 
 echo "== $(elapsed): bash scripts/test.sh (log: $work/test.log)"
-test_ok=1
 in_root "$dev_root" isolated "cd /root/zq-thrust && bash scripts/test.sh" >"$work/test.log" 2>&1 ||
   test_ok=0
 if [ "$test_ok" -eq 1 ]; then
@@ -137,6 +153,7 @@ fi
 cp "$deb" "$work/"
 deb=$work/$(basename "$deb")
 [ "$keep" -eq 1 ] || rm -rf --one-file-system "$dev_root"
+fi
 
 # --------------------------------------------------------------- the player
 echo "== $(elapsed): clean root with Xvfb alone; apt install ./$(basename "$deb")"
@@ -206,7 +223,7 @@ try:
         fail("Xvfb did not start in the player's root")
     os.makedirs(os.path.join(root, "root/flying"), exist_ok=True)
     with open(os.path.join(root, "root/flying/Setup.ini"), "wb") as f:
-        f.write(b"[main]\r\nYaxis=joy 1\r\n")
+        f.write(b"[main]\r\nflapsdown=K\r\nYaxis=joy 1\r\n")
     plog = open(os.path.join(root, "tmp/panel.log"), "wb")
     panel = chroot("sh", "-c", "cd /root/flying && exec zq-thrust", stdout=plog, stderr=plog)
     if not wait_for(lambda: windows("zq-thrust"), 15):
@@ -214,6 +231,10 @@ try:
              open(os.path.join(root, "tmp/panel.log"), "rb").read())
     if not windows("ZQ - Thrust"):
         fail("no panel window beside the box")
+    # flapsdown, loaded before the malformed binding, on the K key
+    for action in ("keydown", "keyup"):
+        subprocess.run(["xdotool", action, "k"], env=env, check=True)
+        time.sleep(0.3)
     got = []
     end = time.monotonic() + 10
     while time.monotonic() < end and len(got) < 1:
@@ -241,7 +262,7 @@ EOF
 )
 echo "== $(elapsed): the installed panel with a malformed binding"
 player_ok=1
-(cd "$player_root" && unshare --net --pid --fork --mount --propagation private bash -c '
+(cd "$player_root" && unshare --net --pid --fork --kill-child --mount --propagation private bash -c '
   set -e
   ip link set lo up
   mount -t proc proc proc
@@ -251,6 +272,10 @@ player_ok=1
   bash -c "$1"' _ "$player_check") >"$work/player-check.log" 2>&1 || player_ok=0
 sed 's/^/   /' "$work/player-check.log"
 
+if [ -n "$only_deb" ]; then
+  [ "$player_ok" -eq 1 ] && finish PASS "the installed $(basename "$deb") shows its error box"
+  finish FAIL "the installed $(basename "$deb")'s check failed"
+fi
 if [ "$test_ok" -eq 1 ] && [ "$player_ok" -eq 1 ]; then
   finish PASS "bash scripts/test.sh passed on a clean Debian 12; the installed .deb shows its error box"
 elif [ "$test_ok" -eq 1 ]; then
