@@ -157,10 +157,11 @@ fi
 
 # --------------------------------------------------------------- the player
 echo "== $(elapsed): clean root with Xvfb alone; apt install ./$(basename "$deb")"
+# (mmdebstrap leaves no package lists: apt-get update as on an installed system)
 make_root "$player_root" --include=xvfb >"$work/player-root.log" 2>&1 ||
   { tail -n 20 "$work/player-root.log"; finish FAIL "mmdebstrap of the player's root"; }
 cp "$deb" "$player_root/tmp/"
-in_root "$player_root" online "apt-get install -y -q --no-install-recommends /tmp/$(basename "$deb")" \
+in_root "$player_root" online "apt-get update -q && apt-get install -y -q --no-install-recommends /tmp/$(basename "$deb")" \
   >"$work/player-install.log" 2>&1 ||
   { tail -n 20 "$work/player-install.log"; finish FAIL "apt install of the .deb"; }
 for absent in xfonts-base fonts-wine x11-utils; do
@@ -210,7 +211,7 @@ def box_processes():
     for pid in filter(str.isdigit, os.listdir("/proc")):
         try:
             with open("/proc/%s/cmdline" % pid, "rb") as f:
-                if b"--zq-error-box" in f.read():
+                if f.read().split(b"\0")[1:2] == [b"--zq-error-box"]:
                     found.append(int(pid))
         except OSError:
             pass
@@ -250,7 +251,8 @@ try:
     panel.send_signal(signal.SIGTERM)
     panel.wait(5)
     if not wait_for(lambda: not windows("zq-thrust") and not box_processes(), 1.5):
-        fail("the box outlived the panel")
+        fail("the box outlived the panel: windows %r, processes %r" %
+             (windows("zq-thrust"), box_processes()))
     print("player check: panel ended, box gone with it")
 finally:
     if panel is not None and panel.poll() is None:

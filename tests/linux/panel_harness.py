@@ -722,14 +722,17 @@ def check_probe(args):
     several short presses (keys follow the server's events between the
     once-a-second keymap queries)."""
     with Session(args, "probe") as s:
-        probe = s.start("zq-probe", ["--seconds", "4"])
+        # Presses of five ticks: a loaded machine may keep the probe from
+        # its ticks for a while, and a press and release both queued in
+        # between leave no trace.
+        probe = s.start("zq-probe", ["--seconds", "9"])
         time.sleep(1)
         for key in ("i", "F5", "Shift_R", "KP_Enter", "grave"):
-            s.hold_key(key, 0.15)
+            s.hold_key(key, 0.25)
         for _ in range(6):
-            s.hold_key("m", 0.12)
-            time.sleep(0.12)
-        check(ended(probe, 10) == 0, "zq-probe did not end by itself")
+            s.hold_key("m", 0.25)
+            time.sleep(0.25)
+        check(ended(probe, 15) == 0, "zq-probe did not end by itself")
         out = s.output(probe, "stdout")
         check("No joystick found." in out, "joystick list: %r" % out)
         for vk in (73, 116, 16, 13, 192):

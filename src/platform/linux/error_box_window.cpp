@@ -85,7 +85,7 @@ void PublishText(SDL_Window* window, const std::string& text) {
   XFlush(d);
 }
 
-// The watched descriptor is readable: end of file for the box's pipe, on
+// The watched descriptor is readable: end of file for the box's socket, on
 // which nothing follows the message.
 bool Gone(int fd) {
   pollfd p = {fd, POLLIN, 0};

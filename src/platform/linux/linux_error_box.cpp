@@ -1,10 +1,10 @@
 #include "platform/linux/linux_error_box.h"
 
 #include <SDL.h>
-#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -21,7 +21,7 @@ namespace zq {
 namespace {
 
 // Far more than any message (2200 bytes, twice that as UTF-8), and less
-// than a pipe holds: writing it never blocks the panel.
+// than a socket's buffer holds: sending it never blocks the panel.
 constexpr size_t kLongestBoxText = 16384;
 
 bool IsValidUtf8(std::string_view s) {
@@ -122,8 +122,8 @@ LinuxErrorReport::~LinuxErrorReport() {
 }
 
 void LinuxErrorReport::Stop() {
-  if (pipe_ >= 0) ::close(pipe_);
-  pipe_ = -1;
+  if (channel_ >= 0) ::close(channel_);
+  channel_ = -1;
   if (box_ > 0) {
     ::kill(box_, SIGKILL);
     ::waitpid(box_, nullptr, 0);
@@ -147,8 +147,10 @@ void LinuxErrorReport::ReportError(std::string_view text) {
 void LinuxErrorReport::Start(std::string_view text) {
   std::string message = BoxText(text);
   if (message.size() > kLongestBoxText) message.resize(kLongestBoxText);
+  // A socket, not a pipe: a box that died at once must not take the panel
+  // with it through SIGPIPE (send has MSG_NOSIGNAL, write nothing alike).
   int fds[2];
-  if (::pipe2(fds, O_CLOEXEC) != 0) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
     std::fprintf(stderr, "%s: %s\n", title_.c_str(), message.c_str());
     gate_.Close();
     return;
@@ -181,14 +183,16 @@ void LinuxErrorReport::Start(std::string_view text) {
     return;
   }
   box_ = pid;
-  pipe_ = fds[1];
-  // The whole message fits the pipe; a box that does not take it is ended.
+  channel_ = fds[1];
+  // The whole message fits the socket's buffer; a box that does not take it
+  // is ended.
   std::string packet = std::to_string(title_.size()) + " " + std::to_string(message.size()) + "\n" +
                        title_ + message;
-  ::fcntl(pipe_, F_SETFL, O_NONBLOCK);
-  if (::write(pipe_, packet.data(), packet.size()) != static_cast<ssize_t>(packet.size())) {
+  if (::send(channel_, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT) !=
+      static_cast<ssize_t>(packet.size())) {
     std::fprintf(stderr, "%s: %s\n", title_.c_str(), message.c_str());
     Stop();
+    BackOff();
   }
 }
 
@@ -198,8 +202,8 @@ void LinuxErrorReport::Reap() {
   pid_t r = ::waitpid(box_, &status, WNOHANG);
   if (r == 0) return;
   box_ = -1;
-  if (pipe_ >= 0) ::close(pipe_);
-  pipe_ = -1;
+  if (channel_ >= 0) ::close(channel_);
+  channel_ = -1;
   gate_.Close();
   Ended(status);
 }
@@ -210,6 +214,10 @@ void LinuxErrorReport::Ended(int status) {
     return;
   }
   // The box process reported its failure itself.
+  BackOff();
+}
+
+void LinuxErrorReport::BackOff() {
   quiet_ = quiet_.count() == 0 ? firstQuiet_ : std::min(quiet_ * 2, kLongestQuiet);
   quietUntil_ = std::chrono::steady_clock::now() + quiet_;
 }
@@ -217,7 +225,7 @@ void LinuxErrorReport::Ended(int status) {
 int RunErrorBox(int argc, char** /*argv*/) {
   if (argc < 2) return 2;
   // Gone with the panel, even one killed outright; a panel that was gone
-  // before this line shows as the end of the pipe.
+  // before this line shows as the end of the socket.
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
   size_t titleSize = 0, textSize = 0;
   if (!ReadHeader(0, titleSize, textSize)) return 0;

@@ -16,8 +16,8 @@
 namespace zq {
 
 // The hidden first argument that makes this program show one box and end.
-// The title and text come on standard input (a pipe that stays open while
-// the panel runs): "<title bytes> <text bytes>\n", the title, the text.
+// The title and text come on standard input (a socket that stays open
+// while the panel runs): "<title bytes> <text bytes>\n", the title, the text.
 constexpr std::string_view kErrorBoxArgument = "--zq-error-box";
 
 // Exit code of a box process that could not show its box.
@@ -57,11 +57,12 @@ class LinuxErrorReport : public ErrorReport {
   void Start(std::string_view text);
   void Ended(int status);
   void Stop();
+  void BackOff();
 
   std::string title_, program_;
   ErrorBoxGate gate_;
   pid_t box_ = -1;
-  int pipe_ = -1;  // the write end of the box's standard input
+  int channel_ = -1;  // the panel's end of the box's standard input
   std::chrono::milliseconds firstQuiet_, quiet_{0};
   std::chrono::steady_clock::time_point quietUntil_{};
 };
