@@ -5,10 +5,12 @@
 #include <linux/input-event-codes.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -303,18 +305,27 @@ TEST(BoxText, Utf8KeptLatin1ConvertedLineBreaksJoined) {
   for (auto [in, out] : cases) EXPECT_EQ(BoxText(in), out) << in;
 }
 
-// The box program stands in for the box: /bin/false is a box that could not
-// be shown, /bin/true one shown and closed.
+// A script stands in for the box program: it takes the message, then ends
+// as a box that could not be shown (exit 3) or one shown and closed (0).
+std::string BoxStandIn(const std::string& name, int exitCode) {
+  std::string path = ::testing::TempDir() + name + std::to_string(::getpid());
+  FILE* f = std::fopen(path.c_str(), "w");
+  std::fprintf(f, "#!/bin/sh\nhead -c 1 >/dev/null\nexit %d\n", exitCode);
+  std::fclose(f);
+  ::chmod(path.c_str(), 0755);
+  return path;
+}
+
 TEST(LinuxErrorReport, ABoxThatCannotBeShownIsNotRetriedForAWhileThatGrows) {
   using namespace std::chrono_literals;
   auto reaped = [](LinuxErrorReport& r) {
-    for (int i = 0; i < 400 && r.BoxOpen(); ++i) {
+    for (int i = 0; i < 1000 && r.BoxOpen(); ++i) {
       std::this_thread::sleep_for(5ms);
       r.Reap();
     }
     return !r.BoxOpen();
   };
-  LinuxErrorReport failing("zq-unit", "/bin/false", 1000ms);
+  LinuxErrorReport failing("zq-unit", BoxStandIn("zq-box-fails-", 3), 1000ms);
   failing.ReportError("first");
   EXPECT_TRUE(failing.BoxOpen());
   failing.ReportError("second");  // one box at a time
@@ -335,7 +346,7 @@ TEST(LinuxErrorReport, ABoxThatCannotBeShownIsNotRetriedForAWhileThatGrows) {
   failing.ReportError("still within");
   EXPECT_FALSE(failing.BoxOpen());
 
-  LinuxErrorReport shown("zq-unit", "/bin/true", 400ms);
+  LinuxErrorReport shown("zq-unit", BoxStandIn("zq-box-shown-", 0), 1000ms);
   for (int i = 0; i < 3; ++i) {
     shown.ReportError("each");
     EXPECT_TRUE(shown.BoxOpen());

@@ -246,7 +246,13 @@ class Session:
     def windows(self, name):
         # xwininfo, not xdotool search: the latter misses windows whose only
         # name is a UTF-8 one, such as SDL's message boxes.
-        tree = self.x("xwininfo", "-root", "-tree").stdout
+        # A window that goes while xwininfo walks the tree fails it: again.
+        for _ in range(5):
+            r = self.x("xwininfo", "-root", "-tree", check_rc=False)
+            if r.returncode == 0:
+                break
+            time.sleep(0.05)
+        tree = r.stdout
         return [int(m.group(1), 16) for m in re.finditer(r'^\s*(0x[0-9a-f]+) "(.*)":', tree, re.M)
                 if m.group(2) == name]
 

@@ -31,7 +31,6 @@ struct BoxParts {
   SDL_Surface* text = nullptr;
   SDL_Surface* ok = nullptr;
   SDL_Window* window = nullptr;
-  XErrorHandler oldHandler = nullptr;
 
   ~BoxParts() {
     if (window != nullptr) SDL_DestroyWindow(window);
@@ -39,10 +38,7 @@ struct BoxParts {
     if (text != nullptr) SDL_FreeSurface(text);
     if (font != nullptr) TTF_CloseFont(font);
     if (ttfStarted) TTF_Quit();
-    if (videoStarted) {
-      XSetErrorHandler(oldHandler);
-      SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    }
+    if (videoStarted) SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
 };
 
@@ -73,27 +69,38 @@ bool Draw(const BoxParts& box, const SDL_Rect& button, bool pressed) {
 }
 
 // The shown text on the window, where tools that read windows find it.
-void PublishText(SDL_Window* window, const std::string& text) {
+// Returns the window's X connection (null where it has none).
+Display* PublishText(SDL_Window* window, const std::string& text) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return nullptr;
   Display* d = info.info.x11.display;
   XChangeProperty(d, info.info.x11.window, XInternAtom(d, kBoxTextProperty, False),
                   XInternAtom(d, "UTF8_STRING", False), 8, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(text.data()),
                   static_cast<int>(text.size()));
   XFlush(d);
+  return d;
 }
 
-// The watched descriptor is readable: end of file for the box's socket, on
-// which nothing follows the message.
-bool Gone(int fd) {
-  pollfd p = {fd, POLLIN, 0};
-  return ::poll(&p, 1, 0) > 0;
+// Waits up to 100 ms for the X server or the watched descriptor; true when
+// the descriptor is readable (end of file for the box's socket, on which
+// nothing follows the message). Not SDL_WaitEventTimeout: its wake-up
+// messages go to the box window on a connection of their own, even while
+// the window is destroyed.
+bool WaitGone(Display* display, int watchFd) {
+  if (display != nullptr && XEventsQueued(display, QueuedAlready) > 0) return false;
+  pollfd fds[2] = {{watchFd, POLLIN, 0},
+                   {display != nullptr ? ConnectionNumber(display) : -1, POLLIN, 0}};
+  if (::poll(fds, 2, 100) <= 0) return false;
+  return (fds[0].revents & (POLLIN | POLLHUP)) != 0;
 }
 
-// A request about a window that went meanwhile (the box's own, a window
-// manager's) is no reason to end: Xlib's own handler would end the process.
+// A request about a window that went meanwhile is no reason to end, and
+// Xlib's own handler would end the process: SDL's wake-up message to the box
+// window, sent on a connection of its own while the window is destroyed,
+// fails that way. It stays in place until the end, since such errors come
+// as late as the display's closing.
 int IgnoreXError(Display*, XErrorEvent*) {
   return 0;
 }
@@ -115,7 +122,7 @@ BoxEnd ShowBoxWindow(const std::string& title, const std::string& text, int watc
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return fail(SDL_GetError());
   box.videoStarted = true;
-  box.oldHandler = XSetErrorHandler(IgnoreXError);
+  XSetErrorHandler(IgnoreXError);
   if (TTF_WasInit() == 0) {
     if (TTF_Init() != 0) return fail(TTF_GetError());
     box.ttfStarted = true;
@@ -139,7 +146,7 @@ BoxEnd ShowBoxWindow(const std::string& title, const std::string& text, int watc
   if (box.window == nullptr) return fail(SDL_GetError());
   // The surface first: making it may make the window anew.
   if (SDL_GetWindowSurface(box.window) == nullptr) return fail(SDL_GetError());
-  PublishText(box.window, text);
+  Display* display = PublishText(box.window, text);
   SDL_ShowWindow(box.window);
   SDL_RaiseWindow(box.window);
 
@@ -148,9 +155,7 @@ BoxEnd ShowBoxWindow(const std::string& title, const std::string& text, int watc
     if (redraw && !Draw(box, button, pressed)) return fail(SDL_GetError());
     redraw = false;
     SDL_Event e;
-    // A short wait: the watched descriptor is looked at between events.
-    bool got = SDL_WaitEventTimeout(&e, 100) != 0;
-    while (got) {
+    while (SDL_PollEvent(&e) != 0) {
       switch (e.type) {
         case SDL_QUIT:
           return BoxEnd::closed;
@@ -183,9 +188,8 @@ BoxEnd ShowBoxWindow(const std::string& title, const std::string& text, int watc
         default:
           break;
       }
-      got = SDL_PollEvent(&e) != 0;
     }
-    if (watchFd >= 0 && Gone(watchFd)) return BoxEnd::abandoned;
+    if (!redraw && WaitGone(display, watchFd)) return BoxEnd::abandoned;
   }
 }
 
