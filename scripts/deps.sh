@@ -6,7 +6,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 want=()
 for group in "$@"; do
   list="$here/packages/$group.txt"
-  [ -f "$list" ] || continue
+  if [ ! -f "$list" ]; then
+    known=$(cd "$here/packages" && ls *.txt | sed 's/[.]txt$//' | tr '\n' ' ')
+    echo "zq-thrust: no package group \"$group\" (known: ${known% })" >&2
+    exit 2
+  fi
   while read -r pkg _; do
     case "$pkg" in ''|'#'*) continue ;; esac
     want+=("$pkg")

@@ -6,7 +6,8 @@ cd "$(dirname "$0")/.."
 groups=(core)
 for list in scripts/packages/*.txt; do
   g=$(basename "$list" .txt)
-  [ "$g" = core ] || groups+=("$g")
+  # fresh-check.txt is for scripts/fresh-check.sh alone
+  [ "$g" = core ] || [ "$g" = fresh-check ] || groups+=("$g")
 done
 bash scripts/deps.sh "${groups[@]}"
 

@@ -6,12 +6,14 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -299,10 +301,61 @@ TEST(BoxText, Utf8KeptLatin1ConvertedLineBreaksJoined) {
       {"\xC0\xAF", "\xC3\x80\xC2\xAF"},                    // overlong form: not UTF-8
       {"Socket Error # 10054\r\nConnection reset by peer.",
        "Socket Error # 10054\nConnection reset by peer."},
-      {"a\rb", "a\rb"},
       {"", ""},
+      // Control bytes show as zq-check shows them, and nothing is cut at a NUL.
+      {"a\rb\tc\x7F", "a?b?c?"},
+      {std::string_view("'-1\0 0' x.", 10), "'-1? 0' x."},
   };
   for (auto [in, out] : cases) EXPECT_EQ(BoxText(in), out) << in;
+}
+
+// A script stands in for the box program: it takes the message, then ends
+// as a box that could not be shown (exit 3) or one shown and closed (0).
+std::string BoxStandIn(const std::string& name, int exitCode) {
+  std::string path = ::testing::TempDir() + name + std::to_string(::getpid());
+  FILE* f = std::fopen(path.c_str(), "w");
+  std::fprintf(f, "#!/bin/sh\nhead -c 1 >/dev/null\nexit %d\n", exitCode);
+  std::fclose(f);
+  ::chmod(path.c_str(), 0755);
+  return path;
+}
+
+TEST(LinuxErrorReport, ABoxThatCannotBeShownIsNotRetriedForAWhileThatGrows) {
+  using namespace std::chrono_literals;
+  auto reaped = [](LinuxErrorReport& r) {
+    for (int i = 0; i < 1000 && r.BoxOpen(); ++i) {
+      std::this_thread::sleep_for(5ms);
+      r.Reap();
+    }
+    return !r.BoxOpen();
+  };
+  LinuxErrorReport failing("zq-unit", BoxStandIn("zq-box-fails-", 3), 1000ms);
+  failing.ReportError("first");
+  EXPECT_TRUE(failing.BoxOpen());
+  failing.ReportError("second");  // one box at a time
+  ASSERT_TRUE(reaped(failing));
+  auto failed = std::chrono::steady_clock::now();
+  // An error every tick starts nothing while the wait lasts.
+  for (int i = 0; i < 5; ++i) {
+    failing.ReportError("again");
+    EXPECT_FALSE(failing.BoxOpen());
+    std::this_thread::sleep_for(20ms);
+  }
+  std::this_thread::sleep_until(failed + 1050ms);
+  failing.ReportError("after the wait");
+  EXPECT_TRUE(failing.BoxOpen());
+  ASSERT_TRUE(reaped(failing));
+  // A second failure in a row waits twice as long.
+  std::this_thread::sleep_for(1200ms);
+  failing.ReportError("still within");
+  EXPECT_FALSE(failing.BoxOpen());
+
+  LinuxErrorReport shown("zq-unit", BoxStandIn("zq-box-shown-", 0), 1000ms);
+  for (int i = 0; i < 3; ++i) {
+    shown.ReportError("each");
+    EXPECT_TRUE(shown.BoxOpen());
+    ASSERT_TRUE(reaped(shown));
+  }
 }
 
 TEST(InstanceGuard, OneHolderAtATimeReleasedWhenTheProcessDies) {

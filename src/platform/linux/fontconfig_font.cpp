@@ -50,6 +50,10 @@ std::string FindPanelFont(std::string& error) {
             " cannot be read";
     return {};
   }
+  return FindDejaVuSans(error);
+}
+
+std::string FindDejaVuSans(std::string& error) {
   std::string path = AskFontconfig();
   if (Readable(path)) return path;
   if (Readable(kFontFallbackPath)) return kFontFallbackPath;

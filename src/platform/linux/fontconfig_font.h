@@ -16,4 +16,8 @@ constexpr const char* kFontEnvironment = "ZQ_FONT";
 // when there is none.
 std::string FindPanelFont(std::string& error);
 
+// DejaVu Sans as fontconfig finds it, else at its Debian place; ZQ_FONT
+// does not count (the error box shows even when that file is bad).
+std::string FindDejaVuSans(std::string& error);
+
 }  // namespace zq

@@ -4,17 +4,25 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <vector>
+
+#include "platform/linux/error_box_window.h"
 
 extern char** environ;
 
 namespace zq {
 namespace {
+
+// Far more than any message (2200 bytes, twice that as UTF-8), and less
+// than a socket's buffer holds: sending it never blocks the panel.
+constexpr size_t kLongestBoxText = 16384;
 
 bool IsValidUtf8(std::string_view s) {
   size_t i = 0;
@@ -40,6 +48,40 @@ bool IsValidUtf8(std::string_view s) {
   return true;
 }
 
+// Reads exactly `size` bytes; false at end of file or on an error.
+bool ReadAll(int fd, char* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = ::read(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+// The header line "<title bytes> <text bytes>\n".
+bool ReadHeader(int fd, size_t& titleSize, size_t& textSize) {
+  std::string line;
+  char c = 0;
+  while (line.size() < 32) {
+    if (!ReadAll(fd, &c, 1)) return false;
+    if (c == '\n') break;
+    line.push_back(c);
+  }
+  unsigned long a = 0, b = 0;
+  if (std::sscanf(line.c_str(), "%lu %lu", &a, &b) != 2) return false;
+  if (a > kLongestBoxText || b > kLongestBoxText) return false;
+  titleSize = a;
+  textSize = b;
+  return true;
+}
+
+void PrintUnshown(const std::string& title, const std::string& text, const std::string& why) {
+  std::fprintf(stderr, "%s: %s\n%s: no error box could be shown: %s\n", title.c_str(), text.c_str(),
+               title.c_str(), why.c_str());
+}
+
 }  // namespace
 
 std::string BoxText(std::string_view message) {
@@ -49,7 +91,11 @@ std::string BoxText(std::string_view message) {
   for (size_t i = 0; i < message.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(message[i]);
     if (c == '\r' && i + 1 < message.size() && message[i + 1] == '\n') continue;
-    if (c < 0x80 || utf8) {
+    if (c == '\n') {
+      text.push_back('\n');
+    } else if (c < 32 || c == 127) {
+      text.push_back('?');  // keeps the rest of the text: nothing is cut at a NUL
+    } else if (c < 0x80 || utf8) {
       text.push_back(static_cast<char>(c));
     } else {
       text.push_back(static_cast<char>(0xC0 | (c >> 6)));
@@ -66,28 +112,56 @@ std::string ExecutablePath(const char* argv0) {
   return argv0 != nullptr ? argv0 : "";
 }
 
+LinuxErrorReport::LinuxErrorReport(std::string title, std::string program,
+                                   std::chrono::milliseconds quiet)
+    : title_(std::move(title)), program_(std::move(program)), firstQuiet_(quiet) {}
+
 LinuxErrorReport::~LinuxErrorReport() {
+  // The box belongs to this run: it goes when the panel goes.
+  Stop();
+}
+
+void LinuxErrorReport::Stop() {
+  if (channel_ >= 0) ::close(channel_);
+  channel_ = -1;
   if (box_ > 0) {
-    // The box belongs to this run: it goes when the panel goes.
-    ::kill(box_, SIGTERM);
+    ::kill(box_, SIGKILL);
     ::waitpid(box_, nullptr, 0);
   }
+  box_ = -1;
+  gate_.Close();
 }
 
 void LinuxErrorReport::ReportError(std::string_view text) {
   Reap();
   // One box at a time: an error that comes while a box is open is not
   // stacked on top of it (the box already tells the player something is
-  // wrong, and an error repeated every tick would bury the screen).
-  if (!gate_.TryOpen()) return;
-  std::string parent = std::to_string(::getpid());
+  // wrong, and an error repeated every tick would bury the screen). After a
+  // box that could not be shown, none is tried for a while: the failure was
+  // reported, and a new process every tick would only repeat it.
+  if (gate_.IsOpen() || std::chrono::steady_clock::now() < quietUntil_) return;
+  gate_.TryOpen();
+  Start(text);
+}
+
+void LinuxErrorReport::Start(std::string_view text) {
   std::string message = BoxText(text);
+  if (message.size() > kLongestBoxText) message.resize(kLongestBoxText);
+  // A socket, not a pipe: a box that died at once must not take the panel
+  // with it through SIGPIPE (send has MSG_NOSIGNAL, write nothing alike).
+  int fds[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) {
+    std::fprintf(stderr, "%s: %s\n", title_.c_str(), message.c_str());
+    gate_.Close();
+    return;
+  }
   std::vector<char*> argv = {const_cast<char*>("zq-thrust"),
-                             const_cast<char*>(kErrorBoxArgument.data()),
-                             parent.data(),
-                             title_.data(),
-                             message.data(),
-                             nullptr};
+                             const_cast<char*>(kErrorBoxArgument.data()), nullptr};
+  posix_spawn_file_actions_t files;
+  posix_spawn_file_actions_init(&files);
+  posix_spawn_file_actions_adddup2(&files, fds[0], 0);
+  // Nothing else of the panel's: not its X connection, not its instance name.
+  posix_spawn_file_actions_addclosefrom_np(&files, 3);
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
   sigset_t none, defaults;
@@ -98,14 +172,28 @@ void LinuxErrorReport::ReportError(std::string_view text) {
   posix_spawnattr_setsigdefault(&attr, &defaults);
   posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
   pid_t pid = -1;
-  int rc = posix_spawn(&pid, "/proc/self/exe", nullptr, &attr, argv.data(), environ);
+  int rc = posix_spawn(&pid, program_.c_str(), &files, &attr, argv.data(), environ);
   posix_spawnattr_destroy(&attr);
+  posix_spawn_file_actions_destroy(&files);
+  ::close(fds[0]);
   if (rc != 0) {
+    ::close(fds[1]);
     std::fprintf(stderr, "%s: %s\n", title_.c_str(), message.c_str());
     gate_.Close();
     return;
   }
   box_ = pid;
+  channel_ = fds[1];
+  // The whole message fits the socket's buffer; a box that does not take it
+  // is ended.
+  std::string packet = std::to_string(title_.size()) + " " + std::to_string(message.size()) + "\n" +
+                       title_ + message;
+  if (::send(channel_, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT) !=
+      static_cast<ssize_t>(packet.size())) {
+    std::fprintf(stderr, "%s: %s\n", title_.c_str(), message.c_str());
+    Stop();
+    BackOff();
+  }
 }
 
 void LinuxErrorReport::Reap() {
@@ -114,23 +202,48 @@ void LinuxErrorReport::Reap() {
   pid_t r = ::waitpid(box_, &status, WNOHANG);
   if (r == 0) return;
   box_ = -1;
+  if (channel_ >= 0) ::close(channel_);
+  channel_ = -1;
   gate_.Close();
+  Ended(status);
 }
 
-int RunErrorBox(int argc, char** argv) {
-  if (argc < 5) return 2;
-  // Gone with the panel: a box left over from a killed run would be an
-  // orphan telling about a program that no longer runs.
-  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-  if (std::to_string(::getppid()) != argv[2]) return 0;
-  ::close_range(3, ~0u, 0);
-  std::string title = argv[3], text = argv[4];
-  return ShowBlockingBox(title, text) ? 0 : 1;
+void LinuxErrorReport::Ended(int status) {
+  if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
+    quiet_ = std::chrono::milliseconds{0};
+    return;
+  }
+  // The box process reported its failure itself.
+  BackOff();
+}
+
+void LinuxErrorReport::BackOff() {
+  quiet_ = quiet_.count() == 0 ? firstQuiet_ : std::min(quiet_ * 2, kLongestQuiet);
+  quietUntil_ = std::chrono::steady_clock::now() + quiet_;
+}
+
+int RunErrorBox(int argc, char** /*argv*/) {
+  if (argc < 2) return 2;
+  // Gone with the panel, even one killed outright; a panel that was gone
+  // before this line shows as the end of the socket.
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  size_t titleSize = 0, textSize = 0;
+  if (!ReadHeader(0, titleSize, textSize)) return 0;
+  std::string title(titleSize, '\0'), text(textSize, '\0');
+  if (!ReadAll(0, title.data(), titleSize) || !ReadAll(0, text.data(), textSize)) return 0;
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  std::string why;
+  BoxEnd end = ShowBoxWindow(title, text, 0, why);
+  SDL_Quit();
+  if (end != BoxEnd::failed) return 0;
+  PrintUnshown(title, text, why);
+  return kBoxFailedExit;
 }
 
 bool ShowBlockingBox(const std::string& title, const std::string& text) {
-  if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), text.c_str(), nullptr) != 0) {
-    std::fprintf(stderr, "%s: %s\n", title.c_str(), text.c_str());
+  std::string why;
+  if (ShowBoxWindow(title, text, -1, why) == BoxEnd::failed) {
+    PrintUnshown(title, text, why);
     return false;
   }
   return true;
