@@ -30,7 +30,9 @@ TEST(KeyNames, ChordTextIsTheBindingToWrite) {
 TEST(KeyNames, NamesAndTheirKeysGoBothWays) {
   for (int vk = 1; vk < 256; ++vk) {
     std::string name = VirtualKeyName(vk);
-    if (name.size() > 1) EXPECT_EQ(VirtualKeyOfName(name), vk) << name;
+    if (name.size() > 1) {
+      EXPECT_EQ(VirtualKeyOfName(name), vk) << name;
+    }
   }
   EXPECT_EQ(VirtualKeyOfName("esc"), 27);
   EXPECT_EQ(VirtualKeyOfName("PAGEUP"), 33);
@@ -67,7 +69,9 @@ TEST(KeyNames, TextsWrittenWithKeyNamesAreRecognised) {
   for (const Case& c : cases) {
     std::optional<KeyChord> chord = ChordOfKeyNameText(c.text);
     ASSERT_EQ(chord.has_value(), c.isChord) << c.text;
-    if (chord) EXPECT_EQ(BindingTextFor(*chord), c.binding) << c.text;
+    if (chord) {
+      EXPECT_EQ(BindingTextFor(*chord), c.binding) << c.text;
+    }
   }
 }
 
