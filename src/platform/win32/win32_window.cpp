@@ -46,8 +46,8 @@ bool HasFace(HDC dc, const wchar_t* face, BYTE charset) {
 
 }  // namespace
 
-int LabelTextWidth(HDC dc, const LOGFONTW& spec, const wchar_t* text) {
-  HFONT font = CreateFontIndirectW(&spec);
+int LabelTextWidth(HDC dc, const LOGFONTW& face, const wchar_t* text) {
+  HFONT font = CreateFontIndirectW(&face);
   if (font == nullptr) return 0;
   HGDIOBJ old = SelectObject(dc, font);
   SIZE extent{};
