@@ -18,7 +18,7 @@ import sys
 import time
 
 from panel_harness import (PANEL_TITLE, QUIET, Failure, Session, Skip, as_user, check, ended,
-                           instance_name, main, wait_for)
+                           instance_name, main, other_user_env, wait_for)
 
 NOBODY = 65534
 LIMIT = 16 << 20  # bytes a settings file may have
@@ -76,7 +76,9 @@ def ten_megabytes():
 def run_tool(s, argv, cwd, uid, stdin=b"", tag=""):
     prefix = as_user(uid) if uid is not None else []
     try:
-        r = subprocess.run(prefix + argv, cwd=cwd, input=stdin, capture_output=True, timeout=20)
+        env = other_user_env(os.environ) if uid is not None else None
+        r = subprocess.run(prefix + argv, cwd=cwd, input=stdin, capture_output=True, timeout=20,
+                           env=env)
     except subprocess.TimeoutExpired:
         raise Failure("%s %s: no answer within 20 s" % (tag, os.path.basename(argv[0])))
     with open(os.path.join(s.dir, "%s.%s.out" % (tag, os.path.basename(argv[0]))), "wb") as f:
