@@ -81,7 +81,8 @@ async function load(reload) {
   const r = await api(reload ? '/api/state?reload=1' : '/api/state');
   saved = r.json; edits = {};
   $('file').textContent = `Editing ${saved.path}` + (saved.exists ? '' : ' (a new file, from the example layout)');
-  await refresh();
+  view = saved;  // no edits yet: the file as zq-check reads it
+  render();
 }
 
 let refreshing = null;
