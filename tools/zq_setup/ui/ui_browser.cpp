@@ -2,8 +2,9 @@
 #include "zq_setup/ui/ui_server.h"
 
 #ifdef _WIN32
-#include <shellapi.h>
 #include <windows.h>
+// after windows.h
+#include <shellapi.h>
 #else
 #include <fcntl.h>
 #include <spawn.h>

@@ -2,6 +2,7 @@
 // sixteen joystick ids, GetAsyncKeyState for the keys, and axis readings
 // through the panel's conversion to -1000..1000.
 #include <windows.h>
+// after windows.h
 #include <mmsystem.h>
 
 #include <nlohmann/json.hpp>

@@ -5,8 +5,9 @@
 #include "zq_setup/ui/ui_http.h"
 
 #ifdef _WIN32
-#include <bcrypt.h>
 #include <windows.h>
+// after windows.h
+#include <bcrypt.h>
 #else
 #include <sys/random.h>
 #endif
