@@ -322,8 +322,8 @@ function renderDevices() {
   for (const s of (view ? view.slots : [])) { const p = (s.value || '').trim().split(/\s+/).map(Number); if (p.length === 2 && p[0] >= 0 && p[0] <= 15) bound.add(p[0]); }
   const items = live.joysticks.map((j) => el('div', { class: 'device' }, el('strong', { text: `Joystick ${j.id}: ${j.name}` }),
     ` axes ${j.axes.map((v, i) => `${AXIS_WORDS[i]} ${v}`).join(', ')}; buttons ${j.buttons.length ? j.buttons.join(' ') : 'none'}; POV ${j.pov}`));
-  for (const id of bound) if (!live.joysticks.some((j) => j.id === id)) items.push(el('div', { class: 'device missing', text: `Joystick ${id}: bound but missing (its axes read −100, as in the panel)` }));
   if (!items.length) items.push(el('p', { text: 'No joystick is connected.' }));
+  for (const id of bound) if (!live.joysticks.some((j) => j.id === id)) items.push(el('div', { class: 'device missing', text: `Joystick ${id}: bound but missing (its axes read −100, as in the panel)` }));
   items.push(el('p', { text: `Keys down (virtual keys): ${live.keys.length ? live.keys.join(' ') : 'none'}` }));
   $('device-list').replaceChildren(...items);
 }

@@ -44,6 +44,8 @@ try:
     wait.until(lambda d: d.find_element(By.ID, "field-WindowX").get_attribute("value") == "-1")
     check(True, "the page loads from zq-setup.exe")
     wait.until(lambda d: "No joystick is connected" in d.find_element(By.ID, "device-list").text)
+    devices = driver.find_element(By.ID, "device-list").text
+    check("Joystick 0: bound but missing" in devices, "joystick 0, bound in the example, shows as missing")
     check(True, "the joystick list is empty")
     box = driver.find_element(By.ID, "field-WindowX")
     box.clear()
