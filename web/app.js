@@ -18,7 +18,7 @@ const SLOT_TEXT = {
   power: ['Power reset', 'puts back starttrim and startflaps and clears both counters'],
   PowerPlus: ['Throttle up', 'while held: steps of 10, or 2 with Num Lock on'],
   PowerMinus: ['Throttle down', 'while held'],
-  flapsdown: ['Flaps down', 'one step: retracted, combat, take-off, landing'],
+  flapsdown: ['Flaps down', 'one step: “убраны” (retracted), “боевые” (combat), “взлет” (take-off), “посадка” (landing)'],
   flapsup: ['Flaps up', 'one step back'],
   curvedown: ['Next curve set', 'after the last comes set 0 again'],
   curveup: ['Previous curve set', ''],
@@ -43,7 +43,7 @@ const VALUE_TEXT = {
   WindowX: 'Left edge of the panel in pixels (−1: at the right edge of the screen)',
   WindowY: 'Top edge in pixels (−1: the screen height divided by 1.6)',
   starttrim: 'Pitch trim the power key puts back, in hundredths',
-  startflaps: 'Flap position the power key puts back (0 retracted, 1 combat, 2 take-off, 3 landing)',
+  startflaps: 'Flap position the power key puts back (0 “убраны” retracted, 1 “боевые” combat, 2 “взлет” take-off, 3 “посадка” landing)',
 };
 const CURVE_AXIS_SLOT = { Y: 'Yaxis', X: 'Xaxis', Z: 'Zaxis', TrimY: 'TrimAxis', TrimX: 'TrimXAxis', TrimZ: 'TrimZAxis' };
 const AXIS_WORDS = ['X', 'Y', 'Z', 'R', 'U', 'V'];
