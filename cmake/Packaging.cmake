@@ -92,6 +92,7 @@ else()
   install(FILES ${zq_example_setup} DESTINATION ${zq_example_dir})
   # The menu entry and its icon.
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/zq-thrust.desktop
+                ${PROJECT_SOURCE_DIR}/packaging/zq-setup.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/icons/zq-thrust.svg
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)

@@ -19,6 +19,9 @@ const std::string_view kUsage =
     "                      without a file, a new Setup.ini starts from the example\n"
     "  unset KEY...        remove the keys (the panel then uses its defaults)\n"
     "  check               the findings of zq-check\n"
+    "  ui [--port N] [--no-browser]\n"
+    "                      the configurator in the browser (the default command):\n"
+    "                      bind by pressing, shape curves with the stick, save\n"
     "\n"
     "  --setup PATH    the settings file (default: Setup.ini in the current folder)\n"
     "  --section NAME  the section (default: main, the one the panel reads)\n"
@@ -171,16 +174,22 @@ int Check(const SetupOptions& o, const std::vector<std::string>& args, SetupCont
   return r.ExitStatus();
 }
 
+int Ui(const SetupOptions& o, const std::vector<std::string>& args, SetupContext& ctx) {
+  if (!ctx.runUi) {
+    ctx.err << "zq-setup: this build has no configurator page\n";
+    return kUsageStatus;
+  }
+  return ctx.runUi(o, args, ctx);
+}
+
 struct CommandEntry {
   std::string_view name;
   Command run;
   bool needsArgs;
 };
 const CommandEntry kCommands[] = {
-    {"get", Get, true},
-    {"set", Set, true},
-    {"unset", Unset, true},
-    {"check", Check, false},
+    {"get", Get, true},      {"set", Set, true}, {"unset", Unset, true},
+    {"check", Check, false}, {"ui", Ui, false},
 };
 
 int Usage(SetupContext& ctx, const std::string& problem) {
@@ -228,9 +237,9 @@ int RunSetup(const std::vector<std::string>& args, SetupContext& ctx) {
       break;
     }
   }
-  if (i == args.size()) return Usage(ctx, "no command given");
-  const std::string& name = args[i];
-  std::vector<std::string> rest(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+  const std::string name = i == args.size() ? "ui" : args[i];
+  std::vector<std::string> rest;
+  if (i < args.size()) rest.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
   if (std::string problem = SectionProblem(o.section); !problem.empty())
     return Usage(ctx, "--section: " + problem);
   for (const CommandEntry& c : kCommands) {

@@ -2,6 +2,7 @@
 // command is one entry of a table, run with the options every command shares.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -14,12 +15,18 @@ namespace zq::setup {
 constexpr int kUsageStatus = 3;
 constexpr int kNotDoneStatus = 2;  // refused or failed: nothing was written
 
+struct SetupOptions;
+struct SetupContext;
+using UiRunner =
+    std::function<int(const SetupOptions&, const std::vector<std::string>&, SetupContext&)>;
+
 struct SetupContext {
   FileOps& ops;
   std::ostream& out;
   std::ostream& err;
   std::string_view exampleText;  // the layout a new Setup.ini starts from
   std::string newFileLineEnd = "\n";
+  UiRunner runUi;  // the configurator page, where the program has it
 };
 
 struct SetupOptions {

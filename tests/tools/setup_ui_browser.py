@@ -1,0 +1,177 @@
+#!/usr/bin/env python3
+"""The configurator page in Debian's headless Chromium (chromium-driver and
+python3-selenium) under Xvfb, against zq-setup with an SDL virtual joystick:
+bind a key pressed with xdotool, a joystick button and an axis; drag a curve
+point and watch the live dot follow the stick; save, and check that only the
+edited lines changed and that zq-check says what the page said. Screenshots
+are kept in WORKDIR.
+
+usage: setup_ui_browser.py HARNESS ZQ_CHECK EXAMPLE_SETUP_INI WORKDIR"""
+import os, re, shutil, subprocess, sys, time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.common.exceptions import (ElementClickInterceptedException,
+                                        StaleElementReferenceException)
+from selenium.webdriver.common.by import By
+from selenium.webdriver.support.ui import WebDriverWait
+
+harness, zq_check, example, work = sys.argv[1:5]
+shutil.rmtree(work, ignore_errors=True)
+os.makedirs(work)
+setup = os.path.join(work, "Setup.ini")
+shutil.copy(example, setup)
+original = open(setup, encoding="latin-1").read().split("\n")
+failures = []
+
+
+def check(ok, what):
+    print(("ok   " if ok else "FAIL ") + what, flush=True)
+    if not ok:
+        failures.append(what)
+
+
+display = ":%d" % (90 + os.getpid() % 500)
+xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x720x24", "-nolisten", "tcp"],
+                        stderr=subprocess.DEVNULL)
+env = dict(os.environ, DISPLAY=display)
+for _ in range(100):
+    if subprocess.run(["xdpyinfo"], env=env, capture_output=True).returncode == 0:
+        break
+    time.sleep(0.1)
+
+server = subprocess.Popen([harness, "--setup", setup, "ui"], stdin=subprocess.PIPE,
+                          stdout=subprocess.PIPE, text=True, env=env)
+driver = None
+
+
+def stick(line):
+    server.stdin.write(line + "\n")
+    server.stdin.flush()
+
+
+def click(element_id):
+    """Clicks a control of the page, which re-renders as edits come back."""
+    for _ in range(20):
+        try:
+            e = driver.find_element(By.ID, element_id)
+            driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", e)
+            e.click()
+            return
+        except (StaleElementReferenceException, ElementClickInterceptedException):
+            time.sleep(0.2)
+    raise RuntimeError("cannot click " + element_id)
+
+
+def shot(name):
+    driver.save_screenshot(os.path.join(work, name + ".png"))
+
+
+try:
+    address = re.search(r"http://\S+", server.stdout.readline()).group(0)
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1280,720",
+                "--disable-dev-shm-usage"):
+        options.add_argument(arg)
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    wait = WebDriverWait(driver, 20)
+    driver.get(address)
+    wait.until(lambda d: d.find_element(By.ID, "field-flapsdown"))
+    check("token" not in driver.current_url, "the address bar is cleaned of the token")
+    def field(key):
+        try:
+            return driver.find_element(By.ID, "field-" + key).get_attribute("value")
+        except StaleElementReferenceException:
+            return None
+    wait.until(lambda d: "zq virtual stick" in d.find_element(By.ID, "device-list").text)
+    stick_id = int(re.search(r"Joystick (\d+): zq virtual stick",
+                             driver.find_element(By.ID, "device-list").text).group(1))
+    check(True, "the virtual stick is listed as joystick %d" % stick_id)
+    shot("01-loaded")
+
+    # A key pressed with xdotool (K is virtual key 75).
+    click("bind-flapsdown")
+    time.sleep(0.3)
+    subprocess.run(["xdotool", "keydown", "k"], env=env)
+    time.sleep(0.3)
+    subprocess.run(["xdotool", "keyup", "k"], env=env)
+    wait.until(lambda d: field("flapsdown") == "-1 75")
+    check(True, "flapsdown bound by a key: -1 75")
+
+    # A joystick button.
+    click("bind-fire")
+    time.sleep(0.3)
+    stick("button 9 1")
+    wait.until(lambda d: field("fire") == "%d 9" % stick_id)
+    stick("button 9 0")
+    check(True, "fire bound by a joystick button: %d 9" % stick_id)
+
+    # An axis: the one moved most, past 30 % of its travel.
+    stick("axis 4 0")
+    time.sleep(0.3)
+    click("bind-Yaxis")
+    time.sleep(0.3)
+    stick("axis 0 3000")  # X moves a little: not enough
+    stick("axis 4 32767")  # U moves to the end
+    wait.until(lambda d: field("Yaxis") == "%d 4" % stick_id)
+    check(True, "Yaxis bound by moving an axis: %d 4" % stick_id)
+    shot("02-bound")
+
+    # Drag the Y curve's point at 50 % up; then the live dot follows the stick.
+    driver.execute_script("document.getElementById('curves').scrollIntoView()")
+    time.sleep(0.5)
+    before = driver.find_element(By.ID, "point-5").get_attribute("value")
+    handle = driver.find_element(By.CSS_SELECTOR, "#chart circle.handle[data-point='5']")
+    ActionChains(driver).click_and_hold(handle).move_by_offset(0, -40).release().perform()
+    wait.until(lambda d: d.find_element(By.ID, "point-5").get_attribute("value") != before)
+    dragged = driver.find_element(By.ID, "point-5").get_attribute("value")
+    check(int(dragged) > int(before), "the dragged point rose: %s -> %s" % (before, dragged))
+    for raw, reading in ((32767, 1000), (0, 0), (-16384, -500)):
+        stick("axis 4 %d" % raw)
+        wait.until(lambda d: re.search(r"reading (-?\d+)", d.find_element(By.ID, "live-dot").text)
+                   and abs(int(re.search(r"reading (-?\d+)", d.find_element(By.ID, "live-dot").text)
+                               .group(1)) - reading) <= 1)
+        dot = driver.find_element(By.ID, "live-dot-mark")
+        check(dot is not None, "the live dot follows the stick to %d" % reading)
+    driver.execute_script("document.getElementById('curves').scrollIntoView()")
+    time.sleep(0.3)
+    shot("03-curve")
+
+    # Save: only the edited lines change, and zq-check agrees with the page.
+    click("save")
+    wait.until(lambda d: "Saved" in d.find_element(By.ID, "message").text)
+    check("restart" in driver.find_element(By.ID, "message").text, "the page says to restart the panel")
+    now = open(setup, encoding="latin-1").read().split("\n")
+    changed = {i for i in range(max(len(now), len(original)))
+               if i >= len(now) or i >= len(original) or now[i] != original[i]}
+    keys = sorted(now[i].split("=")[0] for i in changed if i < len(now))
+    check(len(now) == len(original) and keys == ["Y", "Yaxis", "fire", "flapsdown"],
+          "the save changed exactly the edited lines: %s" % keys)
+    check(os.path.exists(setup + ".bak"), "the old file is kept as Setup.ini.bak")
+    wait.until(lambda d: not d.find_element(By.ID, "save").is_enabled())
+    page = [li.text for li in driver.find_elements(By.CSS_SELECTOR, "#finding-list li")]
+    report = subprocess.run([zq_check, setup], capture_output=True, text=True)
+    said = report.stdout + report.stderr
+    page_messages = [re.sub(r"^\w+( \(line \d+\))?: ", "", t) for t in page
+                     if not t.startswith("No findings")]
+    check(all(m in said for m in page_messages),
+          "zq-check on the saved file says what the page said (%d findings)" % len(page_messages))
+    check(("No findings" in page[0]) == (report.returncode == 0),
+          "page and zq-check agree on a clean file (status %d)" % report.returncode)
+    driver.execute_script("window.scrollTo(0, 0)")
+    shot("04-saved")
+finally:
+    if driver is not None:
+        driver.quit()
+    server.terminate()
+    try:
+        server.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        server.kill()
+    xvfb.terminate()
+    xvfb.wait()
+
+print("%d failures" % len(failures))
+sys.exit(1 if failures else 0)

@@ -1,0 +1,81 @@
+// zq-setup with one SDL virtual joystick plugged in, for the browser tests:
+// SDL's virtual sticks exist only inside the process that makes them. Lines
+// on standard input move it: "axis N VALUE" (-32768..32767), "button N 0|1".
+// Everything else is the real program: its commands, server and devices.
+#include <SDL.h>
+
+#include <iostream>
+#include <mutex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "tools/example_setup.h"
+#include "zq_setup/ui/ui_server.h"
+
+namespace {
+
+std::mutex gMutex;
+std::vector<std::string> gPending;
+
+class VirtualStickSource : public zq::setup::ui::LiveSource {
+ public:
+  explicit VirtualStickSource(std::unique_ptr<LiveSource> real) : real_(std::move(real)) {
+    SDL_VirtualJoystickDesc desc;
+    SDL_zero(desc);
+    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+    desc.type = SDL_JOYSTICK_TYPE_FLIGHT_STICK;
+    desc.naxes = 6;
+    desc.nbuttons = 32;
+    desc.nhats = 1;
+    desc.name = "zq virtual stick";
+    int index = SDL_JoystickAttachVirtualEx(&desc);
+    stick_ = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
+    if (stick_ == nullptr) std::cerr << "harness: no virtual stick: " << SDL_GetError() << '\n';
+  }
+  std::string Snapshot() override {
+    std::vector<std::string> lines;
+    {
+      std::lock_guard<std::mutex> lock(gMutex);
+      lines.swap(gPending);
+    }
+    for (const std::string& line : lines) {
+      std::istringstream in(line);
+      std::string what;
+      int n = 0, value = 0;
+      in >> what >> n >> value;
+      if (stick_ == nullptr) continue;
+      if (what == "axis") SDL_JoystickSetVirtualAxis(stick_, n, static_cast<Sint16>(value));
+      if (what == "button") SDL_JoystickSetVirtualButton(stick_, n - 1, static_cast<Uint8>(value));
+    }
+    return real_->Snapshot();
+  }
+
+ private:
+  std::unique_ptr<LiveSource> real_;
+  SDL_Joystick* stick_ = nullptr;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::unique_ptr<zq::FileOps> ops = zq::MakePlatformFileOps();
+  zq::setup::SetupContext ctx{*ops, std::cout, std::cerr, zq::kExampleSetupText};
+  ctx.runUi = [](const zq::setup::SetupOptions& o, const std::vector<std::string>&,
+                 zq::setup::SetupContext& c) {
+    zq::setup::ui::UiOptions options;
+    options.path = o.path;
+    options.openBrowser = false;
+    VirtualStickSource live(zq::setup::ui::MakePlatformLiveSource());
+    std::thread([] {
+      std::string line;
+      while (std::getline(std::cin, line)) {
+        std::lock_guard<std::mutex> lock(gMutex);
+        gPending.push_back(line);
+      }
+    }).detach();
+    return zq::setup::ui::RunUi(options, c, live);
+  };
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return zq::setup::RunSetup(args, ctx);
+}

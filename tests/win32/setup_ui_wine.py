@@ -1,0 +1,70 @@
+#!/usr/bin/python3
+"""zq-setup.exe under wine serves the configurator to Linux Chromium: the
+page loads, the joystick list is empty, an edit saved from the page is read
+back by the system's own profile call.
+
+usage: setup_ui_wine.py WINE ZQ_SETUP_EXE PROFILE_READ_EXE EXAMPLE_SETUP_INI WORKDIR"""
+import os, re, shutil, subprocess, sys, time
+
+from selenium import webdriver
+from selenium.webdriver.chrome.service import Service
+from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import WebDriverWait
+
+wine, exe, reader, example, work = sys.argv[1:6]
+shutil.rmtree(work, ignore_errors=True)
+os.makedirs(work)
+setup = os.path.join(work, "Setup.ini")
+shutil.copy(example, setup)
+failures = []
+
+
+def check(ok, what):
+    print(("ok   " if ok else "FAIL ") + what, flush=True)
+    if not ok:
+        failures.append(what)
+
+
+server = subprocess.Popen([wine, exe, "--setup", "Z:" + setup, "ui", "--no-browser"],
+                          stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+driver = None
+try:
+    line = server.stdout.readline()
+    m = re.search(r"http://\S+", line)
+    if not m:
+        sys.exit("no address from zq-setup.exe: %r %r" % (line, server.stderr.read()))
+    options = webdriver.ChromeOptions()
+    options.binary_location = "/usr/bin/chromium"
+    for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1280,720"):
+        options.add_argument(arg)
+    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    wait = WebDriverWait(driver, 60)
+    driver.get(m.group(0))
+    wait.until(lambda d: d.find_element(By.ID, "field-WindowX").get_attribute("value") == "-1")
+    check(True, "the page loads from zq-setup.exe")
+    wait.until(lambda d: "No joystick is connected" in d.find_element(By.ID, "device-list").text)
+    devices = driver.find_element(By.ID, "device-list").text
+    check("Joystick 0: bound but missing" in devices, "joystick 0, bound in the example, shows as missing")
+    check(True, "the joystick list is empty")
+    box = driver.find_element(By.ID, "field-WindowX")
+    box.clear()
+    box.send_keys("123", Keys.TAB)
+    wait.until(lambda d: d.find_element(By.ID, "save").is_enabled())
+    driver.find_element(By.ID, "save").click()
+    wait.until(lambda d: "Saved" in d.find_element(By.ID, "message").text)
+    driver.save_screenshot(os.path.join(work, "wine-saved.png"))
+    read = subprocess.run([wine, reader, "Z:" + setup, "main", "WindowX"], capture_output=True,
+                          text=True).stdout.strip()
+    check(read == "123", "the system's profile call reads the saved WindowX: %r" % read)
+finally:
+    if driver is not None:
+        driver.quit()
+    server.terminate()
+    try:
+        server.wait(timeout=10)
+    except subprocess.TimeoutExpired:
+        server.kill()
+
+print("%d failures" % len(failures))
+sys.exit(1 if failures else 0)

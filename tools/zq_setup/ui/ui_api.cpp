@@ -1,0 +1,250 @@
+#include "zq_setup/ui/ui_api.h"
+
+#include <nlohmann/json.hpp>
+#include <set>
+
+#include "control/curve_math.h"
+#include "zq_check/check_model.h"
+#include "zq_check/text_report.h"
+
+namespace zq::setup::ui {
+
+namespace {
+
+using nlohmann::json;
+
+// The keys the page may write: the 25 slots, the curves and the four values.
+bool EditableKey(std::string_view key) {
+  for (const SlotInfo& s : kSlotTable) {
+    if (s.key == key) return true;
+  }
+  static const std::set<std::string, std::less<>> kOthers = [] {
+    std::set<std::string, std::less<>> keys{
+        "Y", "X", "Z", "TrimY", "TrimX", "TrimZ", "WindowX", "WindowY", "starttrim", "startflaps"};
+    for (char axis : {'Y', 'X', 'Z'}) {
+      for (int k = 1; k < kCurveSets; ++k) keys.insert(std::string(1, axis) + std::to_string(k));
+    }
+    return keys;
+  }();
+  return kOthers.count(key) != 0;
+}
+
+const char* SourceName(check::ValueSource s) {
+  switch (s) {
+    case check::ValueSource::file:
+      return "file";
+    case check::ValueSource::empty:
+      return "empty";
+    case check::ValueSource::fallback:
+      return "default";
+    case check::ValueSource::failed:
+      return "failed";
+    case check::ValueSource::unloaded:
+      return "unloaded";
+  }
+  return "";
+}
+
+json CurveJson(const check::CurveReport& c) {
+  json points = json::array();
+  for (int k = 0; k < kCurvePoints; ++k) points.push_back(c.curve[k]);
+  return json{{"key", c.key}, {"line", c.line}, {"points", points}};
+}
+
+// The edits of a request body applied to `doc`; "" or why one was refused
+// (and then `doc` is as the file was).
+std::string ApplyEdits(const json& body, SettingsDocument& doc,
+                       std::vector<LineChange>* changes = nullptr) {
+  if (!body.is_object() || !body.contains("edits")) return "";
+  const json& edits = body["edits"];
+  if (!edits.is_object()) return "edits must be an object";
+  SettingsDocument next = doc;
+  for (const auto& [key, value] : edits.items()) {
+    if (!EditableKey(key)) return "'" + key + "' is not a setting the page edits";
+    EditResult r;
+    if (value.is_null()) {
+      r = next.Unset("main", key);
+    } else if (value.is_string()) {
+      r = next.Set("main", key, value.get<std::string>());
+    } else {
+      return key + ": a value is text or null";
+    }
+    if (!r.ok()) return key + ": " + r.error;
+    if (changes != nullptr) changes->insert(changes->end(), r.changes.begin(), r.changes.end());
+  }
+  doc = std::move(next);
+  return "";
+}
+
+bool ParseBody(const Request& req, json& body, Response& res) {
+  body = json::parse(req.body(), nullptr, false);
+  if (!body.is_discarded() && body.is_object()) return true;
+  res.result(http::status::bad_request);
+  res.body() = json{{"error", "the request is not a JSON object"}}.dump();
+  return false;
+}
+
+json ChangesJson(const std::vector<LineChange>& changes) {
+  json out = json::array();
+  for (const LineChange& c : changes) {
+    out.push_back({{"oldLine", c.oldLine},
+                   {"newLine", c.newLine},
+                   {"before", c.before},
+                   {"after", c.after},
+                   {"added", c.added},
+                   {"removed", c.removed}});
+  }
+  return out;
+}
+
+}  // namespace
+
+SettingsApi::SettingsApi(FileOps& ops, std::string path, std::string exampleText)
+    : ops_(ops), path_(path), exampleText_(std::move(exampleText)), editor_(ops, std::move(path)) {}
+
+std::string SettingsApi::Open() {
+  openProblem_ = editor_.Open();
+  if (openProblem_.empty() && !editor_.Exists()) editor_.StartNew(exampleText_);
+  return openProblem_;
+}
+
+void SettingsApi::State(const SettingsDocument& doc, Response& res, const std::string& editError) {
+  const std::string& text = doc.Bytes();
+  check::CheckResult r = check::CheckSettingsText(path_, text, openProblem_);
+  json slots = json::array();
+  for (size_t s = 0; s < kSlotTable.size(); ++s) {
+    const check::SlotReport& rep = r.slots[s];
+    slots.push_back({{"key", kSlotTable[s].key},
+                     {"value", doc.Read("main", kSlotTable[s].key, "")},
+                     {"set", doc.Has("main", kSlotTable[s].key)},
+                     {"default", kSlotTable[s].defaultText},
+                     {"axis", kSlotTable[s].test == SlotTest::axis},
+                     {"text", rep.text},
+                     {"words", rep.words},
+                     {"source", SourceName(rep.source)},
+                     {"line", rep.line}});
+  }
+  json sets = json::array();
+  for (const check::CurveSetReport& set : r.curveSets)
+    sets.push_back({{"Y", CurveJson(set.y)}, {"X", CurveJson(set.x)}, {"Z", CurveJson(set.z)}});
+  json trims = json::array();
+  for (const check::CurveReport& c : r.trimCurves) trims.push_back(CurveJson(c));
+  json findings = json::array();
+  for (const check::Diagnostic& d : r.diagnostics) {
+    findings.push_back({{"severity", check::SeverityName(d.severity)},
+                        {"kind", d.kind},
+                        {"line", d.line},
+                        {"key", d.key},
+                        {"message", d.message}});
+  }
+  json values = json::object();
+  for (const char* key : {"WindowX", "WindowY", "starttrim", "startflaps"})
+    values[key] = {{"value", doc.Read("main", key, "")}, {"set", doc.Has("main", key)}};
+  json out{{"path", path_},
+           {"exists", editor_.Exists()},
+           {"unreadable", openProblem_},
+           {"changedOnDisk", editor_.ChangedOnDisk()},
+           {"slots", slots},
+           {"curveSets", sets},
+           {"trimCurves", trims},
+           {"values", values},
+           {"loaded",
+            {{"windowX", r.settings.windowX},
+             {"windowY", r.settings.windowY},
+             {"startTrim", r.settings.startTrim},
+             {"startFlaps", r.settings.startFlaps}}},
+           {"findings", findings},
+           {"status", r.ExitStatus()}};
+  if (!editError.empty()) out["editError"] = editError;
+  res.body() = out.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
+void SettingsApi::Curve(const std::string& bodyText, Response& res) {
+  json body = json::parse(bodyText, nullptr, false);
+  const json* points = body.is_object() && body.contains("points") ? &body["points"] : nullptr;
+  zq::Curve curve{};
+  bool ok = points != nullptr && points->is_array() && points->size() == kCurvePoints;
+  for (int k = 0; ok && k < kCurvePoints; ++k) {
+    const json& p = (*points)[static_cast<size_t>(k)];
+    ok = p.is_number_integer() && p.get<int64_t>() >= INT32_MIN && p.get<int64_t>() <= INT32_MAX;
+    if (ok) curve.slot[static_cast<size_t>(k)] = static_cast<int32_t>(p.get<int64_t>());
+  }
+  if (!ok) {
+    res.result(http::status::bad_request);
+    res.body() = json{{"error", "points: eleven whole numbers"}}.dump();
+    return;
+  }
+  // The panel's own evaluation for every reading -1000..1000.
+  PointValues values = ComputePointValues(curve);
+  json outputs = json::array();
+  for (int32_t reading = -1000; reading <= 1000; ++reading)
+    outputs.push_back(EvaluateCurve(reading, values));
+  res.body() = json{{"outputs", outputs}}.dump();
+}
+
+void SettingsApi::Save(const std::string& bodyText, Response& res) {
+  json body = json::parse(bodyText, nullptr, false);
+  bool keepMine = body.is_object() && body.value("keepMine", false);
+  if (keepMine) {
+    // Their file is read again and the page's edits go on top of it.
+    if (std::string problem = Open(); !problem.empty()) {
+      res.result(http::status::conflict);
+      res.body() = json{{"error", problem}}.dump();
+      return;
+    }
+  } else if (std::string changed = editor_.ChangedOnDisk(); !changed.empty()) {
+    res.result(http::status::conflict);
+    res.body() = json{{"changedOnDisk", changed}}.dump();
+    return;
+  }
+  SettingsDocument doc = editor_.Document();
+  const std::string before = doc.Bytes();
+  std::vector<LineChange> changes;
+  if (std::string problem = ApplyEdits(body, doc, &changes); !problem.empty()) {
+    res.result(http::status::unprocessable_entity);
+    res.body() = json{{"error", problem}}.dump();
+    return;
+  }
+  if (doc.Bytes() == before && editor_.Exists()) {
+    res.body() =
+        json{{"saved", false}, {"message", "Nothing to save: the file already reads so."}}.dump();
+    return;
+  }
+  editor_.Document() = doc;
+  if (std::string problem = editor_.Save(); !problem.empty()) {
+    Open();  // the file as it is now: the page offers to reload it
+    res.result(http::status::conflict);
+    res.body() = json{{"error", problem}}.dump();
+    return;
+  }
+  res.body() = json{{"saved", true},
+                    {"changes", ChangesJson(changes)},
+                    {"message",
+                     "Saved. A running panel reads Setup.ini only when it starts: "
+                     "restart it to use these settings."}}
+                   .dump();
+}
+
+bool SettingsApi::Answer(const Request& req, std::string_view path, std::string_view query,
+                         Response& res) {
+  bool get = req.method() == http::verb::get;
+  if (get && path == "/api/state") {
+    if (query == "reload=1") Open();
+    State(editor_.Document(), res);
+  } else if (!get && path == "/api/check") {
+    json body;
+    if (!ParseBody(req, body, res)) return true;
+    SettingsDocument doc = editor_.Document();
+    std::string problem = ApplyEdits(body, doc);
+    State(doc, res, problem);
+  } else if (!get && path == "/api/curve") {
+    Curve(req.body(), res);
+  } else if (!get && path == "/api/save") {
+    Save(req.body(), res);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace zq::setup::ui

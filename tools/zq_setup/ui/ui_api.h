@@ -1,0 +1,34 @@
+// The configurator's requests on the settings file: its slots and values,
+// zq-check's findings, a curve's exact response, and saving. Edits stay in
+// the page until saved; each request carries them as {"edits": {key: value
+// or null}} and is answered on the file's document with them applied.
+#pragma once
+
+#include <string>
+
+#include "config/settings_store.h"
+#include "zq_setup/ui/ui_http.h"
+
+namespace zq::setup::ui {
+
+class SettingsApi : public ApiRoutes {
+ public:
+  SettingsApi(FileOps& ops, std::string path, std::string exampleText);
+  // "" when the file could be read (or does not exist yet), else why not.
+  std::string Open();
+  bool Answer(const Request& req, std::string_view path, std::string_view query,
+              Response& res) override;
+
+ private:
+  void State(const SettingsDocument& doc, Response& res, const std::string& editError = "");
+  void Curve(const std::string& body, Response& res);
+  void Save(const std::string& body, Response& res);
+
+  FileOps& ops_;
+  std::string path_;
+  std::string exampleText_;
+  SettingsEditor editor_;
+  std::string openProblem_;
+};
+
+}  // namespace zq::setup::ui

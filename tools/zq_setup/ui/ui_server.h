@@ -1,0 +1,44 @@
+// `zq-setup ui`: the configurator served on 127.0.0.1 to the player's browser.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "zq_setup/setup_commands.h"
+
+namespace zq::setup::ui {
+
+// What the page's live view shows: the panel's own readings of the devices,
+// as one JSON object, asked for 20 times a second while a page is open.
+class LiveSource {
+ public:
+  virtual ~LiveSource() = default;
+  virtual std::string Snapshot() = 0;
+};
+
+// The platform's devices (joysticks and keyboard as the panel reads them);
+// a source with no devices when they cannot be opened.
+std::unique_ptr<LiveSource> MakePlatformLiveSource();
+
+struct UiOptions {
+  std::string path = "Setup.ini";
+  unsigned short port = 0;  // 0: a free one
+  bool openBrowser = true;
+  int idleSeconds = 30;  // after the last page closed
+};
+
+// Serves until Ctrl+C or the idle time after the last page closed. The
+// address goes to ctx.out (and to the browser). Returns the exit status.
+int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live);
+
+// Opens the address in the default browser; false when that failed.
+bool OpenInBrowser(const std::string& address);
+
+}  // namespace zq::setup::ui
+
+namespace zq::setup::ui {
+// The `ui` command of zq-setup's table.
+int UiCommand(const SetupOptions& o, const std::vector<std::string>& args, SetupContext& ctx);
+}  // namespace zq::setup::ui

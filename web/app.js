@@ -1,0 +1,357 @@
+// The configurator page: edits are kept here until saved; everything the
+// panel would compute (findings, curve responses) is asked of zq-setup.
+'use strict';
+
+const SLOT_TEXT = {
+  Yaxis: ['Pitch axis', 'the stick forward and back'],
+  Xaxis: ['Roll axis', 'the stick left and right'],
+  Zaxis: ['Yaw axis', 'rudder or twist grip'],
+  trimbtn: ['Set pitch trim', 'trims pitch where the stick stands'],
+  trimXbtn: ['Set roll trim', 'trims roll where the stick stands'],
+  trimZbtn: ['Set yaw trim', 'trims yaw where the twist stands'],
+  resetbtn: ['Clear trims', 'clears the three trims set by buttons'],
+  TrimAxis: ['Pitch trim axis', 'a wheel or knob, shaped by the TrimY curve'],
+  TrimXAxis: ['Roll trim axis', 'shaped by the TrimX curve'],
+  TrimZAxis: ['Yaw trim axis', 'shaped by the TrimZ curve'],
+  IncZtrim: ['Yaw trim +1', 'one hundredth more yaw trim'],
+  DecZtrim: ['Yaw trim −1', 'one hundredth less yaw trim'],
+  power: ['Power reset', 'puts back starttrim and startflaps and clears both counters'],
+  PowerPlus: ['Throttle up', 'while held: steps of 10, or 2 with Num Lock on'],
+  PowerMinus: ['Throttle down', 'while held'],
+  flapsdown: ['Flaps down', 'one step: “убраны” (retracted), “боевые” (combat), “взлет” (take-off), “посадка” (landing)'],
+  flapsup: ['Flaps up', 'one step back'],
+  curvedown: ['Next curve set', 'after the last comes set 0 again'],
+  curveup: ['Previous curve set', ''],
+  fire: ['Fire', 'time counter 1 runs while held'],
+  Fire2: ['Second weapon', 'time counter 2 runs while held'],
+  Fire12: ['Both weapons', 'both time counters run while held'],
+  chat: ['Chat mode', 'the panel shows “Чат” (chat); Enter or Escape ends it'],
+  usetrim: ['Roll and yaw trim routing', 'switches the roll and yaw trims between their own channels and the axes'],
+  useYtrim: ['Pitch trim routing', 'the same for the pitch trim'],
+};
+const GROUPS = [
+  ['Flight axes', ['Yaxis', 'Xaxis', 'Zaxis']],
+  ['Trims', ['trimbtn', 'trimXbtn', 'trimZbtn', 'resetbtn', 'TrimAxis', 'TrimXAxis', 'TrimZAxis', 'IncZtrim', 'DecZtrim']],
+  ['Throttle', ['power', 'PowerPlus', 'PowerMinus']],
+  ['Flaps', ['flapsdown', 'flapsup']],
+  ['Curve sets', ['curvedown', 'curveup']],
+  ['Fire timers', ['fire', 'Fire2', 'Fire12']],
+  ['Chat', ['chat']],
+  ['Trim routing', ['usetrim', 'useYtrim']],
+];
+const VALUE_TEXT = {
+  WindowX: 'Left edge of the panel in pixels (−1: at the right edge of the screen)',
+  WindowY: 'Top edge in pixels (−1: the screen height divided by 1.6)',
+  starttrim: 'Pitch trim the power key puts back, in hundredths',
+  startflaps: 'Flap position the power key puts back (0 “убраны” retracted, 1 “боевые” combat, 2 “взлет” take-off, 3 “посадка” landing)',
+};
+const CURVE_AXIS_SLOT = { Y: 'Yaxis', X: 'Xaxis', Z: 'Zaxis', TrimY: 'TrimAxis', TrimX: 'TrimXAxis', TrimZ: 'TrimZAxis' };
+const AXIS_WORDS = ['X', 'Y', 'Z', 'R', 'U', 'V'];
+const PUNCT = { 192: '`', 189: '-', 187: '=', 191: '/', 188: ',', 190: '.', 186: ';', 219: '[', 220: '\\', 221: ']', 222: "'" };
+const MODIFIERS = new Set([16, 17, 18, 160, 161, 162, 163, 164, 165]);
+
+let saved = null;      // the file as read
+let view = null;       // the file with the edits, as zq-check reads it
+let edits = {};        // key -> text, or null to remove the key
+let curveKey = 'Y';
+let curveOutputs = null;
+let live = { joysticks: [], keys: [] };
+let binding = null;    // the slot waiting for an input
+const $ = (id) => document.getElementById(id);
+
+function el(tag, attrs = {}, ...children) {
+  const e = document.createElement(tag);
+  for (const [k, v] of Object.entries(attrs)) {
+    if (k === 'text') e.textContent = v; else if (k.startsWith('on')) e.addEventListener(k.slice(2), v); else e.setAttribute(k, v);
+  }
+  for (const c of children) e.append(c);
+  return e;
+}
+function say(text) { $('message').textContent = text; }
+
+async function api(path, body) {
+  const init = body === undefined ? {} : { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(body) };
+  const res = await fetch(path, init);
+  let json = {};
+  try { json = await res.json(); } catch (e) { json = { error: `the server answered ${res.status}` }; }
+  return { status: res.status, json };
+}
+
+async function load(reload) {
+  const r = await api(reload ? '/api/state?reload=1' : '/api/state');
+  saved = r.json; edits = {};
+  $('file').textContent = `Editing ${saved.path}` + (saved.exists ? '' : ' (a new file, from the example layout)');
+  view = saved;  // no edits yet: the file as zq-check reads it
+  render();
+}
+
+let refreshing = null;
+async function refresh() {
+  const r = await api('/api/check', { edits });
+  if (r.status !== 200) { say(r.json.error || 'The settings could not be checked.'); return; }
+  view = r.json;
+  if (view.editError) say(`Not applied: ${view.editError}`);
+  render();
+}
+function scheduleRefresh() { clearTimeout(refreshing); refreshing = setTimeout(refresh, 150); }
+
+function edit(key, value) {
+  const original = saved.slots.find((s) => s.key === key) || null;
+  edits[key] = value;
+  if (original && original.set && original.value === value) delete edits[key];
+  $('save').disabled = $('revert').disabled = Object.keys(edits).length === 0;
+  scheduleRefresh();
+}
+
+function render() {
+  $('save').disabled = $('revert').disabled = Object.keys(edits).length === 0;
+  renderSlots(); renderCurvePicker(); renderCurve(); renderValues(); renderFindings();
+}
+
+function findingsFor(key) {
+  return view.findings.filter((f) => f.key.toLowerCase() === key.toLowerCase());
+}
+
+function renderSlots() {
+  const host = $('slot-groups');
+  const focused = document.activeElement && document.activeElement.id;
+  host.replaceChildren();
+  for (const [title, keys] of GROUPS) {
+    const body = el('tbody');
+    for (const key of keys) {
+      const s = view.slots.find((x) => x.key === key);
+      const [name, what] = SLOT_TEXT[key];
+      const input = el('input', { id: `field-${key}`, class: 'binding', value: s.set ? s.value : '', 'aria-label': `${name} binding text`,
+        placeholder: s.set ? '' : `default ${s.default}` });
+      input.addEventListener('change', () => edit(key, input.value));
+      const notes = findingsFor(key).map((f) => el('div', { class: `finding-${f.severity}`, text: `${f.severity}: ${f.message}` }));
+      const bind = el('button', { type: 'button', id: `bind-${key}`, text: binding && binding.key === key ? 'Waiting…' : 'Bind',
+        onclick: () => startBind(key, s.axis) });
+      if (binding && binding.key === key) bind.classList.add('waiting');
+      const clear = el('button', { type: 'button', id: `clear-${key}`, text: 'Clear', onclick: () => edit(key, '') });
+      body.append(el('tr', { class: key in edits ? 'edited' : '' },
+        el('th', { scope: 'row' }, el('label', { for: `field-${key}`, text: name }), el('div', { class: 'words', text: `${key}${what ? ': ' + what : ''}` })),
+        el('td', {}, input),
+        el('td', {}, el('div', { class: 'words', text: s.words || '' }), ...notes),
+        el('td', {}, bind, ' ', clear)));
+    }
+    host.append(el('h3', { text: title }), el('table', {},
+      el('thead', {}, el('tr', {}, el('th', { text: 'Action' }), el('th', { text: 'Binding' }), el('th', { text: 'What the panel does with it' }), el('th', { text: '' }))), body));
+  }
+  if (focused && $(focused)) $(focused).focus();
+}
+
+// ---- Binding by pressing ----
+function startBind(key, axis) {
+  binding = { key, axis, until: Date.now() + 10000, keys: new Set(live.keys), buttons: buttonSet(), axes: axisMap() };
+  say(axis ? `Move the axis for ${SLOT_TEXT[key][0]} past a third of its travel (10 s)…` : `Press the key or button for ${SLOT_TEXT[key][0]} (10 s)…`);
+  renderSlots();
+}
+function buttonSet() { const s = new Set(); for (const j of live.joysticks) for (const b of j.buttons) s.add(`${j.id} ${b}`); return s; }
+function axisMap() { const m = {}; for (const j of live.joysticks) j.axes.forEach((v, i) => { m[`${j.id} ${i}`] = v; }); return m; }
+function keyText(vk, keys) {
+  const mods = (keys.some((k) => k === 17 || k === 162 || k === 163) ? '[CTRL]+' : '') +
+    (keys.some((k) => k === 18 || k === 164 || k === 165) ? '[ALT]+' : '') +
+    (keys.some((k) => k === 16 || k === 160 || k === 161) ? '[SHIFT]+' : '');
+  const ch = (vk >= 65 && vk <= 90) || (vk >= 48 && vk <= 57) ? String.fromCharCode(vk) : PUNCT[vk];
+  if (mods && ch) return mods + ch;
+  return `-1 ${vk}`;
+}
+function checkBind() {
+  if (!binding) return;
+  let text = null;
+  if (binding.axis) {
+    let best = null;
+    for (const j of live.joysticks) j.axes.forEach((v, i) => {
+      const from = binding.axes[`${j.id} ${i}`]; const moved = from === undefined ? 0 : Math.abs(v - from);
+      if (moved > 600 && (!best || moved > best.moved)) best = { moved, text: `${j.id} ${i}` };
+    });
+    if (best) text = best.text;
+  } else {
+    const key = live.keys.find((k) => !MODIFIERS.has(k) && !binding.keys.has(k));
+    if (key !== undefined) text = keyText(key, live.keys);
+    for (const j of live.joysticks) for (const b of j.buttons) if (!text && !binding.buttons.has(`${j.id} ${b}`)) text = `${j.id} ${b}`;
+    // Keys let go since the start may be pressed again.
+    binding.keys = new Set([...binding.keys].filter((k) => live.keys.includes(k)));
+  }
+  const key = binding.key;
+  if (text) { binding = null; say(`${SLOT_TEXT[key][0]}: bound to ${text}`); edit(key, text); renderSlots(); }
+  else if (Date.now() > binding.until) { binding = null; say('Nothing was pressed within 10 seconds: the binding is unchanged.'); renderSlots(); }
+}
+
+// ---- Curves ----
+function curveEntries() {
+  const out = [];
+  view.curveSets.forEach((set, i) => { for (const a of ['Y', 'X', 'Z']) out.push({ key: set[a].key, axis: a, label: `Set ${i} ${a} (${a === 'Y' ? 'pitch' : a === 'X' ? 'roll' : 'yaw'})`, curve: set[a] }); });
+  view.trimCurves.forEach((c) => out.push({ key: c.key, axis: c.key, label: `${c.key} (${c.key === 'TrimY' ? 'pitch' : c.key === 'TrimX' ? 'roll' : 'yaw'} trim axis)`, curve: c }));
+  return out;
+}
+function currentCurve() { return curveEntries().find((e) => e.key === curveKey) || curveEntries()[0]; }
+function renderCurvePicker() {
+  const entries = curveEntries();
+  if (!entries.some((e) => e.key === curveKey)) curveKey = entries[0].key;
+  for (const id of ['curve-pick', 'copy-to']) {
+    const sel = $(id); const keep = sel.value;
+    sel.replaceChildren(...entries.map((e) => el('option', { value: e.key, text: e.label })));
+    sel.value = id === 'curve-pick' ? curveKey : (keep || entries[0].key);
+  }
+  $('remove-set').disabled = view.curveSets.length <= 1;
+  $('add-set').disabled = view.curveSets.length >= 10;
+}
+let curveAsked = '';
+async function renderCurve() {
+  const c = currentCurve();
+  const pts = c.curve.points;
+  const host = $('points');
+  if (!host.contains(document.activeElement)) {
+    host.replaceChildren(...pts.map((p, k) => {
+      const input = el('input', { id: `point-${k}`, type: 'number', step: '1', value: p });
+      input.addEventListener('change', () => { const v = Number(input.value); if (Number.isInteger(v)) setPoint(k, v); else say('A point is a whole number.'); });
+      return el('label', { for: `point-${k}`, text: `${k * 10} %` }, input);
+    }));
+  }
+  const ask = pts.join(' ');
+  if (ask !== curveAsked) {
+    curveAsked = ask;
+    const r = await api('/api/curve', { points: pts });
+    if (r.status === 200 && curveAsked === ask) curveOutputs = r.json.outputs;
+  }
+  drawChart();
+}
+function setPoint(k, v) {
+  const pts = currentCurve().curve.points.slice(); pts[k] = v;
+  currentCurve().curve.points = pts;
+  edit(curveKey, pts.join(' '));
+  renderCurve();
+}
+const CH = { x0: 40, x1: 430, y0: 10, y1: 310 };
+function scaleY() { const m = curveOutputs ? Math.max(100, ...curveOutputs.map(Math.abs)) : 100; return m; }
+function px(reading) { return CH.x0 + (reading + 1000) / 2000 * (CH.x1 - CH.x0); }
+function py(out, m) { return CH.y0 + (m - out) / (2 * m) * (CH.y1 - CH.y0); }
+function drawChart() {
+  const svg = $('chart'); const ns = 'http://www.w3.org/2000/svg';
+  const m = scaleY();
+  const mk = (tag, attrs) => { const e = document.createElementNS(ns, tag); for (const [k, v] of Object.entries(attrs)) e.setAttribute(k, v); return e; };
+  svg.replaceChildren(svg.querySelector('title'));
+  for (const r of [-1000, -500, 0, 500, 1000]) { svg.append(mk('line', { class: 'grid', x1: px(r), x2: px(r), y1: CH.y0, y2: CH.y1 })); const t = mk('text', { class: 'axis-label', x: px(r) - 12, y: 328 }); t.textContent = r; svg.append(t); }
+  for (const o of [-m, 0, m]) { svg.append(mk('line', { class: 'grid', x1: CH.x0, x2: CH.x1, y1: py(o, m), y2: py(o, m) })); const t = mk('text', { class: 'axis-label', x: 2, y: py(o, m) + 4 }); t.textContent = o; svg.append(t); }
+  if (curveOutputs) {
+    let d = ''; for (let i = 0; i <= 2000; i += 4) d += `${i ? 'L' : 'M'}${px(i - 1000).toFixed(1)},${py(curveOutputs[i], m).toFixed(1)}`;
+    svg.append(mk('path', { class: 'curve', d, id: 'curve-line' }));
+    const pts = currentCurve().curve.points;
+    for (let k = 1; k <= 10; ++k) {
+      const h = mk('circle', { class: 'handle', cx: px(k * 100), cy: py(curveOutputs[1000 + k * 100], m), r: 6, 'data-point': k });
+      h.addEventListener('pointerdown', (ev) => startDrag(ev, k, m));
+      svg.append(h);
+    }
+    void pts;
+    const dot = liveReading();
+    if (dot) svg.append(mk('circle', { class: 'dot', id: 'live-dot-mark', cx: px(dot.reading), cy: py(curveOutputs[dot.reading + 1000], m), r: 7 }));
+  }
+}
+function startDrag(ev, k, m) {
+  const svg = $('chart'); ev.preventDefault();
+  const move = (e) => {
+    const box = svg.getBoundingClientRect(); const y = (e.clientY - box.top) * 340 / box.height;
+    const out = m - (y - CH.y0) / (CH.y1 - CH.y0) * 2 * m;
+    const pts = currentCurve().curve.points.slice(); pts[k] = Math.round(out * 10 / k);
+    currentCurve().curve.points = pts; renderCurve();
+  };
+  const up = () => { window.removeEventListener('pointermove', move); window.removeEventListener('pointerup', up); edit(curveKey, currentCurve().curve.points.join(' ')); };
+  window.addEventListener('pointermove', move); window.addEventListener('pointerup', up);
+}
+// The bound axis of the shown curve as the panel reads it: -100 when its joystick is missing.
+function liveReading() {
+  const c = currentCurve(); const slot = view.slots.find((s) => s.key === CURVE_AXIS_SLOT[c.axis]);
+  const parts = (slot.value || '').trim().split(/\s+/).map(Number);
+  if (parts.length !== 2 || !Number.isInteger(parts[0]) || parts[0] < 0 || parts[0] > 15 || parts[1] < 0 || parts[1] > 5) return null;
+  const j = live.joysticks.find((x) => x.id === parts[0]);
+  const reading = j ? Math.max(-1000, Math.min(1000, j.axes[parts[1]])) : -100;
+  return { reading, missing: !j, slot: slot.key, text: slot.value };
+}
+function showLiveDot() {
+  const d = liveReading();
+  if (!d) { $('live-dot').textContent = 'No joystick axis is bound to this curve.'; }
+  else if (curveOutputs) {
+    $('live-dot').textContent = `${d.slot} (${d.text})${d.missing ? ': joystick missing, reads −100' : ''}: reading ${d.reading} → output ${curveOutputs[d.reading + 1000]}`;
+  }
+  const mark = document.getElementById('live-dot-mark');
+  if (mark && d && curveOutputs) { const m = scaleY(); mark.setAttribute('cx', px(d.reading)); mark.setAttribute('cy', py(curveOutputs[d.reading + 1000], m)); }
+  else if (d && curveOutputs && !mark) drawChart();
+}
+
+// ---- Other values ----
+function renderValues() {
+  const host = $('value-fields');
+  if (!host.contains(document.activeElement)) {
+    host.replaceChildren(...Object.entries(VALUE_TEXT).map(([key, text]) => {
+      const v = view.values[key];
+      const input = el('input', { id: `field-${key}`, value: v.set ? v.value : '', inputmode: 'numeric' });
+      input.addEventListener('change', () => edit(key, input.value));
+      const notes = findingsFor(key).map((f) => el('div', { class: `finding-${f.severity}`, text: f.message }));
+      return el('div', {}, el('label', { for: `field-${key}`, text: `${key}: ${text}` }, input), ...notes);
+    }));
+  }
+  const sw = window.screen.width || 1280; const sh = window.screen.height || 720;
+  const wx = view.loaded.windowX === -1 ? sw - 42 : view.loaded.windowX;
+  const wy = view.loaded.windowY === -1 ? Math.trunc(sh / 1.6) : view.loaded.windowY;
+  const k = Math.min(300 / sw, 180 / sh); const ns = 'http://www.w3.org/2000/svg'; const svg = $('screen');
+  const mk = (tag, attrs) => { const e = document.createElementNS(ns, tag); for (const [a, v] of Object.entries(attrs)) e.setAttribute(a, v); return e; };
+  svg.replaceChildren(svg.querySelector('title'), mk('rect', { x: 10, y: 10, width: sw * k, height: sh * k, fill: '#1d2f5e', stroke: '#c5cde0' }),
+    mk('rect', { x: 10 + wx * k, y: 10 + wy * k, width: Math.max(3, 42 * k), height: Math.max(5, 77 * k), fill: '#ffd166' }));
+  const t = mk('text', { x: 12, y: 196, fill: '#c5cde0', 'font-size': 11 }); t.textContent = `Screen ${sw}×${sh}: panel at ${wx}, ${wy}`; svg.append(t);
+}
+
+// ---- Findings ----
+function renderFindings() {
+  $('finding-count').textContent = `(${view.findings.length})`;
+  $('finding-list').replaceChildren(...view.findings.map((f) => {
+    const text = `${f.severity}${f.line ? ' (line ' + f.line + ')' : ''}: ${f.message}`;
+    const item = el('li', { class: `finding-${f.severity}` });
+    const target = f.key && (document.getElementById(`field-${f.key}`) ? `field-${f.key}` : curveEntries().some((e) => e.key.toLowerCase() === f.key.toLowerCase()) ? 'curve-pick' : null);
+    if (target) item.append(el('a', { href: `#${target}`, text, onclick: (e) => { e.preventDefault(); if (target === 'curve-pick') { curveKey = curveEntries().find((x) => x.key.toLowerCase() === f.key.toLowerCase()).key; renderCurvePicker(); renderCurve(); } $(target).focus(); } }));
+    else item.textContent = text;
+    return item;
+  }));
+  if (view.findings.length === 0) $('finding-list').replaceChildren(el('li', { text: 'No findings: the panel will load these settings cleanly.' }));
+}
+
+// ---- Live input ----
+function renderDevices() {
+  const bound = new Set();
+  for (const s of (view ? view.slots : [])) { const p = (s.value || '').trim().split(/\s+/).map(Number); if (p.length === 2 && p[0] >= 0 && p[0] <= 15) bound.add(p[0]); }
+  const items = live.joysticks.map((j) => el('div', { class: 'device' }, el('strong', { text: `Joystick ${j.id}: ${j.name}` }),
+    ` axes ${j.axes.map((v, i) => `${AXIS_WORDS[i]} ${v}`).join(', ')}; buttons ${j.buttons.length ? j.buttons.join(' ') : 'none'}; POV ${j.pov}`));
+  if (!items.length) items.push(el('p', { text: 'No joystick is connected.' }));
+  for (const id of bound) if (!live.joysticks.some((j) => j.id === id)) items.push(el('div', { class: 'device missing', text: `Joystick ${id}: bound but missing (its axes read −100, as in the panel)` }));
+  items.push(el('p', { text: `Keys down (virtual keys): ${live.keys.length ? live.keys.join(' ') : 'none'}` }));
+  $('device-list').replaceChildren(...items);
+}
+function startLive() {
+  const source = new EventSource('/api/live');
+  source.onmessage = (e) => { live = JSON.parse(e.data); checkBind(); renderDevices(); if (view) showLiveDot(); };
+}
+
+// ---- Saving ----
+async function save(keepMine) {
+  const r = await api('/api/save', { edits, keepMine: !!keepMine });
+  if (r.status === 200) {
+    $('conflict').hidden = true; say(r.json.message); if (r.json.saved) await load(false);
+  } else if (r.status === 409 && r.json.changedOnDisk) {
+    $('conflict-text').textContent = `${r.json.changedOnDisk}. Reload it, or keep your edits and save them on top of it?`;
+    $('conflict').hidden = false; $('reload').focus();
+  } else { say(`Not saved: ${r.json.error || r.status}`); }
+}
+
+window.addEventListener('DOMContentLoaded', () => {
+  $('save').addEventListener('click', () => save(false));
+  $('revert').addEventListener('click', () => { edits = {}; say('Edits undone.'); refresh(); });
+  $('reload').addEventListener('click', async () => { $('conflict').hidden = true; await load(true); say('Reloaded from the file.'); });
+  $('keep-mine').addEventListener('click', () => save(true));
+  $('curve-pick').addEventListener('change', () => { curveKey = $('curve-pick').value; renderCurve(); });
+  $('preset').addEventListener('change', () => { const v = $('preset').value; if (!v) return; currentCurve().curve.points = v.split(' ').map(Number); edit(curveKey, v); renderCurve(); $('preset').value = ''; });
+  $('copy').addEventListener('click', () => { const to = $('copy-to').value; edit(to, currentCurve().curve.points.join(' ')); say(`Copied to ${to}.`); });
+  $('add-set').addEventListener('click', () => { const k = view.curveSets.length; edit(`Y${k}`, '0 100'); curveKey = `Y${k}`; say(`Curve set ${k} added: X${k} and Z${k} copy set 0 until edited.`); });
+  $('remove-set').addEventListener('click', () => { const k = view.curveSets.length - 1; for (const a of ['Y', 'X', 'Z']) edit(`${a}${k}`, null); say(`Curve set ${k} removed.`); });
+  load(false).then(startLive);
+});
