@@ -1,49 +1,12 @@
 // Cost of one control tick: busy (every channel changes) and idle.
 #include <benchmark/benchmark.h>
 
-#include <array>
-
 #include "app/tick_driver.h"
 #include "config/settings_file.h"
+#include "kit/fakes.h"
 
 namespace zq {
 namespace {
-
-class BenchDevices : public InputDevices {
- public:
-  std::array<uint8_t, 256> keys{};
-  std::array<JoyInfoEx, 16> sticks{};
-  uint8_t KeyState(int vk) override { return keys[static_cast<size_t>(vk)]; }
-  bool PollJoystick(int id, JoyInfoEx& record) override {
-    const JoyInfoEx& s = sticks[static_cast<size_t>(id)];
-    for (int w = 0; w < JoyInfoEx::kWords; ++w) record.SetWord(w, s.Word(w));
-    return true;
-  }
-};
-
-class NullView : public WindowView {
- public:
-  void SetText(Label, std::string_view t) override { benchmark::DoNotOptimize(t.data()); }
-  void SetFontColor(Label, Rgb) override {}
-  void SetBackground(Label, Rgb) override {}
-  void RepaintP() override {}
-  void Place(const Placement&) override {}
-};
-
-class CountingSender : public DatagramSender {
- public:
-  long sent = 0;
-  SendResult Send(const char* data, size_t) override {
-    benchmark::DoNotOptimize(data);
-    ++sent;
-    return {};
-  }
-};
-
-class NullReport : public ErrorReport {
- public:
-  void ReportError(std::string_view) override {}
-};
 
 constexpr std::string_view kSetup =
     "[main]\nYaxis=0 1\nXaxis=0 0\nZaxis=0 2\nTrimAxis=0 3\nTrimXAxis=0 4\nTrimZAxis=0 5\n"
@@ -52,13 +15,18 @@ constexpr std::string_view kSetup =
     "Y1=0 50\n";
 
 struct Panel {
-  BenchDevices dev;
-  NullView view;
-  CountingSender udp;
-  NullReport report;
+  test::FakeDevices dev;
+  test::NullView view;
+  test::RecordingSender udp;
+  test::CountingReport report;
   CurveBank bank;
   TForm1 form{bank, dev, view, udp};
-  Panel() { CreateForm(form, ProfileTextSettings(kSetup), NoKeyCharMap(), {1920, 1080}, report); }
+  Panel() {
+    dev.recordPolls = false;
+    dev.plugged.fill(true);
+    udp.keepAll = false;
+    CreateForm(form, ProfileTextSettings(kSetup), NoKeyCharMap(), {1920, 1080}, report);
+  }
 
   // Two device states that differ in every channel the tick reports.
   void Phase(bool a) {
@@ -84,7 +52,7 @@ void BM_BusyTick(benchmark::State& state) {
     RunTick(p.form, p.report);
   }
   state.counters["datagrams/tick"] =
-      benchmark::Counter(static_cast<double>(p.udp.sent), benchmark::Counter::kAvgIterations);
+      benchmark::Counter(static_cast<double>(p.udp.sends), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_BusyTick);
 
@@ -94,9 +62,9 @@ void BM_IdleTick(benchmark::State& state) {
   p.dev.keys[70] = 0;
   RunTick(p.form, p.report);
   RunTick(p.form, p.report);
-  long before = p.udp.sent;
+  long before = p.udp.sends;
   for (auto _ : state) RunTick(p.form, p.report);
-  state.counters["datagrams/tick"] = benchmark::Counter(static_cast<double>(p.udp.sent - before),
+  state.counters["datagrams/tick"] = benchmark::Counter(static_cast<double>(p.udp.sends - before),
                                                         benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(BM_IdleTick);

@@ -11,7 +11,8 @@
 #include "config/integer_syntax.h"
 #include "control/command_message.h"
 #include "control/curve_math.h"
-#include "fuzz_support.h"
+#include "kit/fakes.h"
+#include "kit/invariants.h"
 
 namespace {
 
@@ -82,23 +83,23 @@ std::optional<int64_t> ReadShortDecimal(std::string_view t) {
 }
 
 void UseNumber(int32_t v, int32_t other) {
-  ZQ_FUZZ_CHECK(zq::TrimMix(v, other) == ReferenceTrimMix(v, other));
-  ZQ_FUZZ_CHECK(zq::TrimMix(other, v) == ReferenceTrimMix(other, v));
+  ZQ_KIT_CHECK(zq::TrimMix(v, other) == ReferenceTrimMix(v, other));
+  ZQ_KIT_CHECK(zq::TrimMix(other, v) == ReferenceTrimMix(other, v));
   int32_t bound = v < 0 ? (v == INT32_MIN ? INT32_MAX : -v) : v;
   int32_t limited = zq::Limit(other, bound);
-  ZQ_FUZZ_CHECK(limited >= -bound && limited <= bound);
+  ZQ_KIT_CHECK(limited >= -bound && limited <= bound);
 
   zq::FixedText<32> text;
   zq::AppendShortDecimal(text, v);
-  ZQ_FUZZ_CHECK(ReadShortDecimal(text.View()) == std::optional<int64_t>(v));
+  ZQ_KIT_CHECK(ReadShortDecimal(text.View()) == std::optional<int64_t>(v));
 
   zq::MessageBody body;
   body.AppendHundredths(zq::Channel::axisY, v);
   body.AppendHundredths(zq::Channel::trimZ, other);
-  ZQ_FUZZ_CHECK(zq::fuzz::IsMessageGrammar(zq::CommandMessage(body).View()));
+  ZQ_KIT_CHECK(zq::test::IsMessageGrammar(zq::CommandMessage(body).View()));
 
   zq::FixedText<96> failure = zq::SendFailureText({zq::SendResult::Kind::sendFailed, v});
-  ZQ_FUZZ_CHECK(!failure.Empty());
+  ZQ_KIT_CHECK(!failure.Empty());
 }
 
 }  // namespace
@@ -107,12 +108,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
   std::optional<int32_t> settings = zq::ParseSettingsInt(text);
   std::optional<int32_t> binding = zq::ParseBindingInt(text);
-  ZQ_FUZZ_CHECK(settings == Reference(text, Syntax::settings));
-  ZQ_FUZZ_CHECK(binding == Reference(text, Syntax::binding));
+  ZQ_KIT_CHECK(settings == Reference(text, Syntax::settings));
+  ZQ_KIT_CHECK(binding == Reference(text, Syntax::binding));
   // whatever the settings syntax takes, the binding syntax takes too
-  if (settings) ZQ_FUZZ_CHECK(binding == settings);
+  if (settings) ZQ_KIT_CHECK(binding == settings);
 
-  int32_t other = static_cast<int32_t>(zq::fuzz::HashBytes(text));
+  int32_t other = static_cast<int32_t>(zq::test::HashBytes(text));
   if (settings) UseNumber(*settings, other);
   if (binding) UseNumber(*binding, other);
   return 0;

@@ -5,8 +5,8 @@
 
 #include "config/binding.h"
 #include "config/integer_syntax.h"
-#include "fuzz_support.h"
 #include "input/sampling.h"
+#include "kit/fakes.h"
 
 namespace {
 
@@ -28,7 +28,7 @@ std::string Upper(std::string_view text) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view text(reinterpret_cast<const char*>(data), size);
-  zq::fuzz::Mixer mix(zq::fuzz::HashBytes(text));
+  zq::test::Mixer mix(zq::test::HashBytes(text));
   const zq::Binding before{7, 9, true, false, true};
 
   for (int map = 0; map < 2; ++map) {
@@ -39,22 +39,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                  : zq::ParseBinding(text, b, WildKeyMap(), &form);
     switch (form) {
       case zq::BindingForm::empty:
-        ZQ_FUZZ_CHECK(!error);
-        ZQ_FUZZ_CHECK(b.device == before.device && b.code == before.code);
+        ZQ_KIT_CHECK(!error);
+        ZQ_KIT_CHECK(b.device == before.device && b.code == before.code);
         break;
       case zq::BindingForm::keyText:
-        ZQ_FUZZ_CHECK(!error && b.device == zq::kKeyboard);
-        if (map == 0) ZQ_FUZZ_CHECK(b.code >= 0 && b.code <= 255);
+        ZQ_KIT_CHECK(!error && b.device == zq::kKeyboard);
+        if (map == 0) ZQ_KIT_CHECK(b.code >= 0 && b.code <= 255);
         break;
       case zq::BindingForm::numeric: {
         // the numeric form never touches the flags
-        ZQ_FUZZ_CHECK(b.ctrl == before.ctrl && b.alt == before.alt && b.shift == before.shift);
+        ZQ_KIT_CHECK(b.ctrl == before.ctrl && b.alt == before.alt && b.shift == before.shift);
         if (error) {
-          ZQ_FUZZ_CHECK(!error->offending.empty());
-          ZQ_FUZZ_CHECK(Upper(text).find(error->offending) != std::string::npos);
-          ZQ_FUZZ_CHECK(!zq::ParseBindingInt(error->offending).has_value());
+          ZQ_KIT_CHECK(!error->offending.empty());
+          ZQ_KIT_CHECK(Upper(text).find(error->offending) != std::string::npos);
+          ZQ_KIT_CHECK(!zq::ParseBindingInt(error->offending).has_value());
           std::string message = error->Message();
-          ZQ_FUZZ_CHECK(message.size() == error->offending.size() + 31);
+          ZQ_KIT_CHECK(message.size() == error->offending.size() + 31);
         }
         break;
       }
@@ -84,9 +84,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     int32_t reading = zq::ReadAxis(b, input);
     bool inTables = b.device >= 0 && b.device < 16 && b.code >= 0 && b.code <= 10;
-    if (!inTables) ZQ_FUZZ_CHECK(reading == 0);
+    if (!inTables) ZQ_KIT_CHECK(reading == 0);
     if (inTables && input.joyInfo[static_cast<size_t>(b.device)].Word(b.code) <= 65535) {
-      ZQ_FUZZ_CHECK(reading >= -1000 && reading <= 1000);
+      ZQ_KIT_CHECK(reading >= -1000 && reading <= 1000);
     }
   }
   return 0;

@@ -9,7 +9,7 @@
 #include "config/curve_bank.h"
 #include "config/integer_syntax.h"
 #include "control/curve_math.h"
-#include "fuzz_support.h"
+#include "kit/fakes.h"
 
 namespace {
 
@@ -27,11 +27,11 @@ std::vector<std::string_view> Pieces(std::string_view text) {
   return pieces;
 }
 
-void CheckEvaluation(const zq::Curve& curve, zq::fuzz::Mixer& mix) {
+void CheckEvaluation(const zq::Curve& curve, zq::test::Mixer& mix) {
   zq::PointValues values = zq::ComputePointValues(curve);
-  ZQ_FUZZ_CHECK(values[0] == 0);
+  ZQ_KIT_CHECK(values[0] == 0);
   zq::CurveTable table = zq::ComputeCurveTable(curve);
-  ZQ_FUZZ_CHECK(table[0] == 0);
+  ZQ_KIT_CHECK(table[0] == 0);
 
   std::vector<int32_t> readings = {0, 1, 5, 6, 15, 25, 95, 100, 105, 450, 550, 995, 999, 1000};
   for (int j = 0; j <= 10; ++j) {
@@ -41,26 +41,26 @@ void CheckEvaluation(const zq::Curve& curve, zq::fuzz::Mixer& mix) {
   for (int32_t m : readings) {
     if (m < 0 || m > 1000) continue;
     int32_t fast = zq::EvaluateCurve(m, values);
-    ZQ_FUZZ_CHECK(fast == zq::EvaluateCurveExact(m, values));
-    ZQ_FUZZ_CHECK(zq::EvaluateCurve(-m, values) == -fast);
-    ZQ_FUZZ_CHECK(table[static_cast<size_t>(m)] == fast);
-    ZQ_FUZZ_CHECK(zq::LookUpCurve(-m, table) == -fast);
+    ZQ_KIT_CHECK(fast == zq::EvaluateCurveExact(m, values));
+    ZQ_KIT_CHECK(zq::EvaluateCurve(-m, values) == -fast);
+    ZQ_KIT_CHECK(table[static_cast<size_t>(m)] == fast);
+    ZQ_KIT_CHECK(zq::LookUpCurve(-m, table) == -fast);
   }
   // readings beyond the scale are confined first (words 6..10 can give them)
   for (int32_t r : {1001, 5000, 2147483647, -1001, -2147483647 - 1}) {
     int32_t edge = r > 0 ? table[1000] : -table[1000];
-    ZQ_FUZZ_CHECK(zq::LookUpCurve(r, table) == edge);
-    ZQ_FUZZ_CHECK(zq::EvaluateCurve(r, values) == edge);
+    ZQ_KIT_CHECK(zq::LookUpCurve(r, table) == edge);
+    ZQ_KIT_CHECK(zq::EvaluateCurve(r, values) == edge);
   }
   // without overflow, full deflection gives point 10 exactly
-  if (curve[10] >= -21474836 && curve[10] <= 21474836) ZQ_FUZZ_CHECK(table[1000] == curve[10]);
+  if (curve[10] >= -21474836 && curve[10] <= 21474836) ZQ_KIT_CHECK(table[1000] == curve[10]);
 
   zq::CurveBank bank;
   bank.curvesY[0] = curve;
   bank.curveCount = 1;
   for (int32_t h : zq::ComputePreview(bank)) {
     zq::PreviewRows rows = zq::PreviewColumnRows(h);
-    if (rows.first <= rows.last) ZQ_FUZZ_CHECK(rows.first >= 0 && rows.last <= 16);
+    if (rows.first <= rows.last) ZQ_KIT_CHECK(rows.first >= 0 && rows.last <= 16);
   }
 }
 
@@ -79,15 +79,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view token = pieces[k < pieces.size() ? k : pieces.size() - 1];
     std::optional<int32_t> v = zq::ParseSettingsInt(token);
     stopped = stopped || !v;
-    ZQ_FUZZ_CHECK(curve.slot[k] == (stopped ? kUntouched : *v));
+    ZQ_KIT_CHECK(curve.slot[k] == (stopped ? kUntouched : *v));
   }
-  ZQ_FUZZ_CHECK(curve.slot[11] == kUntouched);
+  ZQ_KIT_CHECK(curve.slot[11] == kUntouched);
 
   // As the load keeps it: points a text does not reach are 0.
   zq::Curve loaded;
   zq::ParseCurve(zq::StripControls(text), loaded);
-  ZQ_FUZZ_CHECK(loaded.slot[11] == 0);
-  zq::fuzz::Mixer mix(zq::fuzz::HashBytes(text));
+  ZQ_KIT_CHECK(loaded.slot[11] == 0);
+  zq::test::Mixer mix(zq::test::HashBytes(text));
   CheckEvaluation(loaded, mix);
   return 0;
 }

@@ -13,7 +13,8 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz_support.h"
+#include "kit/fakes.h"
+#include "kit/invariants.h"
 #include "platform/script/replay.h"
 
 namespace {
@@ -70,10 +71,10 @@ void CheckEvents(const std::string& out) {
   std::string line;
   bool first = true;
   while (std::getline(lines, line)) {
-    ZQ_FUZZ_CHECK(line.starts_with("{\"tick\":") && line.ends_with("}"));
+    ZQ_KIT_CHECK(line.starts_with("{\"tick\":") && line.ends_with("}"));
     if (first)
-      ZQ_FUZZ_CHECK(line.find("\"event\":\"window\"") != std::string::npos ||
-                    line.find("\"event\":\"error\"") != std::string::npos);
+      ZQ_KIT_CHECK(line.find("\"event\":\"window\"") != std::string::npos ||
+                   line.find("\"event\":\"error\"") != std::string::npos);
     first = false;
     constexpr std::string_view kSend = "\"event\":\"send\",\"data\":\"";
     size_t at = line.find(kSend);
@@ -84,8 +85,8 @@ void CheckEvents(const std::string& out) {
       if (line[i] == '\\') ++i;
       message += line[i];
     }
-    ZQ_FUZZ_CHECK(message.size() <= 256);
-    ZQ_FUZZ_CHECK(zq::fuzz::IsMessageGrammar(message));
+    ZQ_KIT_CHECK(message.size() <= 256);
+    ZQ_KIT_CHECK(zq::test::IsMessageGrammar(message));
   }
 }
 
@@ -104,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     script = input.substr(scriptStart);
     if (TicksAskedFor(script) > kMaxTicks) return -1;
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    ZQ_FUZZ_CHECK(f != nullptr);
+    ZQ_KIT_CHECK(f != nullptr);
     std::fwrite(setup.data(), 1, setup.size(), f);
     std::fclose(f);
     options.setupPath = path;
@@ -115,13 +116,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::istringstream in{std::string(script)};
   std::ostringstream out, err;
   int status = zq::RunReplay(options, in, "fuzz.script", out, err);
-  ZQ_FUZZ_CHECK(status == 0 || status == 2);
+  ZQ_KIT_CHECK(status == 0 || status == 2);
   std::string e = err.str();
-  if (status == 0) ZQ_FUZZ_CHECK(e.empty());
+  if (status == 0) ZQ_KIT_CHECK(e.empty());
   if (status == 2) {
-    ZQ_FUZZ_CHECK(e.starts_with("fuzz.script:") && e.ends_with("\n"));
-    ZQ_FUZZ_CHECK(e.find('\n') == e.size() - 1);
-    ZQ_FUZZ_CHECK(e.size() < 400);
+    ZQ_KIT_CHECK(e.starts_with("fuzz.script:") && e.ends_with("\n"));
+    ZQ_KIT_CHECK(e.find('\n') == e.size() - 1);
+    ZQ_KIT_CHECK(e.size() < 400);
   }
   CheckEvents(out.str());
   return 0;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "config/settings_document.h"
-#include "fuzz_support.h"
+#include "kit/fakes.h"
 #include "settings_edit_check.h"
 
 namespace {
@@ -81,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   std::string file = in.Take(size);
   zq::SettingsDocument doc(file);
-  ZQ_FUZZ_CHECK(doc.Bytes() == file);
+  ZQ_KIT_CHECK(doc.Bytes() == file);
   for (int line = 1; line <= static_cast<int>(doc.LineCount()); ++line) (void)doc.LineText(line);
   for (Edit& e : edits) {
     zq::testkit::EditRequest q = Request(doc.Profile(), e.kind, e.pick, e.value);
@@ -90,9 +90,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string broken = zq::testkit::CheckEdit(before, q, r, doc.Bytes());
     if (!broken.empty()) {
       std::fprintf(stderr, "[%s] %s: %s\n", q.section.c_str(), q.key.c_str(), broken.c_str());
-      ZQ_FUZZ_CHECK(broken.empty());
+      ZQ_KIT_CHECK(broken.empty());
     }
-    ZQ_FUZZ_CHECK(zq::SettingsDocument(doc.Bytes()).Bytes() == doc.Bytes());
+    ZQ_KIT_CHECK(zq::SettingsDocument(doc.Bytes()).Bytes() == doc.Bytes());
   }
   return 0;
 }

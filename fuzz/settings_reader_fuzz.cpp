@@ -6,7 +6,7 @@
 
 #include "config/binding.h"
 #include "config/settings_file.h"
-#include "fuzz_support.h"
+#include "kit/fakes.h"
 
 namespace {
 
@@ -49,23 +49,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   int lastLine = 0;
   for (const ProfileText::Section& s : profile.Sections()) {
-    ZQ_FUZZ_CHECK(s.line >= lastLine);
+    ZQ_KIT_CHECK(s.line >= lastLine);
     lastLine = s.line;
     for (const ProfileText::Entry& e : s.entries) {
-      ZQ_FUZZ_CHECK(e.line > lastLine || (e.line == lastLine && lastLine == 0));
+      ZQ_KIT_CHECK(e.line > lastLine || (e.line == lastLine && lastLine == 0));
       lastLine = e.line;
-      ZQ_FUZZ_CHECK(e.hasValue || e.value.empty());
+      ZQ_KIT_CHECK(e.hasValue || e.value.empty());
     }
   }
-  ZQ_FUZZ_CHECK(static_cast<size_t>(lastLine) <= size);
+  ZQ_KIT_CHECK(static_cast<size_t>(lastLine) <= size);
 
   for (const char* section : {"main", "MAIN", " main ", "", "x"}) {
     size_t listed = 0;
     for (const std::string& name : profile.KeyList(section)) {
-      ZQ_FUZZ_CHECK(!name.empty());
+      ZQ_KIT_CHECK(!name.empty());
       listed += name.size() + 1;
     }
-    ZQ_FUZZ_CHECK(listed + 1 <= zq::kKeyListChars);
+    ZQ_KIT_CHECK(listed + 1 <= zq::kKeyListChars);
     const ProfileText::Section* s = profile.FindSection(section);
 
     for (const std::string& key : KeysToAsk(profile)) {
@@ -74,19 +74,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       const ProfileText::Entry* e = profile.FindEntry(section, key);
       bool present = e != nullptr && e->hasValue;
       if (!present) {
-        ZQ_FUZZ_CHECK(value == def);
+        ZQ_KIT_CHECK(value == def);
       } else {
-        ZQ_FUZZ_CHECK(value.size() <= zq::kMaxValueChars);
-        ZQ_FUZZ_CHECK(e->value.find(value) != std::string::npos);
+        ZQ_KIT_CHECK(value.size() <= zq::kMaxValueChars);
+        ZQ_KIT_CHECK(e->value.find(value) != std::string::npos);
       }
       // The key list can cut a name at its limit, so a listed name may be a
       // cut longer one; a name listed whole is always found.
       bool has = settings.HasKey(section, key);
       if (present && !e->name.empty() && e->name == key &&
           ListedChars(*s, e) + key.size() + 2 < zq::kKeyListChars) {
-        ZQ_FUZZ_CHECK(has);
+        ZQ_KIT_CHECK(has);
       }
-      if (has) ZQ_FUZZ_CHECK(s != nullptr);
+      if (has) ZQ_KIT_CHECK(s != nullptr);
       (void)zq::ReadInt(settings, section, key, -1);
     }
   }

@@ -15,6 +15,8 @@
 #include "config/settings_load.h"
 #include "control/command_message.h"
 #include "control/control_tick.h"
+#include "kit/fakes.h"
+#include "kit/invariants.h"
 
 namespace zq {
 namespace {
@@ -22,49 +24,20 @@ namespace {
 constexpr int32_t kMin = std::numeric_limits<int32_t>::min();
 constexpr int32_t kMax = std::numeric_limits<int32_t>::max();
 
-class Devices : public InputDevices {
- public:
-  std::array<uint8_t, 256> keys{};
-  std::array<uint32_t, 11> words{};
-  uint8_t KeyState(int vk) override { return keys[static_cast<size_t>(vk)]; }
-  bool PollJoystick(int, JoyInfoEx& record) override {
-    for (int w = 0; w < JoyInfoEx::kWords; ++w) record.SetWord(w, words[static_cast<size_t>(w)]);
-    return true;
-  }
-};
-
-class View : public StatusView {
- public:
-  std::array<std::string, kLabelCount> text;
-  void SetText(Label label, std::string_view t) override {
-    text[static_cast<size_t>(label)].assign(t);
-  }
-  void SetFontColor(Label, Rgb) override {}
-  void SetBackground(Label, Rgb) override {}
-  void RepaintP() override {}
-};
-
-class Sender : public DatagramSender {
- public:
-  std::string last;
-  SendResult Send(const char* data, size_t size) override {
-    last.assign(data, size);
-    return {};
-  }
-};
-
 // The window state and curve bank as a settings text loads them, ready for
 // ControlTick to be run on states set by hand.
 struct Rig {
   FormState form;
   CurveBank bank;
   CurveTableBank tables;
-  Devices devices;
-  View view;
-  Sender sender;
+  test::FakeDevices devices;
+  test::LabelView view;
+  test::RecordingSender sender;
   TickPorts ports{devices, view, sender};
 
   explicit Rig(std::string_view ini) {
+    devices.recordPolls = false;
+    sender.keepAll = false;
     LoadedSettings loaded;
     EXPECT_FALSE(LoadSettings(ProfileTextSettings(ini), NoKeyCharMap(), loaded, bank));
     form.bindings = loaded.bindings;
@@ -76,8 +49,18 @@ struct Rig {
     form.control.startFlaps = loaded.startFlaps;
     ComputeCurveTables(bank, tables);
   }
-  TickOutcome Tick() { return ControlTick(form, bank, tables, ports); }
-  const std::string& Text(Label label) const { return view.text[static_cast<size_t>(label)]; }
+  // One tick; "" or the first invariant of the kit it broke.
+  std::string Tick() {
+    const ControlState prev = form.control;
+    ControlTick(form, bank, tables, ports);
+    std::string why = test::ControlInvariants(form.control);
+    if (why.empty()) why = test::TickInvariants(prev, form.control);
+    if (why.empty() && sender.sends > 0 &&
+        (sender.last.size() > kBodyCapacity + 1 || !test::IsMessageGrammar(sender.last)))
+      why = "malformed message '" + sender.last + "'";
+    return why;
+  }
+  const std::string& Text(Label label) const { return view.Text(label); }
 };
 
 TEST(Limits, TimeCountersStopShortOfOverflow) {
@@ -88,7 +71,7 @@ TEST(Limits, TimeCountersStopShortOfOverflow) {
   rig.devices.keys[66] = 128;  // Fire12: both counters
   int32_t last1 = rig.form.control.fireTime1;
   for (int t = 0; t < 6; ++t) {
-    rig.Tick();
+    ASSERT_EQ(rig.Tick(), "");
     const ControlState& c = rig.form.control;
     EXPECT_GE(c.fireTime1, last1);  // never wraps round to negative
     EXPECT_GE(c.fireTime2, kMax - 50);
@@ -111,43 +94,43 @@ TEST(Limits, TrimsAndSentCopiesAtBothEndsStayDefined) {
       "X=0 -2147483648\nZ=0 2147483647\nstarttrim=-2147483648\nstartflaps=2147483647\n");
   const std::array<int32_t, 5> edges = {kMin, kMin + 1, -1, kMax - 1, kMax};
   const std::array<uint32_t, 6> words = {0, 32767, 65535, 65536, 0x80000000u, 0xFFFFFFFFu};
-  int n = 0;
   for (int32_t edge : edges) {
     for (uint32_t word : words) {
       ControlState& c = rig.form.control;
       c.trimYTotal = c.trimXTotal = c.trimZTotal = edge;
       c.sentY = c.sentX = c.sentZ = edge / -3;
       c.trimYBtn = edge;  // what power may have set from starttrim
-      rig.devices.words.fill(word);
+      rig.devices.AllWords(word);
       for (int vk = 65; vk <= 73; ++vk) {
         rig.devices.keys.fill(0);
-        rig.Tick();  // release: the next tick sees an edge
+        ASSERT_EQ(rig.Tick(), "");  // release: the next tick sees an edge
         rig.devices.keys[static_cast<size_t>(vk)] = 128;
-        rig.Tick();
-        const ControlState& s = rig.form.control;
-        EXPECT_TRUE(s.trimXBtn >= -100 && s.trimXBtn <= 100) << s.trimXBtn;
-        EXPECT_TRUE(s.trimZBtn >= -100 && s.trimZBtn <= 100) << s.trimZBtn;
-        EXPECT_TRUE(s.flaps >= 0 && s.flaps <= 3) << s.flaps;
-        EXPECT_LE(rig.sender.last.size(), kBodyCapacity + 1);
-        ++n;
+        ASSERT_EQ(rig.Tick(), "") << "edge " << edge << " word " << word << " key " << vk;
       }
     }
   }
-  EXPECT_EQ(n, 5 * 6 * 9);
   // power applied starttrim as it stands and the start flaps confined
   EXPECT_EQ(rig.form.control.startTrim, kMin);
 }
 
 TEST(Limits, ReadingsOfTheWordsBeyondTheAxesWrap) {
-  // the button word, button number, POV and reserved words as axes
+  // The button word, button number, POV and reserved words as axes: their
+  // reading wraps in 32 bits, so words far beyond 65535 can read as the
+  // centre or the far side; a reading past the end is confined.
+  struct Case {
+    uint32_t word;
+    int32_t axisY;  // through the curve: 0 at the centre, 25 halfway, 100 at the ends
+  };
+  const Case cases[] = {
+      {0, -100},       {65535, 100}, {65536, 100},     {0x7FFFFFFF, -100}, {0x80000000, -100},
+      {0x80007FFF, 0}, {0xBFFF, 25}, {0x8000BFFF, 25}, {0xFFFFFFFF, -100}, {0xFFFF7FFF, -100},
+  };
   for (int word = 6; word <= 10; ++word) {
-    Rig rig("[main]\nYaxis=0 " + std::to_string(word) + "\nY=0 100\n");
-    for (uint32_t v : {0u, 65535u, 65536u, 0x7FFFFFFFu, 0x80000000u, 0x80007FFFu, 0xFFFFFFFFu}) {
-      rig.devices.words.fill(v);
-      rig.Tick();
-      // whatever the word, the curve sees a reading within -1000..1000
-      EXPECT_TRUE(rig.form.control.axisY >= -100 && rig.form.control.axisY <= 100)
-          << "word " << word << " value " << v << " gives " << rig.form.control.axisY;
+    Rig rig("[main]\nYaxis=0 " + std::to_string(word) + "\nY=0 10 20 30 40 50 60 70 80 90 100\n");
+    for (const Case& k : cases) {
+      rig.devices.AllWords(k.word);
+      ASSERT_EQ(rig.Tick(), "");
+      EXPECT_EQ(rig.form.control.axisY, k.axisY) << "word " << word << " value " << k.word;
     }
   }
 }

@@ -26,25 +26,14 @@
 #include "app/tick_driver.h"
 #include "config/settings_file.h"
 #include "control/command_message.h"
+#include "control/curve_math.h"
+#include "kit/fakes.h"
+#include "kit/invariants.h"
 
 namespace zq {
 namespace {
 
-class Rng {  // splitmix64: small, fast, the same everywhere
- public:
-  explicit Rng(uint64_t seed) : state_(seed) {}
-  uint64_t Next() {
-    uint64_t z = (state_ += 0x9E3779B97F4A7C15u);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
-    return z ^ (z >> 31);
-  }
-  uint32_t Below(uint32_t n) { return static_cast<uint32_t>(Next() % n); }
-  bool Chance(uint32_t percent) { return Below(100) < percent; }
-
- private:
-  uint64_t state_;
-};
+using namespace test;
 
 uint64_t TotalTicks() {
   const char* env = std::getenv("ZQ_SOAK_TICKS");
@@ -54,7 +43,7 @@ uint64_t TotalTicks() {
 
 // ---------------------------------------------------------------- settings
 
-std::string RandomCurve(Rng& rng) {
+std::string RandomCurve(Mixer& rng) {
   std::string t;
   int points = 1 + static_cast<int>(rng.Below(12));
   for (int i = 0; i < points; ++i) {
@@ -69,7 +58,7 @@ std::string RandomCurve(Rng& rng) {
   return t;
 }
 
-std::string RandomBinding(Rng& rng, SlotTest test) {
+std::string RandomBinding(Mixer& rng, SlotTest test) {
   static constexpr int kKeys[] = {65, 66, 67, 68, 69, 70, 16, 17, 18, 13, 27, 144, 192, 73, 0, 300};
   static constexpr int kButtons[] = {0, 1, 2, 3, 4, 5, 32, 33};
   if (test == SlotTest::axis) {
@@ -94,7 +83,7 @@ std::string RandomBinding(Rng& rng, SlotTest test) {
 
 // A Setup.ini as players write them, odd values included. With `breakLoad`
 // one binding is malformed, so the load ends there.
-std::string RandomSetup(Rng& rng, bool breakLoad) {
+std::string RandomSetup(Mixer& rng, bool breakLoad) {
   std::string ini = "[main]\n";
   int broken = breakLoad ? static_cast<int>(rng.Below(kSlotCount)) : -1;
   for (int s = 0; s < kSlotCount; ++s) {
@@ -128,141 +117,7 @@ std::string RandomSetup(Rng& rng, bool breakLoad) {
   return ini;
 }
 
-// ------------------------------------------------------------- the fakes
-
-class SoakDevices : public InputDevices {
- public:
-  std::array<uint8_t, 256> keys{};
-  std::array<std::array<uint32_t, 11>, 16> words{};
-  std::array<bool, 16> plugged{};
-
-  uint8_t KeyState(int vk) override { return keys[static_cast<size_t>(vk)]; }
-  bool PollJoystick(int id, JoyInfoEx& record) override {
-    if (!plugged[static_cast<size_t>(id)]) return false;
-    for (int w = 0; w < JoyInfoEx::kWords; ++w) {
-      record.SetWord(w, words[static_cast<size_t>(id)][static_cast<size_t>(w)]);
-    }
-    return true;
-  }
-};
-
-// Keeps the last text of every label.
-class SoakView : public WindowView {
- public:
-  std::array<std::string, kLabelCount> text;
-  SoakView() {
-    for (const LabelDesign& d : kLabelDesign) text[static_cast<size_t>(d.label)] = d.text;
-  }
-  void SetText(Label label, std::string_view t) override {
-    text[static_cast<size_t>(label)].assign(t);
-  }
-  void SetFontColor(Label, Rgb) override {}
-  void SetBackground(Label, Rgb) override {}
-  void RepaintP() override {}
-  void Place(const Placement&) override {}
-};
-
-class SoakSender : public DatagramSender {
- public:
-  int sends = 0;
-  std::string last;
-  SendResult next{};  // the result of the next send
-  SendResult lastResult{};
-  SendResult Send(const char* data, size_t size) override {
-    last.assign(data, size);
-    ++sends;
-    lastResult = next;
-    next = {};
-    return lastResult;
-  }
-};
-
-class CountingReport : public ErrorReport {
- public:
-  int reports = 0;
-  void ReportError(std::string_view) override { ++reports; }
-};
-
-// ------------------------------------------------------- message grammar
-
-constexpr std::array<int, 8> kChannelOrder = {81, 87, 85, 89, 97, 95, 99, 83};
-
-struct Segment {
-  int order = 0;  // index in kChannelOrder
-  std::string_view value;
-};
-
-bool IsDigits(std::string_view s) {
-  if (s.empty()) return false;
-  for (char c : s) {
-    if (c < '0' || c > '9') return false;
-  }
-  return true;
-}
-
-// The integer part: "0" or digits without a leading zero.
-bool IsWholePart(std::string_view s) {
-  return IsDigits(s) && (s.size() == 1 || s[0] != '0');
-}
-
-// Two-decimal form: "-1.00", "0.09"; its value in hundredths.
-std::optional<int64_t> ReadTwoDecimal(std::string_view t) {
-  bool negative = !t.empty() && t[0] == '-';
-  if (negative) t.remove_prefix(1);
-  size_t dot = t.find('.');
-  if (dot == std::string_view::npos || !IsWholePart(t.substr(0, dot)) || t.size() - dot != 3 ||
-      !IsDigits(t.substr(dot + 1)))
-    return std::nullopt;
-  int64_t v =
-      std::stoll(std::string(t.substr(0, dot))) * 100 + std::stoll(std::string(t.substr(dot + 1)));
-  if (negative && v == 0) return std::nullopt;
-  return negative ? -v : v;
-}
-
-// Short decimal form: "0", "-0.05", "1.2"; its value in hundredths.
-std::optional<int64_t> ReadShortDecimal(std::string_view t) {
-  bool negative = !t.empty() && t[0] == '-';
-  if (negative) t.remove_prefix(1);
-  size_t dot = t.find('.');
-  std::string_view whole = t.substr(0, dot);
-  if (!IsWholePart(whole) || whole.size() > 9) return std::nullopt;
-  int64_t v = std::stoll(std::string(whole)) * 100;
-  if (dot != std::string_view::npos) {
-    std::string_view frac = t.substr(dot + 1);
-    if (!IsDigits(frac) || frac.size() > 2 || frac.back() == '0') return std::nullopt;
-    v += std::stoll(std::string(frac)) * (frac.size() == 1 ? 10 : 1);
-  }
-  if (negative && v == 0) return std::nullopt;
-  return negative ? -v : v;
-}
-
-// "R" then segments "/NN\value" in channel order, each channel at most once.
-bool SplitMessage(std::string_view m, std::vector<Segment>& out, std::string& why) {
-  out.clear();
-  if (m.size() > kBodyCapacity + 1) return why = "longer than 256 bytes", false;
-  if (m.size() < 2 || m[0] != 'R') return why = "no R", false;
-  size_t i = 1;
-  int lastOrder = -1;
-  while (i < m.size()) {
-    if (m.size() - i < 5 || m[i] != '/' || !IsDigits(m.substr(i + 1, 2)) || m[i + 3] != '\\')
-      return why = "bad segment head at " + std::to_string(i), false;
-    int channel = (m[i + 1] - '0') * 10 + (m[i + 2] - '0');
-    int order = -1;
-    for (int k = 0; k < 8; ++k) {
-      if (kChannelOrder[static_cast<size_t>(k)] == channel) order = k;
-    }
-    if (order <= lastOrder) return why = "channel out of order or unknown", false;
-    lastOrder = order;
-    size_t end = m.find('/', i + 4);
-    if (end == std::string_view::npos) end = m.size();
-    out.push_back({order, m.substr(i + 4, end - i - 4)});
-    for (char c : out.back().value) {
-      if (!(c == '-' || c == '.' || (c >= '0' && c <= '9'))) return why = "bad character", false;
-    }
-    i = end;
-  }
-  return true;
-}
+// ------------------------------------------------------- message values
 
 int64_t ThrottleHundredths(int32_t throttle) {
   return std::lround((throttle / 55.0 - 1.0) * 100.0);  // never a tie for 0..110
@@ -288,6 +143,8 @@ struct Totals {
 class Soak {
  public:
   Soak(std::string_view setup, uint64_t seed) : rng_(seed) {
+    dev_.recordPolls = false;
+    udp_.keepAll = false;
     CreateForm(form_, ProfileTextSettings(setup), NoKeyCharMap(), {1920, 1080}, report_);
     reportsAfterLoad_ = report_.reports;
     form_.State().watchedKeys.ForEach([&](int vk) { keyPool_.push_back(vk); });
@@ -336,17 +193,18 @@ class Soak {
       keys_[keyPool_[rng_.Below(static_cast<uint32_t>(keyPool_.size()))]] = kStates[rng_.Below(4)];
     }
     int stick = stickPool_[rng_.Below(static_cast<uint32_t>(stickPool_.size()))];
-    auto& words = dev_.words[static_cast<size_t>(stick)];
+    JoyInfoEx& words = dev_.sticks[static_cast<size_t>(stick)];
     if (rng_.Chance(25)) {
-      size_t word = rng_.Below(10) != 0 ? rng_.Below(6) : 7 + rng_.Below(4);
+      int word = rng_.Below(10) != 0 ? static_cast<int>(rng_.Below(6))
+                                     : 7 + static_cast<int>(rng_.Below(4));
       uint32_t kind = rng_.Below(10);
-      words[word] = kind < 8   ? rng_.Below(65536)
-                    : kind < 9 ? kEdges[rng_.Below(8)]
-                               : static_cast<uint32_t>(rng_.Next());
+      words.SetWord(word, kind < 8   ? rng_.Below(65536)
+                          : kind < 9 ? kEdges[rng_.Below(8)]
+                                     : static_cast<uint32_t>(rng_.Next()));
     }
     if (rng_.Chance(20)) {
       int bit = rng_.Below(3) != 0 ? kBits[rng_.Below(6)] : static_cast<int>(rng_.Below(32));
-      words[6] ^= uint32_t{1} << bit;
+      words.dwButtons ^= uint32_t{1} << bit;
     }
     if (rng_.Below(200) == 0) {
       bool& plugged = dev_.plugged[static_cast<size_t>(stick)];
@@ -360,9 +218,9 @@ class Soak {
                                                  {SendResult::Kind::sendFailed, 12345},
                                                  {SendResult::Kind::shortSend, 0},
                                                  {SendResult::Kind::noSocket, 0}};
-      udp_.next = kFailures[rng_.Below(5)];
+      udp_.Next(kFailures[rng_.Below(5)]);
     } else {
-      udp_.next = {};
+      udp_.failures.clear();
     }
     for (int vk : keyPool_) dev_.keys[static_cast<size_t>(vk)] = keys_[static_cast<size_t>(vk)];
   }
@@ -373,10 +231,10 @@ class Soak {
     keys_.fill(0);
     keys_[144] = static_cast<uint8_t>(rng_.Below(2));  // Num Lock may stay toggled
     for (int vk : keyPool_) dev_.keys[static_cast<size_t>(vk)] = keys_[static_cast<size_t>(vk)];
-    for (auto& w : dev_.words) w[6] = 0;
+    for (JoyInfoEx& stick : dev_.sticks) stick.dwButtons = 0;
     int silent = 0;
     for (int i = 0; i < 200 && silent < 3; ++i) {
-      udp_.next = {};
+      udp_.failures.clear();
       int before = udp_.sends;
       if (!Tick()) return false;
       silent = udp_.sends == before ? silent + 1 : 0;
@@ -393,32 +251,8 @@ class Soak {
     RunTick(form_, report_);
     ++totals_.ticks;
     const ControlState& c = form_.State().control;
-    const CurveBank& bank = form_.Bank();
-
-    if (c.throttle < 0 || c.throttle > 110) return Fail("throttle " + std::to_string(c.throttle));
-    if (c.flaps < 0 || c.flaps > 3) return Fail("flaps " + std::to_string(c.flaps));
-    if (bank.curveIndex < 0 || bank.curveIndex >= std::max(bank.curveCount, 1))
-      return Fail("curveIndex " + std::to_string(bank.curveIndex));
-    for (int32_t t : {c.trimXBtn, c.trimZBtn}) {
-      if (t < -100 || t > 100) return Fail("button trim " + std::to_string(t));
-    }
-    if ((c.trimYBtn < -100 || c.trimYBtn > 100) && c.trimYBtn != c.startTrim)
-      return Fail("trimYBtn " + std::to_string(c.trimYBtn));
-    if (c.fireTime1 < prev.fireTime1 && c.fireTime1 != 0) return Fail("fireTime1 went back");
-
-    // what the tick recorded is what it computed
-    auto total = [](int32_t btn, int32_t axis) { return Wrap32(int64_t{btn} + axis); };
-    if (c.trimYTotal != total(c.trimYBtn, c.trimYAxis) ||
-        c.trimXTotal != total(c.trimXBtn, c.trimXAxis) ||
-        c.trimZTotal != total(c.trimZBtn, c.trimZAxis))
-      return Fail("a trim total is not its two parts");
-    // the axis checks mix in the totals of the previous tick
-    if (c.sentY != (c.useYTrim ? c.axisY : TrimMix(c.axisY, prev.trimYTotal)) ||
-        c.sentX != (c.useTrim ? c.axisX : TrimMix(c.axisX, prev.trimXTotal)) ||
-        c.sentZ != (c.useTrim ? c.axisZ : TrimMix(c.axisZ, prev.trimZTotal)))
-      return Fail("an axis value differs from its sent copy");
-    if (c.sentThrottle != c.throttle || c.sentFlaps != c.flaps)
-      return Fail("throttle or flaps differ from their sent copies");
+    if (std::string why = StateInvariants(c, form_.Bank()); !why.empty()) return Fail(why);
+    if (std::string why = TickInvariants(prev, c); !why.empty()) return Fail(why);
 
     // Which channels had to go out: a changed value, a routing switch (all
     // three trims), or a repeat of what a failed send carried.
@@ -520,10 +354,10 @@ class Soak {
     return true;
   }
 
-  Rng rng_;
-  SoakDevices dev_;
-  SoakView view_;
-  SoakSender udp_;
+  Mixer rng_;
+  FakeDevices dev_;
+  LabelView view_;
+  RecordingSender udp_;
   CountingReport report_;
   CurveBank bank_{};
   TForm1 form_{bank_, dev_, view_, udp_};
@@ -546,7 +380,7 @@ TEST(Soak, RandomTicksKeepEveryInvariant) {
   auto start = std::chrono::steady_clock::now();
   for (int variant = 0; variant < kVariants; ++variant) {
     uint64_t seed = 0x5EED0000u + static_cast<uint64_t>(variant);
-    Rng setupRng(seed * 7919);
+    Mixer setupRng(seed * 7919);
     std::string setup = variant == 0 ? "" : RandomSetup(setupRng, variant == kVariants - 1);
     Soak soak(setup, seed);
     ASSERT_EQ(soak.LoadReports(), variant == kVariants - 1 ? 1 : 0) << setup;

@@ -6,7 +6,7 @@
 
 #include "app/tick_driver.h"
 #include "config/settings_file.h"
-#include "fake_devices.h"
+#include "kit/fakes.h"
 
 namespace zq {
 namespace {

@@ -9,7 +9,7 @@
 #include "app/run_report.h"
 #include "app/tick_driver.h"
 #include "config/settings_near_miss.h"
-#include "fake_devices.h"
+#include "kit/fakes.h"
 
 namespace zq {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "fake_devices.h"
+#include "kit/fakes.h"
 
 namespace zq {
 namespace {

@@ -9,7 +9,7 @@
 #include "app/run_report.h"
 #include "app/tick_driver.h"
 #include "config/settings_file.h"
-#include "fake_devices.h"
+#include "kit/fakes.h"
 
 namespace {
 std::atomic<long> allocations{0};
@@ -30,11 +30,6 @@ void operator delete(void* p, std::size_t) noexcept {
 namespace zq {
 namespace {
 
-struct QuietReport : ErrorReport {
-  long reports = 0;
-  void ReportError(std::string_view) override { ++reports; }
-};
-
 struct CountedLines : ReportLines {
   long lines = 0;
   void Line(std::string_view) override { ++lines; }
@@ -47,20 +42,13 @@ struct FailingSender : DatagramSender {
 
 TEST(TickAllocation, BusyAndFailingTicksAndTheirReportDoNotAllocate) {
   test::FakeDevices dev;
-  dev.keyPolls.reserve(1 << 20);
-  dev.joyPolls.reserve(1 << 20);
-  struct NullView : WindowView {
-    void SetText(Label, std::string_view) override {}
-    void SetFontColor(Label, Rgb) override {}
-    void SetBackground(Label, Rgb) override {}
-    void RepaintP() override {}
-    void Place(const Placement&) override {}
-  } view;
+  dev.recordPolls = false;
+  test::NullView view;
   FailingSender udp;
   CurveBank bank;
   AnswerWatch answers(dev);
   TForm1 form(bank, answers, view, udp);
-  QuietReport report;
+  test::CountingReport report;
   CreateForm(form,
              ProfileTextSettings("[main]\nYaxis=0 1\nXaxis=0 0\nZaxis=0 2\nTrimAxis=1 0\n"
                                  "PowerPlus=-1 80\nfire=-1 70\nY1=0 50\ncurvedown=-1 67\n"
