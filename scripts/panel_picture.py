@@ -16,11 +16,13 @@ none does (for example under `unshare -n`, as the tests do).
 import argparse
 import os
 import re
-import select
 import subprocess
 import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "kit"))
+from harness_kit import Failure, start_xvfb  # noqa: E402
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SCALE = 6
@@ -51,19 +53,11 @@ def run(*cmd, env=None, **kw):
 
 class Display:
     def __init__(self):
-        r, w = os.pipe()
-        self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "640x480x24",
-                                      "-nolisten", "tcp"], pass_fds=[w],
-                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(w)
-        number = b""
-        while not number.endswith(b"\n"):
-            ready, _, _ = select.select([r], [], [], 15)
-            if not ready:
-                sys.exit("Xvfb did not start")
-            number += os.read(r, 16)
-        os.close(r)
-        self.env = dict(os.environ, DISPLAY=":" + number.decode().strip())
+        try:
+            self.xvfb, display = start_xvfb("640x480x24")
+        except Failure as e:
+            sys.exit(str(e))
+        self.env = dict(os.environ, DISPLAY=display)
 
     def close(self):
         self.xvfb.terminate()

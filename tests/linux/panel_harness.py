@@ -14,13 +14,20 @@ import argparse
 import locale
 import os
 import re
-import select
 import shutil
 import signal
 import socket
 import subprocess
 import sys
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kit"))
+from harness_kit import (Failure, PanelPort, check, from_pids, socket_inodes,  # noqa: E402,F401
+                         start_xvfb, udp_socket_inodes, wait_for)
+
+
+def udp_socket_inode(port):
+    return next(iter(udp_socket_inodes(port)), None)
 
 NAVY = (0, 0, 128)
 WHITE = (255, 255, 255)
@@ -32,26 +39,6 @@ BOX_TITLE = "zq-thrust"  # the program title of an executable named zq-thrust
 QUIET = "[main]\r\nYaxis=-1 0\r\n"  # no stick: nothing changes, nothing is sent
 
 
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-def wait_for(predicate, timeout, step=0.05):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            return value
-        time.sleep(step)
-
-
 class Image:
     def __init__(self, width, height, rgb):
         self.width, self.height, self.rgb = width, height, rgb
@@ -61,34 +48,7 @@ class Image:
         return tuple(self.rgb[i:i + 3])
 
 
-def socket_inodes(pids):
-    inodes = set()
-    for pid in pids:
-        try:
-            fds = os.listdir("/proc/%d/fd" % pid)
-        except OSError:
-            continue
-        for fd in fds:
-            try:
-                link = os.readlink("/proc/%d/fd/%s" % (pid, fd))
-            except OSError:
-                continue
-            if link.startswith("socket:["):
-                inodes.add(link[8:-1])
-    return inodes
-
-
-def udp_socket_inode(port):
-    with open("/proc/net/udp") as f:
-        next(f)
-        for line in f:
-            fields = line.split()
-            if int(fields[1].split(":")[1], 16) == port:
-                return fields[9]
-    return None
-
-
-class Listener:
+class Listener(PanelPort):
     """The simulator's side: 127.0.0.1:21100. Other suites may hold the port
     for a moment; wait for it rather than fail. Only datagrams from the
     session's own processes count: another program on this machine that
@@ -97,54 +57,15 @@ class Listener:
 
     def __init__(self, session, timeout=60):
         self.session = session
-        self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        deadline = time.monotonic() + timeout
-        while True:
-            try:
-                self.sock.bind(("127.0.0.1", 21100))
-                break
-            except OSError:
-                if time.monotonic() >= deadline:
-                    raise Failure("port 127.0.0.1:21100 stays in use")
-                time.sleep(0.2)
+        super().__init__(from_pids(lambda: [p.pid for p in session.procs if p.poll() is None]),
+                         timeout, lock=False, stray=self._note_stray)
 
-    def _take(self):
-        data, (_, port) = self.sock.recvfrom(4096)
-        ours = socket_inodes(p.pid for p in self.session.procs if p.poll() is None)
-        if udp_socket_inode(port) in ours:
-            return data
+    def _note_stray(self, port, data):
         with open(os.path.join(self.session.dir, "stray-datagrams.txt"), "ab") as f:
             f.write(b"from port %d: %r\n" % (port, data))
-        return None
-
-    def receive(self, timeout):
-        """Every datagram of the session that arrives within `timeout` s."""
-        got = []
-        deadline = time.monotonic() + timeout
-        while True:
-            left = deadline - time.monotonic()
-            if left <= 0:
-                return got
-            ready, _, _ = select.select([self.sock], [], [], left)
-            if ready:
-                data = self._take()
-                if data is not None:
-                    got.append(data)
 
     def first(self, timeout):
-        deadline = time.monotonic() + timeout
-        while True:
-            left = deadline - time.monotonic()
-            if left <= 0:
-                return None
-            ready, _, _ = select.select([self.sock], [], [], left)
-            if ready:
-                data = self._take()
-                if data is not None:
-                    return data
-
-    def close(self):
-        self.sock.close()
+        return self.next(timeout)
 
 
 def instance_name(display, uid=None):
@@ -188,22 +109,8 @@ class Session:
             self.start_xvfb(screen, xvfb_args)
 
     def start_xvfb(self, screen, extra=()):
-        r, w = os.pipe()
-        self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(w), "-screen", "0", "%dx%dx24" % screen,
-             "-nolisten", "tcp", "-noreset"] + list(extra),
-            pass_fds=[w], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(w)
-        number = b""
-        deadline = time.monotonic() + 15
-        while not number.endswith(b"\n"):
-            ready, _, _ = select.select([r], [], [], max(0, deadline - time.monotonic()))
-            check(ready, "Xvfb did not start")
-            chunk = os.read(r, 16)
-            check(chunk, "Xvfb ended at start")
-            number += chunk
-        os.close(r)
-        self.env["DISPLAY"] = ":" + number.decode().strip()
+        self.xvfb, self.env["DISPLAY"] = start_xvfb("%dx%dx24" % screen,
+                                                    ["-noreset"] + list(extra))
         wait_instance_free(self.env["DISPLAY"])
 
     def __enter__(self):

@@ -17,7 +17,6 @@ the folder the zip unpacked into, inside a fresh wine prefix.
 Needs DISPLAY and WINEPREFIX (scripts/test.d/40-packages.sh sets both).
 """
 import argparse
-import fcntl
 import os
 import re
 import signal
@@ -26,19 +25,8 @@ import subprocess
 import sys
 import time
 
-PORT = 21100
-# Shared with the other suites that listen on the panel's port.
-LOCK_PATH = "/tmp/zq-thrust-udp-%d.lock" % PORT
-
-
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kit"))
+from harness_kit import Failure, PanelPort, check, from_command  # noqa: E402
 
 def start(wine, folder, args, log):
     """A program of the folder, its output going to files named `log`: wine's
@@ -128,70 +116,12 @@ def listen_ctrl_c(args):
     print("zq-listen.exe stopped by Ctrl+C: status 0, %r" % summary)
 
 
-class PanelPort:
-    """127.0.0.1:21100 for the panel's datagrams, keeping only those from a
-    process whose command line names `marker` (other suites run panels)."""
-
-    def __init__(self, marker):
-        self.marker = marker.encode()
-        self.lock = open(LOCK_PATH, "w")
-        deadline = time.time() + 120
-        while True:
-            self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-            try:
-                fcntl.flock(self.lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-                self.sock.bind(("127.0.0.1", PORT))
-                return
-            except OSError:
-                self.sock.close()
-                fcntl.flock(self.lock, fcntl.LOCK_UN)
-                check(time.time() < deadline, "127.0.0.1:%d stayed busy for 120 s" % PORT)
-                time.sleep(0.5)
-
-    def close(self):
-        self.sock.close()
-        fcntl.flock(self.lock, fcntl.LOCK_UN)
-        self.lock.close()
-
-    def _ours(self, port):
-        inodes = set()
-        with open("/proc/net/udp") as f:
-            for line in f.readlines()[1:]:
-                fields = line.split()
-                if int(fields[1].split(":")[1], 16) == port:
-                    inodes.add("socket:[%s]" % fields[9])
-        for pid in filter(str.isdigit, os.listdir("/proc")):
-            try:
-                if not any(os.readlink("/proc/%s/fd/%s" % (pid, fd)) in inodes
-                           for fd in os.listdir("/proc/%s/fd" % pid)):
-                    continue
-                with open("/proc/%s/cmdline" % pid, "rb") as f:
-                    if self.marker in f.read():
-                        return True
-            except OSError:
-                continue
-        return False
-
-    def next(self, timeout):
-        deadline = time.time() + timeout
-        while True:
-            left = deadline - time.time()
-            if left <= 0:
-                return None
-            self.sock.settimeout(left)
-            try:
-                data, (_, port) = self.sock.recvfrom(4096)
-            except socket.timeout:
-                return None
-            if self._ours(port):
-                return data
-
-
 def panel_first_tick(args):
     check(not os.path.exists(os.path.join(args.folder, "Setup.ini")),
           "the unpacked folder holds a Setup.ini")
     exe = os.path.join(args.folder, "zq-thrust.exe")
-    port = PanelPort(os.path.basename(args.folder))
+    # only datagrams of a process started from the unpacked folder count
+    port = PanelPort(from_command(os.path.basename(args.folder)), timeout=120)
     panel = None
     try:
         started = time.time()

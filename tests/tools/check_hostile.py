@@ -12,7 +12,8 @@ import shutil
 import subprocess
 import sys
 
-failures = []
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kit"))
+from harness_kit import expect, failures, finish  # noqa: E402
 
 
 def run(zq_check, args, cwd):
@@ -21,11 +22,6 @@ def run(zq_check, args, cwd):
     except subprocess.TimeoutExpired:
         failures.append(f"{args}: no answer within 60 s")
         return None
-
-
-def expect(cond, what):
-    if not cond:
-        failures.append(what)
 
 
 def check_file(zq_check, work, name, content, status, says):
@@ -104,9 +100,7 @@ def main():
             expect(r.returncode == status, f"{args}: status {r.returncode}, expected {status}")
             expect(says in r.stdout + r.stderr, f"{args}: does not say {says!r}")
 
-    if failures:
-        print(*failures, sep="\n")
-        sys.exit(1)
+    finish()
 
 
 if __name__ == "__main__":

@@ -12,17 +12,13 @@ import shutil
 import subprocess
 import sys
 
-failures = []
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kit"))
+from harness_kit import expect, finish  # noqa: E402
 
 
 def run(args, cwd, stdin=b""):
     env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
     return subprocess.run(args, cwd=cwd, input=stdin, capture_output=True, timeout=60, env=env)
-
-
-def expect(cond, what):
-    if not cond:
-        failures.append(what)
 
 
 def check_habits(name, path, work):
@@ -97,9 +93,7 @@ def main():
         r = run([probe, "--seconds=x"], work)
         expect(r.returncode == 2, f"zq-probe --seconds=x: status {r.returncode}")
 
-    if failures:
-        print(*failures, sep="\n")
-        sys.exit(1)
+    finish()
 
 
 if __name__ == "__main__":

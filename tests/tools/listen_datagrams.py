@@ -14,13 +14,8 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from listen_common import Listener, strip_time  # noqa: E402
-
-failures = []
-
-
-def expect(cond, what):
-    if not cond:
-        failures.append(what)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kit"))
+from harness_kit import expect, finish  # noqa: E402
 
 
 def send_all(port, datagrams):
@@ -122,9 +117,7 @@ def main():
     zq_listen = sys.argv[1]
     for test in (decoding, stopping, port_in_use, usage):
         test(zq_listen)
-    if failures:
-        print(*failures, sep="\n")
-        sys.exit(1)
+    finish()
 
 
 if __name__ == "__main__":

@@ -14,93 +14,22 @@ Needs DISPLAY and WINEPREFIX (scripts/test.d/20-windows.sh sets both),
 xdotool and xwininfo; exits 77 (skipped) without them.
 """
 import argparse
-import fcntl
 import os
 import re
 import shutil
-import socket
 import subprocess
 import sys
 import time
 
-PORT = 21100
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kit"))
+from harness_kit import Failure, PanelPort, check, from_command  # noqa: E402
+
 SKIPPED = 77
-LOCK_PATH = "/tmp/zq-thrust-udp-%d.lock" % PORT
 
 
-class Failure(Exception):
-    pass
-
-
-def check(condition, message):
-    if not condition:
-        raise Failure(message)
-
-
-class PanelListener:
-    """The simulator's end: 127.0.0.1:21100, keeping only datagrams that
-    come from a process of `exe` (other suites run panels of their own)."""
-
-    def __init__(self, exe):
-        self.exe = exe
-        self.lock = open(LOCK_PATH, "w")
-        deadline = time.time() + 120
-        while True:
-            self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-            try:
-                fcntl.flock(self.lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-                self.sock.bind(("127.0.0.1", PORT))
-                return
-            except OSError:
-                # another suite holds the port (or the lock): wait for it
-                self.sock.close()
-                fcntl.flock(self.lock, fcntl.LOCK_UN)
-                if time.time() > deadline:
-                    raise Failure("127.0.0.1:%d stayed busy for 120 s" % PORT)
-                time.sleep(0.5)
-
-    def close(self):
-        self.sock.close()
-        fcntl.flock(self.lock, fcntl.LOCK_UN)
-        self.lock.close()
-
-    def _sender_is_ours(self, port):
-        inode = None
-        with open("/proc/net/udp") as f:
-            for line in f.readlines()[1:]:
-                fields = line.split()
-                if int(fields[1].split(":")[1], 16) == port:
-                    inode = fields[9]
-        if inode is None:
-            return False
-        # Under wine the server holds the socket too: any holder will do.
-        target = "socket:[%s]" % inode
-        for pid in filter(str.isdigit, os.listdir("/proc")):
-            try:
-                fds = os.listdir("/proc/%s/fd" % pid)
-                if not any(os.readlink("/proc/%s/fd/%s" % (pid, fd)) == target for fd in fds):
-                    continue
-                with open("/proc/%s/cmdline" % pid, "rb") as f:
-                    if self.exe.encode() in f.read():
-                        return True
-            except OSError:
-                continue
-        return False
-
-    def next(self, timeout):
-        """The next datagram of our panel, or None after `timeout` seconds."""
-        deadline = time.time() + timeout
-        while True:
-            left = deadline - time.time()
-            if left <= 0:
-                return None
-            self.sock.settimeout(left)
-            try:
-                data, (_, port) = self.sock.recvfrom(4096)
-            except socket.timeout:
-                return None
-            if self._sender_is_ours(port):
-                return data
+def PanelListener(exe):
+    """The simulator's end: only datagrams from a process of `exe` count."""
+    return PanelPort(from_command(exe), timeout=120)
 
 
 def x_windows(name):

@@ -1,0 +1,200 @@
+"""The test kit of the Python harnesses: failures, waiting, and the
+simulator's end of the panel's datagrams.
+
+Harnesses find it with
+    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kit"))
+"""
+
+import fcntl
+import os
+import select
+import socket
+import subprocess
+import sys
+import time
+
+PORT = 21100  # where the panel sends, on 127.0.0.1
+# Suites that listen on the panel's port from the machine's own network
+# (the wine runs) take this lock while they hold it.
+LOCK_PATH = "/tmp/zq-thrust-udp-%d.lock" % PORT
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def wait_for(predicate, timeout, step=0.05):
+    """The first true value of predicate() within `timeout` s, else its last."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value or time.monotonic() >= deadline:
+            return value
+        time.sleep(step)
+
+
+def socket_inodes(pids):
+    """The inodes of the sockets the processes `pids` hold."""
+    inodes = set()
+    for pid in pids:
+        try:
+            fds = os.listdir("/proc/%d/fd" % pid)
+        except OSError:
+            continue
+        for fd in fds:
+            try:
+                link = os.readlink("/proc/%d/fd/%s" % (pid, fd))
+            except OSError:
+                continue
+            if link.startswith("socket:["):
+                inodes.add(link[8:-1])
+    return inodes
+
+
+def udp_socket_inodes(port):
+    """The inodes of the UDP sockets bound to local `port`."""
+    inodes = set()
+    with open("/proc/net/udp") as f:
+        next(f)
+        for line in f:
+            fields = line.split()
+            if int(fields[1].split(":")[1], 16) == port:
+                inodes.add(fields[9])
+    return inodes
+
+
+def from_pids(pids):
+    """Datagrams whose socket one of the processes `pids()` holds."""
+    return lambda port: bool(udp_socket_inodes(port) & socket_inodes(pids()))
+
+
+def from_command(marker):
+    """Datagrams whose socket a process holds whose command line names
+    `marker` (under wine the server holds the socket too: any holder will do)."""
+    marker = marker.encode()
+
+    def ours(port):
+        inodes = udp_socket_inodes(port)
+        if not inodes:
+            return False
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            if not inodes & socket_inodes([int(pid)]):
+                continue
+            try:
+                with open("/proc/%s/cmdline" % pid, "rb") as f:
+                    if marker in f.read():
+                        return True
+            except OSError:
+                continue
+        return False
+    return ours
+
+
+class PanelPort:
+    """127.0.0.1:21100 for the panel's datagrams, keeping only those that
+    `is_ours(sender_port)` accepts: other suites run panels of their own.
+    Another holder of the port (or of the lock) is waited for, up to
+    `timeout` s; `stray(port, data)` hears of the datagrams left out."""
+
+    def __init__(self, is_ours, timeout=120, lock=True, stray=None):
+        self.is_ours, self.stray = is_ours, stray
+        self.lock = open(LOCK_PATH, "w") if lock else None
+        deadline = time.monotonic() + timeout
+        while True:
+            self.sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+            try:
+                if self.lock:
+                    fcntl.flock(self.lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                self.sock.bind(("127.0.0.1", PORT))
+                return
+            except OSError:
+                self.sock.close()
+                if self.lock:
+                    fcntl.flock(self.lock, fcntl.LOCK_UN)
+                check(time.monotonic() < deadline,
+                      "127.0.0.1:%d stayed busy for %d s" % (PORT, timeout))
+                time.sleep(0.2)
+
+    def close(self):
+        self.sock.close()
+        if self.lock:
+            fcntl.flock(self.lock, fcntl.LOCK_UN)
+            self.lock.close()
+
+    def _take(self):
+        data, (_, port) = self.sock.recvfrom(4096)
+        if self.is_ours(port):
+            return data
+        if self.stray:
+            self.stray(port, data)
+        return None
+
+    def next(self, timeout):
+        """The next datagram of ours, or None after `timeout` s."""
+        deadline = time.monotonic() + timeout
+        while True:
+            left = deadline - time.monotonic()
+            if left <= 0:
+                return None
+            ready, _, _ = select.select([self.sock], [], [], left)
+            if ready:
+                data = self._take()
+                if data is not None:
+                    return data
+
+    def receive(self, timeout):
+        """Every datagram of ours that arrives within `timeout` s."""
+        got = []
+        deadline = time.monotonic() + timeout
+        while True:
+            data = self.next(deadline - time.monotonic())
+            if data is None:
+                return got
+            got.append(data)
+
+
+def start_xvfb(screen="1920x1080x24", extra=()):
+    """An Xvfb on a display number it finds free itself: (process, ":N").
+    The caller ends the process."""
+    r, w = os.pipe()
+    xvfb = subprocess.Popen(
+        ["Xvfb", "-displayfd", str(w), "-screen", "0", screen, "-nolisten", "tcp"] + list(extra),
+        pass_fds=[w], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.close(w)
+    number = b""
+    deadline = time.monotonic() + 15
+    try:
+        while not number.endswith(b"\n"):
+            ready, _, _ = select.select([r], [], [], max(0, deadline - time.monotonic()))
+            check(ready, "Xvfb did not start")
+            chunk = os.read(r, 16)
+            check(chunk, "Xvfb ended at start")
+            number += chunk
+    except Failure:
+        xvfb.kill()
+        xvfb.wait()
+        raise
+    finally:
+        os.close(r)
+    return xvfb, ":" + number.decode().strip()
+
+
+# Harnesses that go on after a failed expectation collect them here and end
+# with finish(): every failure printed, status 1.
+failures = []
+
+
+def expect(condition, what):
+    if not condition:
+        failures.append(what)
+
+
+def finish():
+    if failures:
+        print(*failures, sep="\n")
+        sys.exit(1)
