@@ -24,24 +24,19 @@ while [ $# -gt 0 ]; do
     *) echo "usage: $0 [--seconds N] [--linux PANEL|none] [--windows EXE|none] [--keep DIR]" >&2; exit 2 ;;
   esac
 done
-command -v Xvfb >/dev/null || { echo "Xvfb is missing (package xvfb)" >&2; exit 1; }
+. "$repo/scripts/lib/xvfb.sh"
 
 work=$(mktemp -d)
-xvfb_pid='' panel_pid='' wineserver=''
+panel_pid='' wineserver=''
 cleanup() {
   if [ -n "$panel_pid" ]; then kill "$panel_pid" 2>/dev/null || true; wait "$panel_pid" 2>/dev/null || true; fi
   if [ -n "$wineserver" ]; then WINEPREFIX=$work/wineprefix "$wineserver" -k 2>/dev/null || true; fi
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  xvfb_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-DISPLAY=":$(head -n1 "$work/display")"
-export DISPLAY
+xvfb_start 1920x1080x24 || exit 1
 
 # Spacing of the "tick US" lines of a trace, after the first second (start-up).
 report() {

@@ -21,7 +21,7 @@ fi
   exit 1
 }
 panel=$(realpath "$panel")
-command -v Xvfb >/dev/null || { echo "footprint: Xvfb is missing (package xvfb)" >&2; exit 1; }
+. "$repo/scripts/lib/xvfb.sh"
 if ! command -v qjoypad >/dev/null; then
   if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null; then
     echo "footprint: installing qjoypad" >&2
@@ -37,15 +37,12 @@ pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   for p in "${pids[@]}"; do wait "$p" 2>/dev/null || true; done
+  xvfb_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-pids+=($!)
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "footprint: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(head -n1 "$work/display")"
+xvfb_start 1920x1080x24 || exit 1
 mkdir -m 700 "$work/run" "$work/panel" "$work/qjoypad"
 export XDG_RUNTIME_DIR=$work/run
 

@@ -11,13 +11,13 @@ panel=$(realpath "${1:-$repo/build/default/src/platform/linux/zq-thrust}")
 megabytes=${2:-10}
 kind=${3:-comments}
 [ -x "$panel" ] || { echo "no panel at $panel (build it, or name it)" >&2; exit 1; }
-command -v Xvfb >/dev/null || { echo "Xvfb is missing (package xvfb)" >&2; exit 1; }
+. "$repo/scripts/lib/xvfb.sh"
 
 work=$(mktemp -d)
-xvfb_pid='' panel_pid=''
+panel_pid=''
 cleanup() {
   [ -n "$panel_pid" ] && kill "$panel_pid" 2>/dev/null && wait "$panel_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  xvfb_stop
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -32,12 +32,7 @@ with open(path, "wb") as f:
     f.write(head + line * ((size - len(head)) // len(line)))
 PY
 
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" 2>/dev/null &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || { echo "Xvfb did not start" >&2; exit 1; }
-DISPLAY=":$(head -n1 "$work/display")"
-export DISPLAY
+xvfb_start 1920x1080x24 || exit 1
 
 t0=$(date +%s.%N)
 (cd "$work" && exec "$panel" 2>"$work/stderr") &

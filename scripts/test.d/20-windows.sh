@@ -35,24 +35,15 @@ export WINEPREFIX=$build/wineprefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d"
 export WINEARCH=win64
-xvfb_pid=""
+. scripts/lib/xvfb.sh
 cleanup() {
   "$wineserver" -k >/dev/null 2>&1 || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; fi
+  xvfb_stop
   rm -rf "$WINEPREFIX"
 }
 trap cleanup EXIT
 
-display=""
-for n in $(seq 90 199); do
-  if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then display=$n; break; fi
-done
-[ -n "$display" ] || { echo "20-windows: no free X display number in 90..199" >&2; exit 1; }
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
-kill -0 "$xvfb_pid" 2>/dev/null || { echo "20-windows: Xvfb did not start on :$display" >&2; exit 1; }
+xvfb_start 1280x1024x24 || { echo "20-windows: no X server" >&2; exit 1; }
 
 rm -rf "$WINEPREFIX"
 "$loader" wineboot -i >/dev/null 2>&1

@@ -48,14 +48,11 @@ version=$(sed -n 's/^project(zq-thrust VERSION \([0-9.]*\).*/\1/p' CMakeLists.tx
 echo "== version $version"
 
 scratch=$(mktemp -d /tmp/zq-packages.XXXXXX)
-xvfb_pid=""
+. scripts/lib/xvfb.sh
 own_prefix=""
 cleanup() {
   if [ -n "$own_prefix" ]; then WINEPREFIX=$own_prefix "$wineserver" -k >/dev/null 2>&1 || true; fi
-  if [ -n "$xvfb_pid" ]; then
-    kill "$xvfb_pid" 2>/dev/null || true
-    wait "$xvfb_pid" 2>/dev/null || true
-  fi
+  xvfb_stop
   rm -rf "$scratch" "$out/_CPack_Packages"
 }
 trap cleanup EXIT
@@ -230,21 +227,7 @@ EOF
   fail "the zip's files differ: $(diff <(echo "$expected_entries") <(echo "$entries") || true)"
 echo "   files: $(echo "$entries" | wc -l), as expected"
 
-# An X server of our own: the first free display number that Xvfb really
-# gets (another suite may take the same number at the same moment).
-for n in $(seq 90 199); do
-  if [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; then continue; fi
-  Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  for _ in $(seq 50); do
-    if [ -e "/tmp/.X11-unix/X$n" ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then break; fi
-    sleep 0.1
-  done
-  if kill -0 "$xvfb_pid" 2>/dev/null; then export DISPLAY=":$n"; break; fi
-  wait "$xvfb_pid" 2>/dev/null || true
-  xvfb_pid=""
-done
-[ -n "$xvfb_pid" ] || fail "Xvfb did not start on any display in 90..199"
+xvfb_start 1280x1024x24 || fail "no X server of our own"
 
 own_prefix=$scratch/wineprefix
 export WINEPREFIX=$own_prefix
