@@ -358,6 +358,34 @@ TEST(LinuxErrorReport, ABoxThatCannotBeShownIsNotRetriedForAWhileThatGrows) {
   }
 }
 
+// A child process that runs `setUp` and then waits to be killed: its pid
+// once `setUp` succeeded there, else -1.
+template <typename SetUp>
+pid_t HoldingChild(SetUp setUp) {
+  int ready[2];
+  if (::pipe(ready) != 0) return -1;
+  pid_t child = ::fork();
+  if (child < 0) {
+    ::close(ready[0]);
+    ::close(ready[1]);
+    return -1;
+  }
+  if (child == 0) {
+    char ok = setUp() ? 1 : 0;
+    (void)!::write(ready[1], &ok, 1);
+    ::pause();
+    _exit(0);
+  }
+  char ok = 0;
+  bool told = ::read(ready[0], &ok, 1) == 1;
+  ::close(ready[0]);
+  ::close(ready[1]);
+  if (told && ok == 1) return child;
+  ::kill(child, SIGKILL);
+  ::waitpid(child, nullptr, 0);
+  return -1;
+}
+
 TEST(InstanceGuard, OneHolderAtATimeReleasedWhenTheProcessDies) {
   std::string name = "ZQ-unit-guard-" + std::to_string(::getpid());
   {
@@ -367,27 +395,17 @@ TEST(InstanceGuard, OneHolderAtATimeReleasedWhenTheProcessDies) {
     EXPECT_EQ(second.Acquire(name), InstanceGuard::Result::otherCopyRuns);
   }
   // A holder killed outright still lets the next copy in.
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  pid_t child = ::fork();
-  if (child == 0) {
-    InstanceGuard g;
-    char ok = g.Acquire(name) == InstanceGuard::Result::acquired ? 1 : 0;
-    (void)!::write(ready[1], &ok, 1);
-    ::pause();
-    _exit(0);
-  }
-  char ok = 0;
-  ASSERT_EQ(::read(ready[0], &ok, 1), 1);
-  ASSERT_EQ(ok, 1);
+  pid_t child = HoldingChild([&] {
+    static InstanceGuard g;
+    return g.Acquire(name) == InstanceGuard::Result::acquired;
+  });
+  ASSERT_GT(child, 0);
   InstanceGuard meanwhile;
   EXPECT_EQ(meanwhile.Acquire(name), InstanceGuard::Result::otherCopyRuns);
   ::kill(child, SIGKILL);
   ::waitpid(child, nullptr, 0);
   InstanceGuard after;
   EXPECT_EQ(after.Acquire(name), InstanceGuard::Result::acquired);
-  ::close(ready[0]);
-  ::close(ready[1]);
 }
 
 TEST(InstanceGuard, OneNamePerUserAndDisplay) {
@@ -405,26 +423,18 @@ TEST(InstanceGuard, OneNamePerUserAndDisplay) {
 TEST(InstanceGuard, ANameSquattedByAnotherUserDoesNotCount) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
   std::string name = "ZQ-unit-squat-" + std::to_string(::getpid());
-  int ready[2];
-  ASSERT_EQ(::pipe(ready), 0);
-  pid_t child = ::fork();
-  if (child == 0) {
+  pid_t child = HoldingChild([&] {
     // the squatter: another uid, the same name, listening and never answering
-    char ok = ::setresgid(65534, 65534, 65534) == 0 && ::setresuid(65534, 65534, 65534) == 0;
+    if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
+      return false;
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
     std::memcpy(addr.sun_path + 1, name.data(), name.size());
     int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
     auto len = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
-    ok = ok && ::bind(fd, reinterpret_cast<const sockaddr*>(&addr), len) == 0 &&
-         ::listen(fd, 0) == 0;
-    (void)!::write(ready[1], &ok, 1);
-    ::pause();
-    _exit(0);
-  }
-  char ok = 0;
-  ASSERT_EQ(::read(ready[0], &ok, 1), 1);
-  ASSERT_EQ(ok, 1);
+    return ::bind(fd, reinterpret_cast<const sockaddr*>(&addr), len) == 0 && ::listen(fd, 0) == 0;
+  });
+  ASSERT_GT(child, 0);
   {
     InstanceGuard first;
     EXPECT_EQ(first.Acquire(name), InstanceGuard::Result::acquired);
@@ -435,17 +445,16 @@ TEST(InstanceGuard, ANameSquattedByAnotherUserDoesNotCount) {
   }
   ::kill(child, SIGKILL);
   ::waitpid(child, nullptr, 0);
-  ::close(ready[0]);
-  ::close(ready[1]);
 }
 
 TEST(TickTimer, ExpiriesMissedDuringALongTickComeAsOne) {
   TickTimer timer;
   std::string error;
-  ASSERT_TRUE(timer.Start(10, error)) << error;
-  std::this_thread::sleep_for(std::chrono::milliseconds(65));
-  // All the expiries at once; the loop runs one tick for them ...
-  EXPECT_GE(timer.Consume(), 5u);
+  ASSERT_TRUE(timer.Start(kTickMilliseconds, error)) << error;
+  std::this_thread::sleep_for(std::chrono::milliseconds(6 * kTickMilliseconds + 30));
+  // All the expiries at once (a loaded machine only adds to them); the loop
+  // runs one tick for them ...
+  EXPECT_GE(timer.Consume(), 6u);
   // ... and none is left over to be made up.
   EXPECT_EQ(timer.Consume(), 0u);
 }
@@ -469,15 +478,19 @@ TEST(TickSchedule, KeepsTheGridUnlessATickStartsLate) {
 }
 
 // The panel's loop: wait in poll(), one tick for whatever expiries passed.
-// The fifth tick runs 120 ms.
+// The fifth tick runs 120 ms. Checked by what happens in which order, and by
+// lower bounds on time (a loaded machine only delays ticks); the cadence
+// itself is measured by bench/cadence.sh.
 TEST(TickTimer, ALongTickIsFollowedAtOnceThenTheCadenceResumesUnbunched) {
   using Clock = std::chrono::steady_clock;
   constexpr size_t kSlow = 4, kTicks = 14;
   TickTimer timer;
   std::string error;
   ASSERT_TRUE(timer.Start(kTickMilliseconds, error)) << error;
-  std::vector<Clock::time_point> starts, ends;
+  std::vector<Clock::time_point> starts;
   std::vector<uint64_t> expiries;
+  bool dueWhenTheLongTickEnded = false, dueAfterCatchUp = true;
+  Clock::time_point longTickEnded;
   while (starts.size() < kTicks) {
     pollfd fd{timer.Fd(), POLLIN, 0};
     ASSERT_EQ(::poll(&fd, 1, 1000), 1) << "the timer stopped";
@@ -485,19 +498,26 @@ TEST(TickTimer, ALongTickIsFollowedAtOnceThenTheCadenceResumesUnbunched) {
     if (n == 0) continue;
     starts.push_back(Clock::now());
     expiries.push_back(n);
-    if (starts.size() == kSlow + 1) std::this_thread::sleep_for(std::chrono::milliseconds(120));
-    ends.push_back(Clock::now());
+    pollfd now{timer.Fd(), POLLIN, 0};
+    if (starts.size() == kSlow + 1) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(120));
+      // the next tick is due at once: the loop does not wait an interval more
+      dueWhenTheLongTickEnded = ::poll(&now, 1, 0) == 1;
+      longTickEnded = Clock::now();
+    } else if (starts.size() == kSlow + 2) {
+      // the catch-up tick took every missed expiry: none is due right after it
+      dueAfterCatchUp = ::poll(&now, 1, 0) == 1;
+    }
   }
   auto ms = [](Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); };
-  // The expiries that passed during the long tick give one tick, which
-  // starts as soon as the loop is free: not one more interval later (about
-  // 50 ms), whatever the machine's load adds.
+  // The expiries that passed during the long tick give one tick.
   EXPECT_GE(expiries[kSlow + 1], 2u);
-  EXPECT_LT(ms(starts[kSlow + 1] - ends[kSlow]), 25.0);
-  // No catch-up burst: from the long tick on, no two ticks closer than 40 ms.
-  for (size_t i = kSlow; i + 1 < kTicks; ++i) {
-    EXPECT_GE(ms(starts[i + 1] - starts[i]), 40.0) << "ticks " << i << " and " << i + 1;
-  }
+  EXPECT_TRUE(dueWhenTheLongTickEnded);
+  EXPECT_FALSE(dueAfterCatchUp);
+  // No catch-up burst: the ticks after the catch-up one keep at least 40 ms
+  // apart on average, counted from the end of the long tick.
+  const size_t after = kTicks - (kSlow + 2);
+  EXPECT_GE(ms(starts.back() - longTickEnded), 40.0 * static_cast<double>(after));
 }
 
 }  // namespace
