@@ -10,26 +10,20 @@
 #include <string>
 
 #include "config/settings_snapshot.h"
+#include "kit/scratch_folder.h"
 
 namespace zq {
 namespace {
 
 namespace fs = std::filesystem;
 
-class SettingsRead : public testing::Test {
+class SettingsRead : public test::ScratchFolder {
  protected:
-  void SetUp() override {
-    dir_ = fs::path(testing::TempDir()) / ("zq_settings_read_" + std::to_string(::getpid()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  SettingsRead() : ScratchFolder("zq-settings-read-" + std::to_string(::getpid()) + "-") {}
   std::string At(const char* name) const { return (dir_ / name).string(); }
   void Write(const char* name, const std::string& text) const {
     std::ofstream(At(name), std::ios::binary) << text;
   }
-
-  fs::path dir_;
 };
 
 TEST_F(SettingsRead, NamesWhyAFileCannotBeRead) {

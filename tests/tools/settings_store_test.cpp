@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "kit/scratch_folder.h"
 #include "settings_edit_kit.h"
 
 namespace zq {
@@ -17,26 +18,17 @@ namespace fs = std::filesystem;
 using testkit::ReadBytes;
 using testkit::WriteBytes;
 
-class SettingsStoreTest : public testing::Test {
+class SettingsStoreTest : public test::ScratchFolder {
  protected:
+  SettingsStoreTest() : ScratchFolder("zq-store-") {}
   void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() /
-        ("zq-store-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    ScratchFolder::SetUp();
     path_ = (dir_ / "Setup.ini").string();
-  }
-  void TearDown() override {
-    std::error_code ec;
-    fs::permissions(path_, fs::perms::owner_write, fs::perm_options::add, ec);
-    fs::remove_all(dir_, ec);
   }
   size_t FilesInDir() const {
     return static_cast<size_t>(
         std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
   }
-  fs::path dir_;
   std::string path_;
   std::unique_ptr<FileOps> ops_ = MakePlatformFileOps();
 };

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "kit/scratch_folder.h"
 #include "settings_edit_kit.h"
 #include "tools/example_setup.h"
 
@@ -16,17 +17,13 @@ namespace fs = std::filesystem;
 using testkit::ReadBytes;
 using testkit::WriteBytes;
 
-class SetupCommandsTest : public testing::Test {
+class SetupCommandsTest : public test::ScratchFolder {
  protected:
+  SetupCommandsTest() : ScratchFolder("zq-setup-") {}
   void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() /
-        ("zq-setup-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
+    ScratchFolder::SetUp();
     path_ = (dir_ / "Setup.ini").string();
   }
-  void TearDown() override { fs::remove_all(dir_); }
   int Run(std::vector<std::string> args) {
     out_.str("");
     err_.str("");
@@ -34,7 +31,6 @@ class SetupCommandsTest : public testing::Test {
     SetupContext ctx{*ops_, out_, err_, kExampleSetupText};
     return RunSetup(args, ctx);
   }
-  fs::path dir_;
   std::string path_;
   std::unique_ptr<FileOps> ops_ = MakePlatformFileOps();
   std::ostringstream out_, err_;

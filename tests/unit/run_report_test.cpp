@@ -10,6 +10,7 @@
 #include "app/tick_driver.h"
 #include "config/settings_near_miss.h"
 #include "kit/fakes.h"
+#include "kit/scratch_folder.h"
 
 namespace zq {
 namespace {
@@ -152,18 +153,12 @@ TEST(RunReport, LoadErrorNamesFileLineAndKey) {
             "values");
 }
 
-class SettingsFolder : public ::testing::Test {
+class SettingsFolder : public test::ScratchFolder {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("zq-report-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  SettingsFolder()
+      : ScratchFolder("zq-report-" +
+                      std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-") {}
   void Touch(const char* name) { std::ofstream(dir_ / name) << "[main]\n"; }
-  fs::path dir_;
 };
 
 TEST_F(SettingsFolder, NearMissesAreOtherCaseAndOneHiddenEnding) {
