@@ -21,6 +21,7 @@ class ScratchFolder : public ::testing::Test {
            (prefix_ + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
+    path_ = (dir_ / "Setup.ini").string();
   }
   void TearDown() override {
     namespace fs = std::filesystem;
@@ -30,6 +31,7 @@ class ScratchFolder : public ::testing::Test {
     fs::remove_all(dir_, ec);
   }
   std::filesystem::path dir_;
+  std::string path_;  // Setup.ini in the folder (not made)
 
  private:
   std::string prefix_;

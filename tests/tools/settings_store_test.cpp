@@ -21,15 +21,10 @@ using testkit::WriteBytes;
 class SettingsStoreTest : public test::ScratchFolder {
  protected:
   SettingsStoreTest() : ScratchFolder("zq-store-") {}
-  void SetUp() override {
-    ScratchFolder::SetUp();
-    path_ = (dir_ / "Setup.ini").string();
-  }
   size_t FilesInDir() const {
     return static_cast<size_t>(
         std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
   }
-  std::string path_;
   std::unique_ptr<FileOps> ops_ = MakePlatformFileOps();
 };
 

@@ -20,10 +20,6 @@ using testkit::WriteBytes;
 class SetupCommandsTest : public test::ScratchFolder {
  protected:
   SetupCommandsTest() : ScratchFolder("zq-setup-") {}
-  void SetUp() override {
-    ScratchFolder::SetUp();
-    path_ = (dir_ / "Setup.ini").string();
-  }
   int Run(std::vector<std::string> args) {
     out_.str("");
     err_.str("");
@@ -31,7 +27,6 @@ class SetupCommandsTest : public test::ScratchFolder {
     SetupContext ctx{*ops_, out_, err_, kExampleSetupText};
     return RunSetup(args, ctx);
   }
-  std::string path_;
   std::unique_ptr<FileOps> ops_ = MakePlatformFileOps();
   std::ostringstream out_, err_;
 };
