@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # An X server of our own for scripts that need a display; sourced:
 #   . "$repo/scripts/lib/xvfb.sh"
 #   xvfb_start [WxHxD]   Xvfb on a display number it finds free itself (no
