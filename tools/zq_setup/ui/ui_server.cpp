@@ -226,8 +226,7 @@ int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live) {
           << "Press Ctrl+C to stop; it also stops " << options.idleSeconds
           << " s after the last page is closed.\n";
   ctx.out.flush();
-  if (options.openBrowser && !OpenInBrowser(address))
-    ctx.err << "zq-setup: no browser could be opened: open the address above\n";
+  if (options.openBrowser && !OpenInBrowser(address)) ctx.err << kNoBrowser;
   io.run();
   return 0;
 }
