@@ -407,8 +407,9 @@ window.addEventListener('DOMContentLoaded', () => {
   // Each key Y1..Y9 in the file adds one set, whatever its number.
   $('add-set').addEventListener('click', () => {
     const free = (k) => k <= 9 && !view.setKeys.includes(`Y${k}`);
-    let k = view.curveSets.length; while (k <= 9 && !free(k)) ++k;
-    if (k > 9) { k = 1; while (!free(k)) ++k; }
+    let k = Math.max(1, view.curveSets.length); while (k <= 9 && !free(k)) ++k;
+    if (k > 9) { k = 1; while (k <= 9 && !free(k)) ++k; }
+    if (k > 9) return;
     edit(`Y${k}`, '0 100'); curveKey = `Y${k}`;
     say(`Curve set added (Y${k}, linear): X and Z of a new set copy set 0 until edited.`);
   });
