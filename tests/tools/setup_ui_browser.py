@@ -101,15 +101,21 @@ try:
                 "--disable-dev-shm-usage"):
         options.add_argument(arg)
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-    wait = WebDriverWait(driver, 20)
+    wait = WebDriverWait(driver, 20, ignored_exceptions=[StaleElementReferenceException])
     driver.get(address)
     wait.until(lambda d: d.find_element(By.ID, "field-flapsdown"))
     check("token" not in driver.current_url, "the address bar is cleaned of the token")
+    def value(element_id):
+        """The value of an input the page may be drawing anew just now."""
+        for _ in range(20):
+            try:
+                return driver.find_element(By.ID, element_id).get_attribute("value")
+            except StaleElementReferenceException:
+                time.sleep(0.05)
+        return None
+
     def field(key):
-        try:
-            return driver.find_element(By.ID, "field-" + key).get_attribute("value")
-        except StaleElementReferenceException:
-            return None
+        return value("field-" + key)
     wait.until(lambda d: "zq virtual stick" in d.find_element(By.ID, "device-list").text)
     stick_id = int(re.search(r"Joystick (\d+): zq virtual stick",
                              driver.find_element(By.ID, "device-list").text).group(1))
@@ -162,11 +168,11 @@ try:
     # Drag the Y curve's point at 50 % up; then the live dot follows the stick.
     driver.execute_script("document.getElementById('curves').scrollIntoView()")
     time.sleep(0.5)
-    before = driver.find_element(By.ID, "point-5").get_attribute("value")
+    before = value("point-5")
     handle = driver.find_element(By.CSS_SELECTOR, "#chart circle.handle[data-point='5']")
     ActionChains(driver).click_and_hold(handle).move_by_offset(0, -40).release().perform()
-    wait.until(lambda d: d.find_element(By.ID, "point-5").get_attribute("value") != before)
-    dragged = driver.find_element(By.ID, "point-5").get_attribute("value")
+    wait.until(lambda d: value("point-5") not in (before, None))
+    dragged = value("point-5")
     check(int(dragged) > int(before), "the dragged point rose: %s -> %s" % (before, dragged))
     for raw, reading in ((32767, 1000), (0, 0), (-16384, -500)):
         stick("axis 4 %d" % raw)
@@ -220,11 +226,7 @@ try:
         except StaleElementReferenceException:
             return []
     def points():
-        try:
-            return [driver.find_element(By.ID, "point-%d" % k).get_attribute("value")
-                    for k in range(11)]
-        except StaleElementReferenceException:
-            return []
+        return [value("point-%d" % k) for k in range(11)]
     check(options()[:6] == ["Y", "X", "Z", "Y1", "X1", "Z1"] and options()[-3:] ==
           ["TrimY", "TrimX", "TrimZ"], "each set's Y, X and Z and the trim curves are listed")
     click("add-set")
