@@ -46,6 +46,8 @@ const VALUE_TEXT = {
   startflaps: 'Flap position the power key puts back (0 “убраны” retracted, 1 “боевые” combat, 2 “взлет” take-off, 3 “посадка” landing)',
 };
 const CURVE_AXIS_SLOT = { Y: 'Yaxis', X: 'Xaxis', Z: 'Zaxis', TrimY: 'TrimAxis', TrimX: 'TrimXAxis', TrimZ: 'TrimZAxis' };
+// Each axis with its trim: the trim curve, its axis slot, the routing slot and the words.
+const AXIS_TRIM = { Y: ['TrimY', 'useYtrim', 'pitch'], X: ['TrimX', 'usetrim', 'roll'], Z: ['TrimZ', 'usetrim', 'yaw'] };
 const AXIS_WORDS = ['X', 'Y', 'Z', 'R', 'U', 'V'];
 const PUNCT = { 192: '`', 189: '-', 187: '=', 191: '/', 188: ',', 190: '.', 186: ';', 219: '[', 220: '\\', 221: ']', 222: "'" };
 const MODIFIERS = new Set([16, 17, 18, 160, 161, 162, 163, 164, 165]);
@@ -83,6 +85,7 @@ async function load(reload) {
   $('file').textContent = `Editing ${saved.path}` + (saved.exists ? '' : ' (a new file, from the example layout)');
   view = saved;  // no edits yet: the file as zq-check reads it
   render();
+  if (!performance.getEntriesByName('zq-ready').length) performance.mark('zq-ready');  // for the benchmark
 }
 
 let refreshing = null;
@@ -143,7 +146,8 @@ function renderSlots() {
 
 // ---- Binding by pressing ----
 function startBind(key, axis) {
-  binding = { key, axis, until: Date.now() + 10000, keys: new Set(live.keys), buttons: buttonSet(), axes: axisMap() };
+  const now = Date.now();
+  binding = { key, axis, since: now, until: now + 10000, keys: new Set(live.keys), buttons: buttonSet(), axes: axisMap() };
   say(axis ? `Move the axis for ${SLOT_TEXT[key][0]} past a third of its travel (10 s)…` : `Press the key or button for ${SLOT_TEXT[key][0]} (10 s)…`);
   renderSlots();
 }
@@ -168,6 +172,8 @@ function checkBind() {
     });
     if (best) text = best.text;
   } else {
+    // The Enter or Space that pressed "Bind" shows in the readings a little later: not an answer.
+    if (Date.now() - binding.since < 300) for (const k of live.keys) binding.keys.add(k);
     const key = live.keys.find((k) => !MODIFIERS.has(k) && !binding.keys.has(k));
     if (key !== undefined) text = keyText(key, live.keys);
     for (const j of live.joysticks) for (const b of j.buttons) if (!text && !binding.buttons.has(`${j.id} ${b}`)) text = `${j.id} ${b}`;
@@ -199,6 +205,27 @@ function renderCurvePicker() {
   $('add-set').disabled = view.curveSets.length >= 10;
 }
 let curveAsked = '';
+// The panel's response of other curves (the trim curves the dot needs), and
+// the shown curve with a trim routed in, as zq-setup computes them.
+const tables = {};
+let mixed = null;
+let mixedAsked = '';
+function tableFor(points) {
+  const ask = points.join(' ');
+  if (!(ask in tables)) {
+    tables[ask] = null;
+    api('/api/curve', { points }).then((r) => { if (r.status === 200) tables[ask] = r.json.outputs; else delete tables[ask]; });
+  }
+  return tables[ask];
+}
+function mixedFor(points, trim) {
+  const ask = `${points.join(' ')}|${trim}`;
+  if (ask !== mixedAsked) {
+    mixedAsked = ask; mixed = null;
+    api('/api/curve', { points, trim }).then((r) => { if (r.status === 200 && mixedAsked === ask) mixed = r.json.mixed; });
+  }
+  return mixed;
+}
 async function renderCurve() {
   const c = currentCurve();
   const pts = c.curve.points;
@@ -233,7 +260,7 @@ function drawChart() {
   const m = scaleY();
   const mk = (tag, attrs) => { const e = document.createElementNS(ns, tag); for (const [k, v] of Object.entries(attrs)) e.setAttribute(k, v); return e; };
   svg.replaceChildren(svg.querySelector('title'));
-  for (const r of [-1000, -500, 0, 500, 1000]) { svg.append(mk('line', { class: 'grid', x1: px(r), x2: px(r), y1: CH.y0, y2: CH.y1 })); const t = mk('text', { class: 'axis-label', x: px(r) - 12, y: 328 }); t.textContent = r; svg.append(t); }
+  for (const r of [-1000, -500, 0, 500, 1000]) { svg.append(mk('line', { class: 'grid', x1: px(r), x2: px(r), y1: CH.y0, y2: CH.y1 })); const t = mk('text', { class: 'axis-label', x: px(r) - (r === 1000 ? 26 : 12), y: 328 }); t.textContent = r; svg.append(t); }
   for (const o of [-m, 0, m]) { svg.append(mk('line', { class: 'grid', x1: CH.x0, x2: CH.x1, y1: py(o, m), y2: py(o, m) })); const t = mk('text', { class: 'axis-label', x: 2, y: py(o, m) + 4 }); t.textContent = o; svg.append(t); }
   if (curveOutputs) {
     let d = ''; for (let i = 0; i <= 2000; i += 4) d += `${i ? 'L' : 'M'}${px(i - 1000).toFixed(1)},${py(curveOutputs[i], m).toFixed(1)}`;
@@ -261,20 +288,38 @@ function startDrag(ev, k, m) {
   window.addEventListener('pointermove', move); window.addEventListener('pointerup', up);
 }
 // The bound axis of the shown curve as the panel reads it: -100 when its joystick is missing.
-function liveReading() {
-  const c = currentCurve(); const slot = view.slots.find((s) => s.key === CURVE_AXIS_SLOT[c.axis]);
+function liveReading(slotKey) {
+  const slot = view.slots.find((s) => s.key === (slotKey || CURVE_AXIS_SLOT[currentCurve().axis]));
   const parts = (slot.value || '').trim().split(/\s+/).map(Number);
   if (parts.length !== 2 || !Number.isInteger(parts[0]) || parts[0] < 0 || parts[0] > 15 || parts[1] < 0 || parts[1] > 5) return null;
   const j = live.joysticks.find((x) => x.id === parts[0]);
   const reading = j ? Math.max(-1000, Math.min(1000, j.axes[parts[1]])) : -100;
   return { reading, missing: !j, slot: slot.key, text: slot.value };
 }
+// What the panel sends for the reading now: the curve's output, and for a
+// flight axis also the value with its trim routed in (after usetrim or
+// useYtrim), all looked up in tables zq-setup computed.
+function liveDotText(d) {
+  const c = currentCurve(); const out = curveOutputs[d.reading + 1000];
+  const head = `${d.slot} (${d.text})${d.missing ? ': joystick missing, reads −100' : ''}: reading ${d.reading} → output ${out}`;
+  const trimAxis = AXIS_TRIM[c.axis];
+  if (!trimAxis) return `${head}; the panel sends ${out} as the trim (plus any trim set by button, 0 at start)`;
+  const set = Math.floor(curveEntries().findIndex((e) => e.key === c.key) / 3);
+  let text = `${head}; the panel sends ${out} on the ${trimAxis[2]} axis while curve set ${set} is selected (set 0 at start)`;
+  const t = liveReading(CURVE_AXIS_SLOT[trimAxis[0]]);
+  const trimCurve = view.trimCurves.find((x) => x.key === trimAxis[0]);
+  const trimTable = t && trimCurve ? tableFor(trimCurve.points) : null;
+  if (trimTable) {
+    const total = trimTable[t.reading + 1000];
+    const m = mixedFor(c.curve.points, total);
+    if (m) text += `. With ${trimAxis[1]} switched, the trim axis's ${total} is mixed in: it sends ${m[d.reading + 1000]}`;
+  }
+  return text + '.';
+}
 function showLiveDot() {
   const d = liveReading();
   if (!d) { $('live-dot').textContent = 'No joystick axis is bound to this curve.'; }
-  else if (curveOutputs) {
-    $('live-dot').textContent = `${d.slot} (${d.text})${d.missing ? ': joystick missing, reads −100' : ''}: reading ${d.reading} → output ${curveOutputs[d.reading + 1000]}`;
-  }
+  else if (curveOutputs) $('live-dot').textContent = liveDotText(d);
   const mark = document.getElementById('live-dot-mark');
   if (mark && d && curveOutputs) { const m = scaleY(); mark.setAttribute('cx', px(d.reading)); mark.setAttribute('cy', py(curveOutputs[d.reading + 1000], m)); }
   else if (d && curveOutputs && !mark) drawChart();
@@ -349,9 +394,29 @@ window.addEventListener('DOMContentLoaded', () => {
   $('reload').addEventListener('click', async () => { $('conflict').hidden = true; await load(true); say('Reloaded from the file.'); });
   $('keep-mine').addEventListener('click', () => save(true));
   $('curve-pick').addEventListener('change', () => { curveKey = $('curve-pick').value; renderCurve(); });
-  $('preset').addEventListener('change', () => { const v = $('preset').value; if (!v) return; currentCurve().curve.points = v.split(' ').map(Number); edit(curveKey, v); renderCurve(); $('preset').value = ''; });
+  $('preset').addEventListener('change', () => {
+    let v = $('preset').value; if (!v) return;
+    $('preset').value = '';
+    if (v === 'example') {  // the example's curve for this key, or for its axis
+      v = view.examples[curveKey] || view.examples[currentCurve().axis];
+      edit(curveKey, v); say(`${curveKey} set to the example's curve: ${v}`); return;
+    }
+    currentCurve().curve.points = v.split(' ').map(Number); edit(curveKey, v); renderCurve();
+  });
   $('copy').addEventListener('click', () => { const to = $('copy-to').value; edit(to, currentCurve().curve.points.join(' ')); say(`Copied to ${to}.`); });
-  $('add-set').addEventListener('click', () => { const k = view.curveSets.length; edit(`Y${k}`, '0 100'); curveKey = `Y${k}`; say(`Curve set ${k} added: X${k} and Z${k} copy set 0 until edited.`); });
-  $('remove-set').addEventListener('click', () => { const k = view.curveSets.length - 1; for (const a of ['Y', 'X', 'Z']) edit(`${a}${k}`, null); say(`Curve set ${k} removed.`); });
+  // Each key Y1..Y9 in the file adds one set, whatever its number.
+  $('add-set').addEventListener('click', () => {
+    const free = (k) => k <= 9 && !view.setKeys.includes(`Y${k}`);
+    let k = Math.max(1, view.curveSets.length); while (k <= 9 && !free(k)) ++k;
+    if (k > 9) { k = 1; while (k <= 9 && !free(k)) ++k; }
+    if (k > 9) return;
+    edit(`Y${k}`, '0 100'); curveKey = `Y${k}`;
+    say(`Curve set added (Y${k}, linear): X and Z of a new set copy set 0 until edited.`);
+  });
+  $('remove-set').addEventListener('click', () => {
+    const last = view.curveSets.length - 1; const key = view.setKeys[view.setKeys.length - 1];
+    edit(key, null); edit(`X${last}`, null); edit(`Z${last}`, null);
+    say(`Curve set ${last} removed (${key}, X${last}, Z${last}).`);
+  });
   load(false).then(startLive);
 });

@@ -47,7 +47,7 @@ echo "== fuzz: build"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2
 
-targets=(settings_reader settings_load parse_binding parse_curve integer_syntax replay_script settings_edit)
+targets=(settings_reader settings_load parse_binding parse_curve integer_syntax replay_script settings_edit setup_request)
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 findings=$repo/build/fuzz/findings

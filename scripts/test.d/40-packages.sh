@@ -195,7 +195,12 @@ grep -qx 'Exec=zq-thrust --setup "~/flying"' "$desktop" ||
   fail "the menu entry does not start zq-thrust on ~/flying/Setup.ini, as the README says"
 grep -qx "Icon=zq-thrust" "$desktop" || fail "the menu entry names another icon"
 grep -qx "Categories=Game;Utility;" "$desktop" || fail "the menu entry's categories changed"
-echo "   menu entry valid, icon in hicolor scalable and 48x48"
+setup_desktop=$debroot/usr/share/applications/zq-setup.desktop
+desktop-file-validate "$setup_desktop" >/dev/null 2>&1 ||
+  fail "$(desktop-file-validate "$setup_desktop" 2>&1)"
+grep -qx 'Exec=zq-setup --setup "~/flying/Setup.ini" ui' "$setup_desktop" ||
+  fail "the configurator's menu entry does not edit the file the panel's entry reads"
+echo "   menu entries valid, icon in hicolor scalable and 48x48"
 
 # cmake --install into any prefix gives the same tree.
 prefix=$scratch/prefix

@@ -15,7 +15,8 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.common.exceptions import (ElementClickInterceptedException,
                                         StaleElementReferenceException)
 from selenium.webdriver.common.by import By
-from selenium.webdriver.support.ui import WebDriverWait
+from selenium.webdriver.common.keys import Keys
+from selenium.webdriver.support.ui import Select, WebDriverWait
 
 harness, zq_check, example, work = sys.argv[1:5]
 shutil.rmtree(work, ignore_errors=True)
@@ -68,6 +69,30 @@ def shot(name):
     driver.save_screenshot(os.path.join(work, name + ".png"))
 
 
+# Every control has a name a screen reader says, and every text has WCAG AA
+# contrast against the background it is drawn on.
+A11Y = """
+const problems = [];
+const rgb = (c) => (c.match(/[\\d.]+/g) || []).map(Number);
+const lum = ([r, g, b]) => { const f = (v) => { v /= 255; return v <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4; };
+  return 0.2126 * f(r) + 0.7152 * f(g) + 0.0722 * f(b); };
+const background = (e) => { for (; e; e = e.parentElement) { const c = rgb(getComputedStyle(e).backgroundColor);
+  if (c.length === 3 || c[3] > 0) return c; } return [255, 255, 255]; };
+for (const c of document.querySelectorAll('input, select, button')) {
+  const named = c.getAttribute('aria-label') || (c.labels && c.labels.length) || (c.tagName === 'BUTTON' && c.textContent.trim());
+  if (!named) problems.push('no name: ' + (c.id || c.outerHTML.slice(0, 60)));
+}
+for (const e of document.querySelectorAll('body *')) {
+  if (!e.offsetParent || e.closest('svg')) continue;
+  if (![...e.childNodes].some((n) => n.nodeType === 3 && n.textContent.trim())) continue;
+  const a = lum(rgb(getComputedStyle(e).color)); const b = lum(background(e));
+  const ratio = (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05);
+  if (ratio < 4.5) problems.push('contrast ' + ratio.toFixed(2) + ': ' + e.textContent.trim().slice(0, 40));
+}
+return problems;
+"""
+
+
 try:
     address = re.search(r"http://\S+", server.stdout.readline()).group(0)
     options = webdriver.ChromeOptions()
@@ -76,20 +101,41 @@ try:
                 "--disable-dev-shm-usage"):
         options.add_argument(arg)
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-    wait = WebDriverWait(driver, 20)
+    wait = WebDriverWait(driver, 20, ignored_exceptions=[StaleElementReferenceException])
     driver.get(address)
     wait.until(lambda d: d.find_element(By.ID, "field-flapsdown"))
     check("token" not in driver.current_url, "the address bar is cleaned of the token")
+    def value(element_id):
+        """The value of an input the page may be drawing anew just now."""
+        for _ in range(20):
+            try:
+                return driver.find_element(By.ID, element_id).get_attribute("value")
+            except StaleElementReferenceException:
+                time.sleep(0.05)
+        return None
+
     def field(key):
-        try:
-            return driver.find_element(By.ID, "field-" + key).get_attribute("value")
-        except StaleElementReferenceException:
-            return None
+        return value("field-" + key)
     wait.until(lambda d: "zq virtual stick" in d.find_element(By.ID, "device-list").text)
     stick_id = int(re.search(r"Joystick (\d+): zq virtual stick",
                              driver.find_element(By.ID, "device-list").text).group(1))
     check(True, "the virtual stick is listed as joystick %d" % stick_id)
     shot("01-loaded")
+
+    problems = driver.execute_script(A11Y)
+    check(problems == [], "every control is named and every text has AA contrast %s" % problems[:5])
+    # Keyboard alone: Tab reaches the controls of every section, in page order.
+    driver.execute_script("window.scrollTo(0, 0); document.activeElement.blur()")
+    reached = []
+    for _ in range(200):
+        ActionChains(driver).send_keys(Keys.TAB).perform()
+        reached.append(driver.execute_script("return document.activeElement.id"))
+    wanted = ["bind-flapsdown", "clear-fire", "curve-pick", "add-set", "preset", "copy",
+              "point-5", "field-WindowX", "field-startflaps"]
+    check(all(w in reached for w in wanted) and
+          [reached.index(w) for w in wanted] == sorted(reached.index(w) for w in wanted),
+          "Tab reaches every section's controls in order (%s)" %
+          [w for w in wanted if w not in reached])
 
     # A key pressed with xdotool (K is virtual key 75).
     click("bind-flapsdown")
@@ -122,11 +168,11 @@ try:
     # Drag the Y curve's point at 50 % up; then the live dot follows the stick.
     driver.execute_script("document.getElementById('curves').scrollIntoView()")
     time.sleep(0.5)
-    before = driver.find_element(By.ID, "point-5").get_attribute("value")
+    before = value("point-5")
     handle = driver.find_element(By.CSS_SELECTOR, "#chart circle.handle[data-point='5']")
     ActionChains(driver).click_and_hold(handle).move_by_offset(0, -40).release().perform()
-    wait.until(lambda d: d.find_element(By.ID, "point-5").get_attribute("value") != before)
-    dragged = driver.find_element(By.ID, "point-5").get_attribute("value")
+    wait.until(lambda d: value("point-5") not in (before, None))
+    dragged = value("point-5")
     check(int(dragged) > int(before), "the dragged point rose: %s -> %s" % (before, dragged))
     for raw, reading in ((32767, 1000), (0, 0), (-16384, -500)):
         stick("axis 4 %d" % raw)
@@ -135,6 +181,15 @@ try:
                                .group(1)) - reading) <= 1)
         dot = driver.find_element(By.ID, "live-dot-mark")
         check(dot is not None, "the live dot follows the stick to %d" % reading)
+        if reading == 0:
+            # The example's pitch trim wheel is on joystick 1, missing here: it
+            # reads -100, TrimY (all 50) makes -5 of it, and with that trim
+            # routed into the axis the centre sends half of it, -2.
+            wait.until(lambda d: "mixed in" in d.find_element(By.ID, "live-dot").text)
+            text = driver.find_element(By.ID, "live-dot").text
+            check("output 0; the panel sends 0 on the pitch axis" in text and
+                  "trim axis's -5 is mixed in: it sends -2" in text,
+                  "the dot says what the panel sends, with and without the trim: " + text)
     driver.execute_script("document.getElementById('curves').scrollIntoView()")
     time.sleep(0.3)
     shot("03-curve")
@@ -162,6 +217,35 @@ try:
           "page and zq-check agree on a clean file (status %d)" % report.returncode)
     driver.execute_script("window.scrollTo(0, 0)")
     shot("04-saved")
+
+    # Curve sets: add one, give it the example's curve, copy it, remove it.
+    def options():
+        try:
+            return [o.get_attribute("value") for o in
+                    Select(driver.find_element(By.ID, "curve-pick")).options]
+        except StaleElementReferenceException:
+            return []
+    def points():
+        return [value("point-%d" % k) for k in range(11)]
+    check(options()[:6] == ["Y", "X", "Z", "Y1", "X1", "Z1"] and options()[-3:] ==
+          ["TrimY", "TrimX", "TrimZ"], "each set's Y, X and Z and the trim curves are listed")
+    click("add-set")
+    wait.until(lambda d: "Y2" in options())
+    def choose(select_id, value):  # as a player picks an option
+        driver.execute_script("const s = document.getElementById(arguments[0]); s.value = arguments[1];"
+                              "s.dispatchEvent(new Event('change'))", select_id, value)
+    choose("preset", "example")
+    wait.until(lambda d: points() == ["0", "50", "55", "60", "65", "70", "75", "80", "85", "92",
+                                      "100"])
+    check(True, "a new set Y2 takes the example's pitch curve")
+    choose("copy-to", "X1")
+    click("copy")
+    choose("curve-pick", "X1")
+    wait.until(lambda d: points()[9] == "92")
+    check(True, "the curve is copied to another set's roll curve")
+    click("remove-set")
+    wait.until(lambda d: "Y2" not in options() and "Y1" in options())
+    check(True, "the added set is removed again")
 finally:
     if driver is not None:
         driver.quit()

@@ -61,7 +61,7 @@ def status(answer):
 
 def request(port, method, target, token=None, host=None, origin=None, body=b""):
     host = host or "127.0.0.1:%d" % port
-    head = "%s %s HTTP/1.1\r\nHost: %s\r\n" % (method, target, host)
+    head = "%s %s HTTP/1.1\r\nHost: %s\r\nConnection: close\r\n" % (method, target, host)
     if token is not None:
         head += "Cookie: zq_setup_token=%s\r\n" % token
     if origin is not None:
@@ -77,6 +77,10 @@ try:
     first = request(port, "GET", "/?token=" + token)
     check(status(first) == 303 and b"HttpOnly; SameSite=Strict" in first, "the first address gives the cookie")
     check(status(request(port, "GET", "/api/state", token)) == 200, "the page's request is answered")
+    # A browser's kept-alive connection: two requests, two answers, then it closes.
+    ask = "GET /app.css HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nCookie: zq_setup_token=%s\r\n" % (port, token)
+    both = raw(port, (ask + "\r\n" + ask + "Connection: close\r\n\r\n").encode())
+    check(both.count(b"HTTP/1.1 200 OK") == 2, "a kept-alive connection answers one request after another")
 
     refused = {
         "no token": request(port, "GET", "/api/state"),

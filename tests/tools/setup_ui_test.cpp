@@ -170,6 +170,9 @@ TEST_F(SetupUiTest, StateAndFindingsComeFromZqCheckOnTheEditedText) {
   EXPECT_EQ(state["findings"].size(), 0u);  // the example is clean
   EXPECT_EQ(state["curveSets"].size(), 2u);
   EXPECT_EQ(state["curveSets"][0]["Y"]["points"][10], 100);
+  EXPECT_EQ(state["setKeys"], json::array({"Y1"}));  // what adding and removing a set go by
+  EXPECT_EQ(state["examples"]["Y"], "0 50 55 60 65 70 75 80 85 92 100");  // a preset
+  EXPECT_FALSE(state["examples"].contains("Y2"));
 
   // flapsdown on fire's button: the page shows what zq-check says of that text.
   json edits = {{"edits", {{"flapsdown", "0 1"}, {"WindowX", "12"}}}};
@@ -203,8 +206,20 @@ TEST_F(SetupUiTest, TheCurveIsThePanelsOwnForEveryReading) {
   for (int reading = -1000; reading <= 1000; ++reading)
     ASSERT_EQ(res["outputs"][static_cast<size_t>(reading + 1000)], EvaluateCurve(reading, curve))
         << reading;
+  EXPECT_FALSE(res.contains("mixed"));
+  // With a trim routed into the axis: the panel's trim mix of each output.
+  json mixed = SendJson(
+      Make(http::verb::post, "/api/curve", json{{"points", points}, {"trim", -31}}.dump()));
+  ASSERT_EQ(mixed["mixed"].size(), 2001u);
+  for (int reading = -1000; reading <= 1000; reading += 7) {
+    size_t i = static_cast<size_t>(reading + 1000);
+    ASSERT_EQ(mixed["mixed"][i], TrimMix(EvaluateCurve(reading, curve), -31)) << reading;
+  }
+  EXPECT_EQ(mixed["mixed"][1000], -15);
   for (const char* body : {R"({"points":[1,2,3]})", R"({"points":[0,0,0,0,0,0,0,0,0,0,"x"]})",
-                           R"({"points":[0,0,0,0,0,0,0,0,0,0,4294967296]})", "[]"}) {
+                           R"({"points":[0,0,0,0,0,0,0,0,0,0,4294967296]})", "[]",
+                           R"({"points":[0,0,0,0,0,0,0,0,0,0,0],"trim":"5"})",
+                           R"({"points":[0,0,0,0,0,0,0,0,0,0,0],"trim":1e12})"}) {
     SendJson(Make(http::verb::post, "/api/curve", body), http::status::bad_request);
   }
 }

@@ -11,6 +11,8 @@ from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
+from selenium.common.exceptions import (ElementNotInteractableException,
+                                        StaleElementReferenceException)
 
 wine, exe, reader, example, work = sys.argv[1:6]
 shutil.rmtree(work, ignore_errors=True)
@@ -47,9 +49,15 @@ try:
     devices = driver.find_element(By.ID, "device-list").text
     check("Joystick 0: bound but missing" in devices, "joystick 0, bound in the example, shows as missing")
     check(True, "the joystick list is empty")
-    box = driver.find_element(By.ID, "field-WindowX")
-    box.clear()
-    box.send_keys("123", Keys.TAB)
+    for attempt in range(10):  # the page may be drawing its fields anew
+        try:
+            box = driver.find_element(By.ID, "field-WindowX")
+            driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", box)
+            box.clear()
+            box.send_keys("123", Keys.TAB)
+            break
+        except (ElementNotInteractableException, StaleElementReferenceException):
+            time.sleep(0.3)
     wait.until(lambda d: d.find_element(By.ID, "save").is_enabled())
     driver.find_element(By.ID, "save").click()
     wait.until(lambda d: "Saved" in d.find_element(By.ID, "message").text)

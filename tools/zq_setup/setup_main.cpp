@@ -1,4 +1,5 @@
 // zq-setup [--setup PATH] [--section NAME] [--force] [get|set|unset|check|ui] ...
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -21,6 +22,14 @@ int main(int argc, char** argv) {
   ctx.runUi = zq::setup::ui::UiCommand;
 #endif
   std::vector<std::string> args(argv + 1, argv + argc);
+#ifndef _WIN32
+  // A menu entry's command line passes "~/flying/Setup.ini" unexpanded: no shell runs it.
+  const char* home = std::getenv("HOME");
+  for (size_t i = 0; i + 1 < args.size() && home != nullptr && *home != '\0'; ++i) {
+    if (args[i] == "--setup" && args[i + 1].rfind("~/", 0) == 0)
+      args[i + 1] = home + args[i + 1].substr(1);
+  }
+#endif
   int status = zq::setup::RunSetup(args, ctx);
   std::cout.flush();
   return status;

@@ -1,7 +1,7 @@
 #include "zq_setup/ui/ui_api.h"
 
 #include <nlohmann/json.hpp>
-#include <set>
+#include <vector>
 
 #include "control/curve_math.h"
 #include "zq_check/check_model.h"
@@ -13,20 +13,27 @@ namespace {
 
 using nlohmann::json;
 
+// The curve keys: Y, X, Z, their sets 1..9, and the three trim curves.
+const std::vector<std::string>& CurveKeys() {
+  static const std::vector<std::string> kKeys = [] {
+    std::vector<std::string> keys{"Y", "X", "Z", "TrimY", "TrimX", "TrimZ"};
+    for (char axis : {'Y', 'X', 'Z'}) {
+      for (int k = 1; k < kCurveSets; ++k) keys.push_back(std::string(1, axis) + std::to_string(k));
+    }
+    return keys;
+  }();
+  return kKeys;
+}
+
 // The keys the page may write: the 25 slots, the curves and the four values.
 bool EditableKey(std::string_view key) {
   for (const SlotInfo& s : kSlotTable) {
     if (s.key == key) return true;
   }
-  static const std::set<std::string, std::less<>> kOthers = [] {
-    std::set<std::string, std::less<>> keys{
-        "Y", "X", "Z", "TrimY", "TrimX", "TrimZ", "WindowX", "WindowY", "starttrim", "startflaps"};
-    for (char axis : {'Y', 'X', 'Z'}) {
-      for (int k = 1; k < kCurveSets; ++k) keys.insert(std::string(1, axis) + std::to_string(k));
-    }
-    return keys;
-  }();
-  return kOthers.count(key) != 0;
+  for (const std::string& k : CurveKeys()) {
+    if (k == key) return true;
+  }
+  return key == "WindowX" || key == "WindowY" || key == "starttrim" || key == "startflaps";
 }
 
 const char* SourceName(check::ValueSource s) {
@@ -140,7 +147,18 @@ void SettingsApi::State(const SettingsDocument& doc, Response& res, const std::s
   json values = json::object();
   for (const char* key : {"WindowX", "WindowY", "starttrim", "startflaps"})
     values[key] = {{"value", doc.Read("main", key, "")}, {"set", doc.Has("main", key)}};
+  // Which of Y1..Y9 the file has (each adds a set), and the example's curve
+  // texts for the presets.
+  json setKeys = json::array();
+  json examples = json::object();
+  SettingsDocument example{exampleText_};
+  for (const std::string& key : CurveKeys()) {
+    if (key.size() == 2 && key[0] == 'Y' && doc.Has("main", key)) setKeys.push_back(key);
+    if (example.Has("main", key)) examples[key] = example.Read("main", key, "");
+  }
   json out{{"path", path_},
+           {"setKeys", setKeys},
+           {"examples", examples},
            {"exists", editor_.Exists()},
            {"unreadable", openProblem_},
            {"changedOnDisk", editor_.ChangedOnDisk()},
@@ -174,12 +192,27 @@ void SettingsApi::Curve(const std::string& bodyText, Response& res) {
     res.body() = json{{"error", "points: eleven whole numbers"}}.dump();
     return;
   }
+  // A trim total, when given: the values the panel sends with that trim
+  // routed into the axis.
+  const json* trim = body.contains("trim") ? &body["trim"] : nullptr;
+  if (trim != nullptr && !(trim->is_number_integer() && trim->get<int64_t>() >= -100000 &&
+                           trim->get<int64_t>() <= 100000)) {
+    res.result(http::status::bad_request);
+    res.body() = json{{"error", "trim: a whole number"}}.dump();
+    return;
+  }
   // The panel's own evaluation for every reading -1000..1000.
   PointValues values = ComputePointValues(curve);
   json outputs = json::array();
-  for (int32_t reading = -1000; reading <= 1000; ++reading)
-    outputs.push_back(EvaluateCurve(reading, values));
-  res.body() = json{{"outputs", outputs}}.dump();
+  json mixed = json::array();
+  for (int32_t reading = -1000; reading <= 1000; ++reading) {
+    int32_t out = EvaluateCurve(reading, values);
+    outputs.push_back(out);
+    if (trim != nullptr) mixed.push_back(TrimMix(out, trim->get<int32_t>()));
+  }
+  json out{{"outputs", outputs}};
+  if (trim != nullptr) out["mixed"] = mixed;
+  res.body() = out.dump();
 }
 
 void SettingsApi::Save(const std::string& bodyText, Response& res) {

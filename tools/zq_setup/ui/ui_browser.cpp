@@ -10,10 +10,14 @@
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cstdio>
+#include <thread>
 extern char** environ;
 #endif
 
 namespace zq::setup::ui {
+
+const char* const kNoBrowser = "zq-setup: no browser could be opened: open the address above\n";
 
 bool OpenInBrowser(const std::string& address) {
 #ifdef _WIN32
@@ -33,8 +37,14 @@ bool OpenInBrowser(const std::string& address) {
   int rc = posix_spawnp(&pid, "xdg-open", &actions, nullptr, argv, environ);
   posix_spawn_file_actions_destroy(&actions);
   if (rc != 0) return false;
-  int status = 0;
-  return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  // xdg-open may run the browser itself and last as long as it does: the
+  // page must be served meanwhile, so its end is awaited aside.
+  std::thread([pid] {
+    int status = 0;
+    if (waitpid(pid, &status, 0) == pid && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
+      std::fputs(kNoBrowser, stderr);
+  }).detach();
+  return true;
 #endif
 }
 

@@ -7,6 +7,23 @@
 
 namespace zq::setup::ui {
 
+namespace {
+
+// The devices are opened when a page first asks for them, after it has
+// shown the settings: opening them (X, SDL) must not hold up the first page.
+class LazyLiveSource : public LiveSource {
+ public:
+  std::string Snapshot() override {
+    if (!source_) source_ = MakePlatformLiveSource();
+    return source_->Snapshot();
+  }
+
+ private:
+  std::unique_ptr<LiveSource> source_;
+};
+
+}  // namespace
+
 int UiCommand(const SetupOptions& o, const std::vector<std::string>& args, SetupContext& ctx) {
   UiOptions options;
   options.path = o.path;
@@ -30,8 +47,8 @@ int UiCommand(const SetupOptions& o, const std::vector<std::string>& args, Setup
       return kUsageStatus;
     }
   }
-  std::unique_ptr<LiveSource> live = MakePlatformLiveSource();
-  return RunUi(options, ctx, *live);
+  LazyLiveSource live;
+  return RunUi(options, ctx, live);
 }
 
 }  // namespace zq::setup::ui

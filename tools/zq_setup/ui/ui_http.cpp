@@ -22,7 +22,6 @@ void Harden(Response& res) {
   res.set("Content-Security-Policy",
           "default-src 'self'; img-src 'self' data:; style-src 'self'; script-src 'self'; "
           "connect-src 'self'; frame-ancestors 'none'; form-action 'none'; base-uri 'none'");
-  res.keep_alive(false);
 }
 
 std::string_view Trim(std::string_view s) {
@@ -138,6 +137,8 @@ Reply RequestHandler::Handle(const Request& req) const {
     }
   }
   Harden(res);
+  // Refused requests end their connection; the page's own keep it open.
+  res.keep_alive(!reply.eventStream && res.result() != http::status::forbidden && req.keep_alive());
   if (!reply.eventStream) res.prepare_payload();
   return reply;
 }

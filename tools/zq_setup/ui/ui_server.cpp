@@ -147,8 +147,13 @@ void Session::OnRead(beast::error_code ec) {
     reply_ = std::make_shared<Response>(std::move(reply.response));
   }
   stream_.expires_after(kReadTimeout);
-  http::async_write(stream_, *reply_,
-                    [self = shared_from_this()](beast::error_code, size_t) { self->Close(); });
+  // A browser asks for the page's files on the connection it already has.
+  http::async_write(stream_, *reply_, [self = shared_from_this()](beast::error_code e, size_t) {
+    if (!e && self->reply_->keep_alive())
+      self->Read();
+    else
+      self->Close();
+  });
 }
 
 void Session::StartLive(Response res) {
@@ -226,8 +231,7 @@ int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live) {
           << "Press Ctrl+C to stop; it also stops " << options.idleSeconds
           << " s after the last page is closed.\n";
   ctx.out.flush();
-  if (options.openBrowser && !OpenInBrowser(address))
-    ctx.err << "zq-setup: no browser could be opened: open the address above\n";
+  if (options.openBrowser && !OpenInBrowser(address)) ctx.err << kNoBrowser;
   io.run();
   return 0;
 }

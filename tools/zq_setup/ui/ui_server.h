@@ -33,8 +33,10 @@ struct UiOptions {
 // address goes to ctx.out (and to the browser). Returns the exit status.
 int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live);
 
-// Opens the address in the default browser; false when that failed.
+// Opens the address in the default browser; false when that failed. A
+// failure known only later is told on stderr.
 bool OpenInBrowser(const std::string& address);
+extern const char* const kNoBrowser;
 
 }  // namespace zq::setup::ui
 

@@ -1,0 +1,95 @@
+// The configurator's request handler on any bytes, parsed as the server
+// parses them: it never crashes, never answers 200 without the token, sends
+// no CORS header, and the settings file changes only by a save it reports.
+//
+// Input: one byte of flags that put in the right Host (1), token cookie (2),
+// Origin (4); the rest is the raw HTTP request.
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "fuzz_support.h"
+#include "tools/example_setup.h"
+#include "zq_setup/ui/ui_api.h"
+#include "zq_setup/ui/ui_http.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace zq::setup::ui;
+
+constexpr unsigned short kPort = 40123;
+const std::string kToken = "0123456789abcdef0123456789abcdef";
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteAll(const std::string& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// One folder per process, so that two runs side by side never meet.
+struct Folder {
+  Folder() {
+    std::string pattern = (fs::temp_directory_path() / "zq-fuzz-setup-XXXXXX").string();
+    dir = mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+    if (dir.empty()) std::abort();
+    path = dir + "/Setup.ini";
+    WriteAll(path, std::string(zq::kExampleSetupText));
+  }
+  ~Folder() {
+    std::error_code ec;
+    fs::remove_all(dir, ec);
+  }
+  std::string dir, path;
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static Folder folder;
+  static const std::string original = std::string(zq::kExampleSetupText);
+  static std::unique_ptr<zq::FileOps> ops = zq::MakePlatformFileOps();
+  if (size == 0) return 0;
+  const uint8_t flags = data[0];
+
+  http::request_parser<http::string_body> parser;
+  parser.header_limit(8 * 1024);  // as the server reads
+  parser.body_limit(kMaxBodyBytes);
+  parser.eager(true);
+  boost::beast::error_code ec;
+  parser.put(boost::asio::buffer(data + 1, size - 1), ec);
+  if (!ec && !parser.is_done()) parser.put_eof(ec);
+  if (ec || !parser.is_done()) return 0;  // the server drops such a client
+  Request req = parser.release();
+  const std::string host = "127.0.0.1:" + std::to_string(kPort);
+  if (flags & 1) req.set(http::field::host, host);
+  if (flags & 2) req.set(http::field::cookie, std::string(kCookieName) + "=" + kToken);
+  if (flags & 4) req.set(http::field::origin, "http://" + host);
+
+  SettingsApi api(*ops, folder.path, original);
+  ZQ_FUZZ_CHECK(api.Open().empty());
+  RequestHandler handler(kToken, kPort, api);
+  Reply reply = handler.Handle(req);
+  const Response& res = reply.response;
+
+  for (const auto& field : res)
+    ZQ_FUZZ_CHECK(std::string(field.name_string()).rfind("Access-Control", 0) != 0);
+  bool tokenSent = CookieValue(req[http::field::cookie], kCookieName) == kToken;
+  if (res.result() == http::status::ok) ZQ_FUZZ_CHECK(tokenSent);
+
+  const std::string now = ReadAll(folder.path);
+  if (now != original) {
+    bool saved = req.method() == http::verb::post && req.target() == "/api/save" &&
+                 res.result() == http::status::ok &&
+                 res.body().find("\"saved\":true") != std::string::npos;
+    ZQ_FUZZ_CHECK(saved && tokenSent);
+    WriteAll(folder.path, original);  // the next input starts from the example again
+    std::remove((folder.path + ".bak").c_str());
+  }
+  return 0;
+}
