@@ -16,6 +16,7 @@
 #include "app/tform1.h"
 #include "app/tick_driver.h"
 #include "config/settings_snapshot.h"
+#include "control/quiet_tick.h"
 #include "platform/linux/fontconfig_font.h"
 #include "platform/linux/linux_error_box.h"
 #include "platform/linux/linux_input_devices.h"
@@ -121,10 +122,14 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   signals.EndStartup();  // from here a signal ends the loop, below
   Display* display = view.XDisplay();
   const int xfd = display != nullptr ? ConnectionNumber(display) : -1;
+  // Ticks that would change nothing are left out, unless keys can only be
+  // seen by asking for them.
+  const bool skipTicks = TickSkipAllowed() && !keyboard.PolledOnly();
+  enum { kTimer, kSignals, kWindow, kKeys, kHotplug, kBox, kSources };
   bool running = true, windowEvents = true;
   while (running) {
     // SDL is asked for window events only when the server sent some: an idle
-    // tick then costs the timer read and a look at the keyboard connection.
+    // tick then costs the timer read alone.
     if (windowEvents || display == nullptr) {
       SDL_Event event;
       while (SDL_PollEvent(&event)) {
@@ -133,26 +138,54 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
       if (!running) break;
     }
     view.Present();
-    report.Reap();
     // Drawing waits for the server, and events read meanwhile sit in Xlib's
     // queue, where poll() cannot see them.
     windowEvents = display != nullptr && XEventsQueued(display, QueuedAlready) > 0;
     if (windowEvents) continue;
 
-    pollfd fds[3] = {{timer.Fd(), POLLIN, 0}, {signals.Fd(), POLLIN, 0}, {xfd, POLLIN, 0}};
-    if (::poll(fds, xfd >= 0 ? 3 : 2, -1) < 0) {
+    // One wait for everything: a source that is not there (-1) is passed over.
+    pollfd fds[kSources] = {{timer.Fd(), POLLIN, 0},
+                            {signals.Fd(), POLLIN, 0},
+                            {xfd, POLLIN, 0},
+                            {keyboard.Fd(), POLLIN, 0},
+                            {joysticks.HotplugFd(), POLLIN, 0},
+                            {report.BoxFd(), POLLIN, 0}};
+    if (::poll(fds, kSources, -1) < 0) {
       if (errno == EINTR) continue;
       std::perror("poll");
       break;
     }
-    if (fds[1].revents != 0 && signals.Consume()) break;
-    windowEvents = xfd >= 0 && fds[2].revents != 0;
+    if (fds[kSignals].revents != 0 && signals.Consume()) break;
+    if (fds[kBox].revents != 0) report.Reap();
+    windowEvents = xfd >= 0 && fds[kWindow].revents != 0;
+    // Key events wait in the queue for the next tick, which sees them on
+    // the grid, never earlier.
+    const bool keys = fds[kKeys].revents != 0;
+    if (keys) keyboard.ReadEvents();
+    const bool hotplug = fds[kHotplug].revents != 0;
+    if (hotplug) joysticks.NoteHotplug();
+    if (timer.Paused()) {
+      if ((keys || hotplug) && !timer.Resume()) {
+        std::perror("timerfd_settime");
+        break;
+      }
+      continue;
+    }
     // One tick however many expiries passed: missed ticks are not made up.
-    if ((fds[0].revents & POLLIN) != 0 && timer.Consume() > 0) {
-      if (traceTicks) TraceTick(timer.TickStarted());
+    if ((fds[kTimer].revents & POLLIN) != 0 && timer.Consume() > 0) {
+      if (traceTicks) TraceTick(timer.TickStarted(), timer.TickIndex());
       devices.Refresh();
       const TickOutcome outcome = RunTick(form, report);
+      if (traceTicks && outcome.sent) TraceSend(outcome.result.Ok());
       runReport.AfterTick(form.State().bindings, form.State().joyUsed, answers.Answered(), outcome);
+      // Asleep until a key, a device, a signal or the window needs the
+      // loop; the keyboard's connection is read once more here, so that a
+      // key that came during the tick keeps the ticks going.
+      if (skipTicks && MaySkipTicks(form.State()) && joysticks.Settled(form.State().joyUsed) &&
+          !keyboard.ReadEvents() &&
+          !(display != nullptr && XEventsQueued(display, QueuedAfterReading) > 0)) {
+        timer.Pause();
+      }
     }
   }
 

@@ -26,7 +26,17 @@ class X11Keyboard {
   // Takes one snapshot of the keymap and the lock indicators, once per tick.
   // Both follow the server's events; the keymap is also asked for outright
   // once a second (and on every tick where the server has no XInput 2.1).
-  void Refresh();
+  // `readable`: the connection may hold unread events (a caller that polls
+  // Fd() passes what poll said, and an idle tick then reads nothing).
+  void Refresh(bool readable = true);
+  // The connection, for poll(); -1 when not open.
+  int Fd() const;
+  // Moves what the server has sent into the event queue, without waiting;
+  // true when events wait there for the next Refresh.
+  bool ReadEvents();
+  // Keys are seen only by asking for the keymap (no XInput 2.1): a key
+  // that goes down wakes nobody.
+  bool PolledOnly() const { return xiOpcode_ < 0; }
   // Key-state byte of virtual key `vk` in the last snapshot.
   uint8_t KeyState(int vk) const { return states_[static_cast<size_t>(vk & 255)]; }
   // Virtual key of an X keycode (Num Lock as in the last snapshot), 0 if none.
