@@ -53,6 +53,7 @@ class LinuxErrorReport : public ErrorReport {
   void Reap();
   // Readable (at its end) once the box process has gone; -1 with no box.
   int BoxFd() const { return channel_; }
+  pid_t BoxPid() const { return box_; }
   bool BoxOpen() const { return gate_.IsOpen(); }
 
  private:

@@ -1,7 +1,6 @@
 // zq-thrust on Linux: the status panel on X11 through SDL2.
 #include <SDL.h>
 #include <X11/Xlib.h>
-#include <poll.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -24,6 +23,7 @@
 #include "platform/linux/linux_tick_timer.h"
 #include "platform/linux/sdl_window.h"
 #include "platform/linux/stderr_lines.h"
+#include "platform/linux/wake_sources.h"
 #include "platform/linux/x11_lost_server.h"
 #include "platform/posix/posix_udp.h"
 
@@ -125,7 +125,14 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   // Ticks that would change nothing are left out, unless keys can only be
   // seen by asking for them.
   const bool skipTicks = TickSkipAllowed() && !keyboard.PolledOnly();
-  enum { kTimer, kSignals, kWindow, kKeys, kHotplug, kBox, kSources };
+  enum { kTimer, kSignals, kWindow, kKeys, kHotplug, kBox };
+  WakeSources wake;
+  if (!wake.Ok()) return FailToStart(executable, "ETimerError", "cannot make the wait set");
+  wake.Watch(kTimer, timer.Fd());
+  wake.Watch(kSignals, signals.Fd());
+  wake.Watch(kWindow, xfd);
+  wake.Watch(kKeys, keyboard.Fd());
+  wake.Watch(kHotplug, joysticks.HotplugFd());
   bool running = true, windowEvents = true;
   while (running) {
     // SDL is asked for window events only when the server sent some: an idle
@@ -143,26 +150,23 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
     windowEvents = display != nullptr && XEventsQueued(display, QueuedAlready) > 0;
     if (windowEvents) continue;
 
-    // One wait for everything: a source that is not there (-1) is passed over.
-    pollfd fds[kSources] = {{timer.Fd(), POLLIN, 0},
-                            {signals.Fd(), POLLIN, 0},
-                            {xfd, POLLIN, 0},
-                            {keyboard.Fd(), POLLIN, 0},
-                            {joysticks.HotplugFd(), POLLIN, 0},
-                            {report.BoxFd(), POLLIN, 0}};
-    if (::poll(fds, kSources, -1) < 0) {
-      if (errno == EINTR) continue;
-      std::perror("poll");
+    // One wait for everything; the box's descriptor comes and goes.
+    wake.Watch(kBox, report.BoxFd(), report.BoxPid());
+    wake.Watch(kHotplug, joysticks.HotplugFd());
+    const int64_t ready = wake.Wait();
+    if (ready < 0) {
+      std::perror("epoll_wait");
       break;
     }
-    if (fds[kSignals].revents != 0 && signals.Consume()) break;
-    if (fds[kBox].revents != 0) report.Reap();
-    windowEvents = xfd >= 0 && fds[kWindow].revents != 0;
+    auto woke = [ready](int source) { return (ready >> source & 1) != 0; };
+    if (woke(kSignals) && signals.Consume()) break;
+    if (woke(kBox)) report.Reap();
+    windowEvents = xfd >= 0 && woke(kWindow);
     // Key events wait in the queue for the next tick, which sees them on
     // the grid, never earlier.
-    const bool keys = fds[kKeys].revents != 0;
+    const bool keys = woke(kKeys);
     if (keys) keyboard.ReadEvents();
-    const bool hotplug = fds[kHotplug].revents != 0;
+    const bool hotplug = woke(kHotplug);
     if (hotplug) joysticks.NoteHotplug();
     if (timer.Paused()) {
       if ((keys || hotplug) && !timer.Resume()) {
@@ -172,7 +176,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
       continue;
     }
     // One tick however many expiries passed: missed ticks are not made up.
-    if ((fds[kTimer].revents & POLLIN) != 0 && timer.Consume() > 0) {
+    if (woke(kTimer) && timer.Consume() > 0) {
       if (traceTicks) TraceTick(timer.TickStarted(), timer.TickIndex());
       devices.Refresh();
       const TickOutcome outcome = RunTick(form, report);

@@ -80,7 +80,14 @@ bool X11Keyboard::ReadEvents() {
 
 void X11Keyboard::Refresh(bool readable) {
   if (display_ == nullptr) return;
-  if (xiOpcode_ < 0 || ticksSinceQuery_ >= kKeymapQueryTicks) {
+  // The keymap is asked for at the first refresh (keys already down), then
+  // once a second while a key is down: the net for a release that went
+  // unheard. While every key is up the events alone are followed, and an
+  // idle tick asks the server nothing.
+  bool anyDown = !queried_;
+  for (uint8_t byte : keymap_) anyDown = anyDown || byte != 0;
+  if (xiOpcode_ < 0 || (anyDown && ticksSinceQuery_ >= kKeymapQueryTicks)) {
+    queried_ = true;
     // Events queued before the reply are older than the keymap; applying
     // them after it ends on the same state, each being set or clear.
     char keys[32];

@@ -25,7 +25,8 @@ class X11Keyboard {
   bool Open(std::string& error);
   // Takes one snapshot of the keymap and the lock indicators, once per tick.
   // Both follow the server's events; the keymap is also asked for outright
-  // once a second (and on every tick where the server has no XInput 2.1).
+  // at the first refresh and once a second while a key is down (and on every
+  // tick where the server has no XInput 2.1).
   // `readable`: the connection may hold unread events (a caller that polls
   // Fd() passes what poll said, and an idle tick then reads nothing).
   void Refresh(bool readable = true);
@@ -54,6 +55,7 @@ class X11Keyboard {
   static constexpr int kKeymapQueryTicks = 20;
   int xiOpcode_ = -1;  // XInput's major opcode; -1 without raw key events
   int ticksSinceQuery_ = kKeymapQueryTicks;
+  bool queried_ = false;
   int xkbEvent_ = -1;            // event type of the XKB extension
   unsigned int indicators_ = 0;  // lamp bits, kept up to date by XKB events
 };
