@@ -5,6 +5,11 @@
 # microseconds) to standard error. Prints the spacing of the ticks: mean,
 # standard deviation, p99, shortest and longest. A measurement, not a test.
 #   bench/cadence.sh [--seconds N] [--linux PANEL|none] [--windows EXE|none] [--keep DIR]
+#                    [--hold KEY|none]
+# The Linux panel leaves out ticks while nothing is held, so a key it
+# watches is held down (xdotool) for its run: --hold names it (default i,
+# the power key of the default settings); --hold none measures it idle with
+# ZQ_TICK_SKIP=0.
 # Defaults: 30 s; build/default/src/platform/linux/zq-thrust and
 # build/mingw/src/platform/win32/zq-thrust.exe (cmake --preset mingw).
 # --keep DIR keeps the traces there (linux.trace, windows.trace).
@@ -15,13 +20,15 @@ seconds=30
 linux_panel=$repo/build/default/src/platform/linux/zq-thrust
 windows_exe=$repo/build/mingw/src/platform/win32/zq-thrust.exe
 keep=''
+hold=i
 while [ $# -gt 0 ]; do
   case $1 in
     --seconds) seconds=$2; shift 2 ;;
     --linux) linux_panel=$2; shift 2 ;;
     --windows) windows_exe=$2; shift 2 ;;
     --keep) keep=$2; shift 2 ;;
-    *) echo "usage: $0 [--seconds N] [--linux PANEL|none] [--windows EXE|none] [--keep DIR]" >&2; exit 2 ;;
+    --hold) hold=$2; shift 2 ;;
+    *) echo "usage: $0 [--seconds N] [--linux PANEL|none] [--windows EXE|none] [--keep DIR] [--hold KEY|none]" >&2; exit 2 ;;
   esac
 done
 . "$repo/scripts/lib/xvfb.sh"
@@ -61,15 +68,19 @@ if [ "$linux_panel" != none ]; then
   [ -x "$linux_panel" ] || { echo "no Linux panel at $linux_panel (build it, name it, or --linux none)" >&2; exit 1; }
   linux_panel=$(realpath "$linux_panel")
   mkdir "$work/linux"
-  (cd "$work/linux" && ZQ_TICK_TRACE=1 exec "$linux_panel" 2>"$work/linux.trace") &
+  skip=1
+  [ "$hold" = none ] && skip=0
+  (cd "$work/linux" && ZQ_TICK_TRACE=1 ZQ_TICK_SKIP=$skip exec "$linux_panel" 2>"$work/linux.trace") &
   panel_pid=$!
   sleep 1
+  [ "$hold" = none ] || xdotool keydown "$hold"
   if ! kill -0 "$panel_pid" 2>/dev/null; then
     echo "the Linux panel ended at start (another copy running holds ZQ-test-joy?):" >&2
     cat "$work/linux.trace" >&2
     exit 1
   fi
   sleep "$seconds"
+  [ "$hold" = none ] || xdotool keyup "$hold"
   kill "$panel_pid"
   wait "$panel_pid" || true
   panel_pid=''

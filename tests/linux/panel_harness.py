@@ -882,6 +882,151 @@ def check_probe(args):
         check(out.count("binding M  (-1 77)") == 6, "six presses of M: %r" % out)
 
 
+
+def own_network():
+    """Moves this process (and what it starts from now on) into a network
+    namespace of its own, loopback up: the check may take its address away.
+    Needs root."""
+    import ctypes
+    if os.geteuid() != 0:
+        raise Skip("needs root for a network namespace of its own")
+    libc = ctypes.CDLL(None, use_errno=True)
+    if libc.unshare(0x40000000) != 0:  # CLONE_NEWNET
+        raise Skip("unshare(CLONE_NEWNET): %s" % os.strerror(ctypes.get_errno()))
+    subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
+
+
+class TickTrace:
+    """The panel's tick trace (ZQ_TICK_TRACE=1 on its stderr): "tick START
+    PLACE" per tick run, "sent ok|failed" after a tick that sent."""
+
+    def __init__(self, path):
+        self.path = path
+
+    def lines(self):
+        with open(self.path) as f:
+            return [line.split() for line in f if line.startswith(("tick ", "sent "))]
+
+    def grid(self, place):
+        """Monotonic time (s) of grid place `place`, from the last tick run:
+        the grid stands still while ticks are left out."""
+        last = [l for l in self.lines() if l[0] == "tick"][-1]
+        return int(last[1]) / 1e6 + (place - int(last[2])) * 0.05
+
+    def sends(self):
+        """(place, "ok"|"failed") for each tick that sent."""
+        place, out = None, []
+        for l in self.lines():
+            if l[0] == "tick":
+                place = int(l[2])
+            else:
+                out.append((place, l[1]))
+        return out
+
+
+# Timed input: (grid place, command). A key held for many ticks, a tap, Num
+# Lock toggled and a fine step, and a send that fails while the loopback has
+# no address (the changes go out again once it has); idle stretches between.
+SKIP_SCRIPT = [
+    (10, ["xdotool", "keydown", "u"]), (40, ["xdotool", "keyup", "u"]),
+    (60, ["xdotool", "keydown", "k"]), (62, ["xdotool", "keyup", "k"]),
+    (80, ["xdotool", "key", "Num_Lock"]),
+    (90, ["xdotool", "keydown", "m"]), (93, ["xdotool", "keyup", "m"]),
+    (109, ["ip", "addr", "del", "127.0.0.1/8", "dev", "lo"]),
+    (110, ["xdotool", "keydown", "k"]), (112, ["xdotool", "keyup", "k"]),
+    (120, ["ip", "addr", "add", "127.0.0.1/8", "dev", "lo"]),
+    (150, None),
+]
+
+
+def run_skip_script(args, skip, attempt):
+    """One run of SKIP_SCRIPT; (sends as (place, datagram or "failed"),
+    ticks run) or None when an input missed its interval on a busy machine."""
+    with Session(args, "tick-skip-%s-%d" % (skip, attempt)) as s:
+        listener = Listener(s)
+        try:
+            s.write_setup(QUIET + "PowerPlus=U\r\nPowerMinus=M\r\nflapsdown=K\r\n")
+            panel = s.start("zq-thrust", env={"ZQ_TICK_TRACE": "1", "ZQ_TICK_SKIP": skip})
+            s.wait_window(PANEL_TITLE)
+            trace = TickTrace(os.path.join(s.dir, "zq-thrust.stderr"))
+            check(wait_for(lambda: any(l[0] == "tick" for l in trace.lines()), 5), "no tick")
+            # One xdotool for the whole run, reading commands as they come:
+            # no start-up in the way of the timing.
+            keys = subprocess.Popen(["xdotool", "-"], stdin=subprocess.PIPE,
+                                    stdout=subprocess.PIPE, env=s.env, text=True, bufsize=1)
+            s.procs.append(keys)
+            aligned = True
+            for place, cmd in SKIP_SCRIPT:
+                # Just after the place before: seen at `place`, in both runs.
+                target = trace.grid(place - 1) + 0.010
+                time.sleep(max(0.0, target - time.monotonic()))
+                if cmd is None:
+                    break
+                before = time.monotonic()
+                if cmd[0] == "xdotool":
+                    # The location's answer comes once the key is done.
+                    keys.stdin.write(" ".join(cmd[1:]) + "\ngetmouselocation\n")
+                    keys.stdout.readline()
+                else:
+                    subprocess.run(cmd, env=s.env, check=True, capture_output=True, timeout=10)
+                after = time.monotonic()
+                # After the keys of the tick at the place before were read (when
+                # it ran), before the tick at `place` reads them.
+                ran = [int(l[1]) / 1e6 for l in trace.lines()
+                       if l[0] == "tick" and int(l[2]) == place - 1]
+                kept = (before > max(ran + [trace.grid(place - 1)]) + 0.002
+                        and after < trace.grid(place) - 0.004)
+                if not kept:
+                    print("run %s/%d: %s at place %d took %.1f..%.1f ms after place %d"
+                          % (skip, attempt, cmd[0], place, (before - trace.grid(place - 1)) * 1e3,
+                             (after - trace.grid(place - 1)) * 1e3, place - 1))
+                aligned = aligned and kept
+            keys.stdin.close()
+            datagrams = listener.receive(0.3)  # from the panel while it runs
+            panel.send_signal(signal.SIGTERM)
+            check(ended(panel, 5) == 0, "SIGTERM did not end the panel with 0")
+        finally:
+            listener.close()
+        if not aligned:
+            return None
+        sends = trace.sends()
+        ok = [p for p, result in sends if result == "ok"]
+        check(len(ok) == len(datagrams), "%d sends traced, %d datagrams: %r"
+              % (len(ok), len(datagrams), datagrams))
+        got = iter(datagrams)
+        result = [(p, next(got).decode() if r == "ok" else "failed") for p, r in sends]
+        ticks = sum(1 for l in trace.lines() if l[0] == "tick")
+        return result, ticks
+
+
+def check_tick_skip(args):
+    """The same timed input with tick skipping off (ZQ_TICK_SKIP=0) and on:
+    the same datagrams from the same grid places, failed sends included;
+    with skipping on, the idle stretches run no ticks."""
+    own_network()
+    # Real-time priority for this process and all it starts (the X server,
+    # xdotool, the panel): on a busy machine the input then still keeps to
+    # its intervals. None of them spins. Without it the runs are retried.
+    try:
+        os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(10))
+    except OSError:
+        pass
+    runs = {}
+    for skip in ("0", "1"):
+        for attempt in range(5):
+            runs[skip] = run_skip_script(args, skip, attempt)
+            if runs[skip] is not None:
+                break
+        check(runs[skip] is not None, "the input never kept to its intervals (busy machine)")
+    (off, ticks_off), (on, ticks_on) = runs["0"], runs["1"]
+    with open(os.path.join(args.artifacts, "tick-skip.txt"), "w") as f:
+        f.write("off (%d ticks): %r\non (%d ticks): %r\n" % (ticks_off, off, ticks_on, on))
+    check(off == on, "skipping changed the output:\n off %r\n on  %r" % (off, on))
+    check(any(r == "failed" for _, r in off), "no send failed: %r" % off)
+    check(ticks_off >= 140 and ticks_on < ticks_off * 0.6,
+          "ticks run: %d with skipping off, %d on" % (ticks_off, ticks_on))
+
+
 CHECKS = {
     "placement": check_placement,
     "flaps_preview": check_flaps_preview,
@@ -899,6 +1044,7 @@ CHECKS = {
     "focus": check_focus,
     "start_report": check_start_report,
     "send_report": check_send_report,
+    "tick_skip": check_tick_skip,
 }
 
 

@@ -51,6 +51,9 @@ class LinuxErrorReport : public ErrorReport {
   void ReportError(std::string_view text) override;
   // Notices that the box was closed; cheap, called every loop turn.
   void Reap();
+  // Readable (at its end) once the box process has gone; -1 with no box.
+  int BoxFd() const { return channel_; }
+  pid_t BoxPid() const { return box_; }
   bool BoxOpen() const { return gate_.IsOpen(); }
 
  private:

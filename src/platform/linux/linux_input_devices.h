@@ -12,9 +12,11 @@ class LinuxInputDevices : public InputDevices {
  public:
   LinuxInputDevices(X11Keyboard& keyboard, SdlJoysticks& joysticks)
       : keyboard_(keyboard), joysticks_(joysticks) {}
+  // The keyboard's connection is read by the loop when poll() finds it
+  // readable; the refresh takes what waits in its queue.
   void Refresh() {
-    keyboard_.Refresh();
-    joysticks_.Update();
+    keyboard_.Refresh(false);
+    joysticks_.UpdateIfNeeded();
   }
   uint8_t KeyState(int vk) override { return keyboard_.KeyState(vk); }
   bool PollJoystick(int id, JoyInfoEx& record) override { return joysticks_.Poll(id, record); }

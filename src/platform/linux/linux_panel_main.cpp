@@ -1,7 +1,6 @@
 // zq-thrust on Linux: the status panel on X11 through SDL2.
 #include <SDL.h>
 #include <X11/Xlib.h>
-#include <poll.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -16,6 +15,7 @@
 #include "app/tform1.h"
 #include "app/tick_driver.h"
 #include "config/settings_snapshot.h"
+#include "control/quiet_tick.h"
 #include "platform/linux/fontconfig_font.h"
 #include "platform/linux/linux_error_box.h"
 #include "platform/linux/linux_input_devices.h"
@@ -23,6 +23,7 @@
 #include "platform/linux/linux_tick_timer.h"
 #include "platform/linux/sdl_window.h"
 #include "platform/linux/stderr_lines.h"
+#include "platform/linux/wake_sources.h"
 #include "platform/linux/x11_lost_server.h"
 #include "platform/posix/posix_udp.h"
 
@@ -121,10 +122,21 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   signals.EndStartup();  // from here a signal ends the loop, below
   Display* display = view.XDisplay();
   const int xfd = display != nullptr ? ConnectionNumber(display) : -1;
+  // Ticks that would change nothing are left out, unless keys can only be
+  // seen by asking for them.
+  const bool skipTicks = TickSkipAllowed() && !keyboard.PolledOnly();
+  enum { kTimer, kSignals, kWindow, kKeys, kHotplug, kBox };
+  WakeSources wake;
+  if (!wake.Ok()) return FailToStart(executable, "ETimerError", "cannot make the wait set");
+  wake.Watch(kTimer, timer.Fd());
+  wake.Watch(kSignals, signals.Fd());
+  wake.Watch(kWindow, xfd);
+  wake.Watch(kKeys, keyboard.Fd());
+  wake.Watch(kHotplug, joysticks.HotplugFd());
   bool running = true, windowEvents = true;
   while (running) {
     // SDL is asked for window events only when the server sent some: an idle
-    // tick then costs the timer read and a look at the keyboard connection.
+    // tick then costs the timer read alone.
     if (windowEvents || display == nullptr) {
       SDL_Event event;
       while (SDL_PollEvent(&event)) {
@@ -133,26 +145,51 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
       if (!running) break;
     }
     view.Present();
-    report.Reap();
     // Drawing waits for the server, and events read meanwhile sit in Xlib's
     // queue, where poll() cannot see them.
     windowEvents = display != nullptr && XEventsQueued(display, QueuedAlready) > 0;
     if (windowEvents) continue;
 
-    pollfd fds[3] = {{timer.Fd(), POLLIN, 0}, {signals.Fd(), POLLIN, 0}, {xfd, POLLIN, 0}};
-    if (::poll(fds, xfd >= 0 ? 3 : 2, -1) < 0) {
-      if (errno == EINTR) continue;
-      std::perror("poll");
+    // One wait for everything; the box's descriptor comes and goes.
+    wake.Watch(kBox, report.BoxFd(), report.BoxPid());
+    wake.Watch(kHotplug, joysticks.HotplugFd());
+    const int64_t ready = wake.Wait();
+    if (ready < 0) {
+      std::perror("epoll_wait");
       break;
     }
-    if (fds[1].revents != 0 && signals.Consume()) break;
-    windowEvents = xfd >= 0 && fds[2].revents != 0;
+    auto woke = [ready](int source) { return (ready >> source & 1) != 0; };
+    if (woke(kSignals) && signals.Consume()) break;
+    if (woke(kBox)) report.Reap();
+    windowEvents = xfd >= 0 && woke(kWindow);
+    // Key events wait in the queue for the next tick, which sees them on
+    // the grid, never earlier.
+    const bool keys = woke(kKeys);
+    if (keys) keyboard.ReadEvents();
+    const bool hotplug = woke(kHotplug);
+    if (hotplug) joysticks.NoteHotplug();
+    if (timer.Paused()) {
+      if ((keys || hotplug) && !timer.Resume()) {
+        std::perror("timerfd_settime");
+        break;
+      }
+      continue;
+    }
     // One tick however many expiries passed: missed ticks are not made up.
-    if ((fds[0].revents & POLLIN) != 0 && timer.Consume() > 0) {
-      if (traceTicks) TraceTick(timer.TickStarted());
+    if (woke(kTimer) && timer.Consume() > 0) {
+      if (traceTicks) TraceTick(timer.TickStarted(), timer.TickIndex());
       devices.Refresh();
       const TickOutcome outcome = RunTick(form, report);
+      if (traceTicks && outcome.sent) TraceSend(outcome.result.Ok());
       runReport.AfterTick(form.State().bindings, form.State().joyUsed, answers.Answered(), outcome);
+      // Asleep until a key, a device, a signal or the window needs the
+      // loop; the keyboard's connection is read once more here, so that a
+      // key that came during the tick keeps the ticks going.
+      if (skipTicks && MaySkipTicks(form.State()) && joysticks.Settled(form.State().joyUsed) &&
+          !keyboard.ReadEvents() &&
+          !(display != nullptr && XEventsQueued(display, QueuedAfterReading) > 0)) {
+        timer.Pause();
+      }
     }
   }
 

@@ -52,6 +52,7 @@ uint64_t TickTimer::Consume() {
   if (::read(fd_, &expiries, sizeof expiries) != static_cast<ssize_t>(sizeof expiries)) return 0;
   if (expiries == 0) return 0;
   started_ = MonotonicMicroseconds();
+  index_ += static_cast<int64_t>(expiries);
   // The tick that starts now stands for the last expiry that passed; the
   // ones before it are dropped.
   const int64_t due = nextDue_ + static_cast<int64_t>(expiries - 1) * interval_;
@@ -60,6 +61,33 @@ uint64_t TickTimer::Consume() {
   // that fail, the old grid goes on.
   if (next == due + interval_ || !Arm(next)) nextDue_ = due + interval_;
   return expiries;
+}
+
+bool TickTimer::Pause() {
+  itimerspec stop{};
+  if (::timerfd_settime(fd_, 0, &stop, nullptr) != 0) return false;
+  paused_ = true;
+  return true;
+}
+
+bool TickTimer::Resume() {
+  if (!paused_) return true;
+  // The places that passed meanwhile count as ticks left out.
+  const int64_t now = MonotonicMicroseconds();
+  int64_t next = nextDue_;
+  if (now >= next) {
+    const int64_t passed = (now - next) / interval_ + 1;
+    next += passed * interval_;
+    index_ += passed;
+  }
+  if (!Arm(next)) return false;
+  paused_ = false;
+  return true;
+}
+
+bool TickSkipAllowed() {
+  const char* value = std::getenv("ZQ_TICK_SKIP");
+  return value == nullptr || std::strcmp(value, "0") != 0;
 }
 
 int64_t MonotonicMicroseconds() {
@@ -73,9 +101,14 @@ bool TickTraceRequested() {
   return value != nullptr && std::strcmp(value, "1") == 0;
 }
 
-void TraceTick(int64_t startedMicroseconds) {
+void TraceTick(int64_t startedMicroseconds, int64_t index) {
   // stderr is unbuffered: one write per line.
-  std::fprintf(stderr, "tick %lld\n", static_cast<long long>(startedMicroseconds));
+  std::fprintf(stderr, "tick %lld %lld\n", static_cast<long long>(startedMicroseconds),
+               static_cast<long long>(index));
+}
+
+void TraceSend(bool ok) {
+  std::fputs(ok ? "sent ok\n" : "sent failed\n", stderr);
 }
 
 TerminationSignals::~TerminationSignals() {

@@ -32,6 +32,17 @@ class TickTimer {
   // When the tick of the last Consume() that found expiries started:
   // microseconds of the monotonic clock.
   int64_t TickStarted() const { return started_; }
+  // Grid places since Start() up to the tick of the last Consume(), ticks
+  // left out included (1 for the first tick).
+  int64_t TickIndex() const { return index_; }
+
+  // Ticks that would change nothing are left out: the timer stops until
+  // Resume(). False when it could not be stopped (it then goes on).
+  bool Pause();
+  // Starts again on the same grid: the first expiry is the first grid place
+  // after now, so input that woke the loop is seen there, never earlier.
+  bool Resume();
+  bool Paused() const { return paused_; }
 
  private:
   bool Arm(int64_t firstDue);
@@ -40,16 +51,24 @@ class TickTimer {
   int64_t interval_ = 0;  // microseconds
   int64_t nextDue_ = 0;   // the first expiry not consumed yet
   int64_t started_ = 0;
+  int64_t index_ = 0;
+  bool paused_ = false;
 };
+
+// ZQ_TICK_SKIP=0 in the environment: every tick runs, also those that
+// would change nothing (for tests and diagnosis).
+bool TickSkipAllowed();
 
 // Microseconds of the monotonic clock (CLOCK_MONOTONIC, the timer's clock).
 int64_t MonotonicMicroseconds();
 
 // ZQ_TICK_TRACE=1 in the environment: the panel writes one line per tick to
-// standard error, "tick " and the tick's start in microseconds of the
-// monotonic clock, for bench/cadence.sh.
+// standard error, "tick ", the tick's start in microseconds of the monotonic
+// clock and its place on the grid (bench/cadence.sh, the tick-skip tests),
+// and after a tick that sent, "sent " and "ok" or "failed".
 bool TickTraceRequested();
-void TraceTick(int64_t startedMicroseconds);
+void TraceTick(int64_t startedMicroseconds, int64_t index);
+void TraceSend(bool ok);
 
 // SIGTERM, SIGINT and SIGHUP (log-off) delivered through a descriptor, so
 // that they end the run between two ticks, never inside one. During the

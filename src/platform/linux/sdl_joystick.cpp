@@ -1,6 +1,8 @@
 #include "platform/linux/sdl_joystick.h"
 
 #include <SDL.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
@@ -94,6 +96,7 @@ bool JoystickIds::Connected(int id) const {
 }
 
 SdlJoysticks::~SdlJoysticks() {
+  if (hotplug_ >= 0) ::close(hotplug_);
   CloseAll();
   if (started_) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
 }
@@ -112,6 +115,7 @@ bool SdlJoysticks::Start(std::string& error) {
     return false;
   }
   started_ = true;
+  WatchDevices();
   // The record is read once per tick; per-motion events would only fill the
   // queue. Update() reads the devices itself.
   for (Uint32 type :
@@ -120,6 +124,48 @@ bool SdlJoysticks::Start(std::string& error) {
     SDL_EventState(type, SDL_IGNORE);
   }
   Update();
+  return true;
+}
+
+void SdlJoysticks::WatchDevices() {
+  if (hotplug_ < 0) hotplug_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  if (hotplug_ < 0) return;
+  constexpr uint32_t kNodes = IN_CREATE | IN_DELETE | IN_ATTRIB | IN_MOVED_TO | IN_MOVED_FROM;
+  watchingInput_ = ::inotify_add_watch(hotplug_, "/dev/input", kNodes) >= 0;
+  // No input device yet: /dev/input comes with the first one.
+  if (!watchingInput_ && ::inotify_add_watch(hotplug_, "/dev", IN_CREATE | IN_MOVED_TO) < 0) {
+    ::close(hotplug_);
+    hotplug_ = -1;
+  }
+}
+
+// SDL finds a new device once its udev rules have run (or its own scan
+// comes round): the updates go on for a few seconds after a change.
+constexpr int kUpdatesAfterHotplug = 100;
+
+void SdlJoysticks::NoteHotplug() {
+  if (hotplug_ < 0) return;
+  alignas(inotify_event) char buffer[4096];
+  while (::read(hotplug_, buffer, sizeof buffer) == static_cast<ssize_t>(sizeof buffer)) {
+  }
+  if (!watchingInput_) WatchDevices();
+  afterHotplug_ = kUpdatesAfterHotplug;
+}
+
+void SdlJoysticks::UpdateIfNeeded() {
+  bool open = false;
+  for (SDL_Joystick* j : open_) open = open || j != nullptr;
+  if (!open && afterHotplug_ == 0 && hotplug_ >= 0) return;
+  if (afterHotplug_ > 0) --afterHotplug_;
+  Update();
+}
+
+bool SdlJoysticks::Settled(JoySet used) const {
+  if (!started_) return true;
+  if (hotplug_ < 0 || afterHotplug_ > 0) return false;
+  for (int id = 0; id < kJoystickCount; ++id) {
+    if (used.Contains(id) && open_[static_cast<size_t>(id)] != nullptr) return false;
+  }
   return true;
 }
 

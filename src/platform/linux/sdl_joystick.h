@@ -74,6 +74,19 @@ class SdlJoysticks {
   bool Start(std::string& error);
   // Reads the devices' new state and notices sticks that came or went.
   void Update();
+  // Update() where it can find something: while a stick is open, and for a
+  // while after the device folders changed. With no stick and no change
+  // there is nothing to read, and SDL's own device watchers are not asked
+  // on every tick.
+  void UpdateIfNeeded();
+  // Readable when a device node comes or goes; -1 when it cannot be watched.
+  int HotplugFd() const { return hotplug_; }
+  // HotplugFd() was readable: takes what it says.
+  void NoteHotplug();
+  // Nothing can change the records of the sticks in `used` unless
+  // HotplugFd() becomes readable: none of them is open, and no device that
+  // came lately waits to be found.
+  bool Settled(JoySet used) const;
   // Fills the record of stick `id`; false (record untouched) when no
   // connected stick has that id.
   bool Poll(int id, JoyInfoEx& record) const;
@@ -90,7 +103,11 @@ class SdlJoysticks {
 
  private:
   void CloseAll();
+  void WatchDevices();
   bool started_ = false;
+  int hotplug_ = -1;  // inotify on /dev/input (on /dev until it exists)
+  bool watchingInput_ = false;
+  int afterHotplug_ = 0;  // updates still to run after a device change
   JoystickIds ids_;
   std::array<SDL_Joystick*, kJoystickCount> open_{};
   std::array<int32_t, kJoystickCount> instance_{};

@@ -70,20 +70,38 @@ bool X11Keyboard::Open(std::string& error) {
   return true;
 }
 
-void X11Keyboard::Refresh() {
+int X11Keyboard::Fd() const {
+  return display_ != nullptr ? ConnectionNumber(display_) : -1;
+}
+
+bool X11Keyboard::ReadEvents() {
+  return display_ != nullptr && XEventsQueued(display_, QueuedAfterReading) > 0;
+}
+
+void X11Keyboard::Refresh(bool readable) {
   if (display_ == nullptr) return;
-  if (xiOpcode_ < 0 || ticksSinceQuery_ >= kKeymapQueryTicks) {
+  // The keymap is asked for at the first refresh (keys already down), then
+  // once a second while a key is down: the net for a release that went
+  // unheard. While every key is up the events alone are followed, and an
+  // idle tick asks the server nothing.
+  bool anyDown = !queried_;
+  for (uint8_t byte : keymap_) anyDown = anyDown || byte != 0;
+  if (xiOpcode_ < 0 || (anyDown && ticksSinceQuery_ >= kKeymapQueryTicks)) {
+    queried_ = true;
     // Events queued before the reply are older than the keymap; applying
     // them after it ends on the same state, each being set or clear.
     char keys[32];
     XQueryKeymap(display_, keys);
     for (size_t i = 0; i < 32; ++i) keymap_[i] = static_cast<uint8_t>(keys[i]);
     ticksSinceQuery_ = 0;
+    // Events that came with the reply may sit in the connection's own
+    // buffer, where poll() no longer sees them.
+    readable = true;
   } else {
-    // Reads what the server has sent, without waiting for anything.
-    XEventsQueued(display_, QueuedAfterReading);
     ++ticksSinceQuery_;
   }
+  // Reads what the server has sent, without waiting for anything.
+  if (readable) XEventsQueued(display_, QueuedAfterReading);
   while (XEventsQueued(display_, QueuedAlready) > 0) {
     XEvent ev;
     XNextEvent(display_, &ev);

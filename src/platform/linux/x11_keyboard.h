@@ -25,8 +25,19 @@ class X11Keyboard {
   bool Open(std::string& error);
   // Takes one snapshot of the keymap and the lock indicators, once per tick.
   // Both follow the server's events; the keymap is also asked for outright
-  // once a second (and on every tick where the server has no XInput 2.1).
-  void Refresh();
+  // at the first refresh and once a second while a key is down (and on every
+  // tick where the server has no XInput 2.1).
+  // `readable`: the connection may hold unread events (a caller that polls
+  // Fd() passes what poll said, and an idle tick then reads nothing).
+  void Refresh(bool readable = true);
+  // The connection, for poll(); -1 when not open.
+  int Fd() const;
+  // Moves what the server has sent into the event queue, without waiting;
+  // true when events wait there for the next Refresh.
+  bool ReadEvents();
+  // Keys are seen only by asking for the keymap (no XInput 2.1): a key
+  // that goes down wakes nobody.
+  bool PolledOnly() const { return xiOpcode_ < 0; }
   // Key-state byte of virtual key `vk` in the last snapshot.
   uint8_t KeyState(int vk) const { return states_[static_cast<size_t>(vk & 255)]; }
   // Virtual key of an X keycode (Num Lock as in the last snapshot), 0 if none.
@@ -44,6 +55,7 @@ class X11Keyboard {
   static constexpr int kKeymapQueryTicks = 20;
   int xiOpcode_ = -1;  // XInput's major opcode; -1 without raw key events
   int ticksSinceQuery_ = kKeymapQueryTicks;
+  bool queried_ = false;
   int xkbEvent_ = -1;            // event type of the XKB extension
   unsigned int indicators_ = 0;  // lamp bits, kept up to date by XKB events
 };
