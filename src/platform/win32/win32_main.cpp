@@ -166,7 +166,6 @@ int RunPanel(HINSTANCE instance, const PanelOptions& options) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  form.FormDestroy();
   udp.Close();
   return 0;
 }
