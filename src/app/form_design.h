@@ -10,6 +10,9 @@
 namespace zq {
 
 constexpr std::string_view kWindowTitle = "ZQ - Thrust";
+// The single-instance guard's name: a mutex on Windows, the stem of an
+// abstract socket name on Linux.
+constexpr std::string_view kInstanceName = "ZQ-test-joy";
 constexpr int kDesignLeft = 880, kDesignTop = 592, kDesignWidth = 104, kDesignHeight = 77;
 constexpr int kPanelWidth = 42;
 constexpr int kFontPoints = 8;

@@ -1,24 +1,22 @@
 #include "control/control_tick.h"
 
+#include "config/virtual_keys.h"
 #include "control/command_message.h"
+#include "control/tick_length.h"
 
 namespace zq {
 
 // Flap positions 0..3 as the f label shows them and the command they send.
 const std::array<FlapRow, 4> kFlapTable = {{
-    {"убраны  ", kNavy, "-1.00"},     // "retracted"
-    {"боевые   ", kLime, "-0.60"},    // "combat"
-    {"взлет    ", kYellow, "-0.34"},  // "take-off"
-    {"посадка  ", kRed, "1.00"},      // "landing"
+    {"убраны  ", kNavy, "-1.00", "retracted"},
+    {"боевые   ", kLime, "-0.60", "combat"},
+    {"взлет    ", kYellow, "-0.34", "take-off"},
+    {"посадка  ", kRed, "1.00", "landing"},
 }};
 
 namespace {
 
-constexpr int32_t kTickMs = 50;
 constexpr int32_t kMaxTimer = 2147483647 - kTickMs;  // counters stop short of overflow
-constexpr int kEnter = 13;
-constexpr int kEscape = 27;
-constexpr int kNumLock = 144;
 
 void ShowInt(StatusView& view, Label label, int64_t value) {
   FixedText<24> t;
@@ -91,7 +89,7 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
     s.chatMode = true;
     view.SetText(Label::xp, "Чат");  // "Chat"
   }
-  if (IsDown(in.keyNow[kEscape]) || IsDown(in.keyNow[kEnter])) {
+  if (IsDown(in.keyNow[kVkEscape]) || IsDown(in.keyNow[kVkEnter])) {
     s.chatMode = false;
     ShowInt(view, Label::xp, s.throttle);
   }
@@ -176,7 +174,7 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
 
   // Throttle in steps, kept within 0..110; Num Lock toggled on and not held
   // selects the fine step.
-  s.throttleStep = in.keyNow[kNumLock] == 1 ? 2 : 10;
+  s.throttleStep = in.keyNow[kVkNumLock] == 1 ? 2 : 10;
   if (held(Slot::PowerMinus)) s.throttle -= s.throttleStep;
   if (held(Slot::PowerPlus)) s.throttle += s.throttleStep;
   if (s.throttle > 110) s.throttle = 110;
