@@ -1,10 +1,12 @@
 // zq-replay [--setup PATH] [--screen WxH] [--udp] [SCRIPT]
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "app/version.h"
+#include "platform/platform.h"
 #include "platform/script/replay.h"
 #include "tool_args.h"
 
@@ -53,7 +55,9 @@ int Usage(std::string_view problem) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
+  zq::UseBinaryStandardStreams();  // the events are the same bytes everywhere
   zq::ReplayOptions options;
+  std::unique_ptr<zq::DatagramSender> sender;
   std::string script = "-";
   bool haveScript = false;
   zq::tools::ArgReader args(argc, argv);
@@ -82,7 +86,8 @@ int main(int argc, char** argv) {
         return Usage("--screen needs a size such as 1920x1080");
       }
     } else if (a == "--udp") {
-      options.udp = true;
+      if (!sender) sender = zq::MakeCommandSender();
+      options.udp = sender.get();
     } else {
       return Usage("unknown option '" + args.Shown() + "'");
     }

@@ -5,10 +5,10 @@
 #include <string_view>
 
 #include "app/version.h"
+#include "platform/platform.h"
 #include "tool_args.h"
 #include "zq_check/check_model.h"
 #include "zq_check/json_report.h"
-#include "zq_check/primary_screen.h"
 #include "zq_check/svg_plot.h"
 #include "zq_check/text_report.h"
 
@@ -115,7 +115,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!haveScreen) {
-    if (auto screen = zq::check::AskPrimaryScreen()) options.screen = *screen;
+    if (auto screen = zq::AskPrimaryScreen()) options.screen = *screen;
   }
 
   zq::check::CheckResult result = zq::check::CheckSettingsFile(setupPath, options);

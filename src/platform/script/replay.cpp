@@ -6,7 +6,6 @@
 
 #include "app/tick_driver.h"
 #include "config/settings_snapshot.h"
-#include "platform/posix/posix_udp.h"
 #include "platform/script/json_events.h"
 #include "platform/script/script_platform.h"
 
@@ -68,7 +67,7 @@ class Replay {
       : events_(out),
         view_(events_),
         report_(events_),
-        sender_(events_, options.udp ? &udp_ : nullptr),
+        sender_(events_, options.udp),
         form_(bank_, devices_, view_, sender_) {
     view_.AttachForm(&form_);
     // Read once, as the panel does; a file it cannot read is named on
@@ -177,7 +176,6 @@ class Replay {
   ScriptView view_;
   ScriptErrorReport report_;
   ScriptDevices devices_;
-  PosixUdpSender udp_;
   ScriptSender sender_;
   CurveBank bank_{};
   TForm1 form_;
