@@ -3,10 +3,13 @@
 // usage error as one line naming the bad argument, status 2.
 #pragma once
 
+#include <charconv>
+#include <cstdint>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace zq::tools {
 
@@ -16,6 +19,31 @@ constexpr int kUsageStatus = 2;
 inline int UsageError(std::string_view program, std::string_view problem) {
   std::cerr << program << ": " << problem << "; try '" << program << " --help'\n";
   return kUsageStatus;
+}
+
+// A whole number written with decimal digits only (no sign, no blanks), of
+// at most `maxDigits` digits and at most `max`.
+inline std::optional<uint64_t> ParseDecimal(std::string_view text, uint64_t max,
+                                            size_t maxDigits = 20) {
+  if (text.empty() || text.size() > maxDigits || text[0] < '0' || text[0] > '9') {
+    return std::nullopt;
+  }
+  uint64_t v = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || v > max) return std::nullopt;
+  return v;
+}
+
+// A size "WxH": decimal numbers either side of the first of `separators`.
+inline std::optional<std::pair<uint64_t, uint64_t>> ParseSize(std::string_view text,
+                                                              std::string_view separators,
+                                                              size_t maxDigits) {
+  size_t x = text.find_first_of(separators);
+  if (x == std::string_view::npos) return std::nullopt;
+  auto w = ParseDecimal(text.substr(0, x), UINT64_MAX, maxDigits);
+  auto h = ParseDecimal(text.substr(x + 1), UINT64_MAX, maxDigits);
+  if (!w || !h) return std::nullopt;
+  return std::pair{*w, *h};
 }
 
 class ArgReader {

@@ -32,19 +32,10 @@ constexpr std::string_view kUsage =
     "usage, with one line on standard error.\n";
 
 bool ParseScreen(std::string_view s, zq::ScreenSize& screen) {
-  size_t x = s.find('x');
-  if (x == std::string_view::npos || x == 0 || x + 1 >= s.size()) return false;
-  auto parse = [](std::string_view d, int32_t& out) {
-    if (d.size() > 6) return false;
-    int32_t v = 0;
-    for (char c : d) {
-      if (c < '0' || c > '9') return false;
-      v = v * 10 + (c - '0');
-    }
-    out = v;
-    return true;
-  };
-  return parse(s.substr(0, x), screen.width) && parse(s.substr(x + 1), screen.height);
+  auto size = zq::tools::ParseSize(s, "x", 6);
+  if (!size) return false;
+  screen = {static_cast<int32_t>(size->first), static_cast<int32_t>(size->second)};
+  return true;
 }
 
 int Usage(std::string_view problem) {

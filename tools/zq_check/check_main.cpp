@@ -51,19 +51,10 @@ constexpr std::string_view kUsage =
     "written) or bad usage.\n";
 
 bool ParseScreen(std::string_view s, zq::ScreenSize& screen) {
-  size_t x = s.find_first_of("xX");
-  if (x == std::string_view::npos || x == 0 || x + 1 >= s.size()) return false;
-  auto parse = [](std::string_view d, int32_t& out) {
-    if (d.size() > 5) return false;
-    int32_t v = 0;
-    for (char c : d) {
-      if (c < '0' || c > '9') return false;
-      v = v * 10 + (c - '0');
-    }
-    out = v;
-    return v > 0;
-  };
-  return parse(s.substr(0, x), screen.width) && parse(s.substr(x + 1), screen.height);
+  auto size = zq::tools::ParseSize(s, "xX", 5);
+  if (!size || size->first == 0 || size->second == 0) return false;
+  screen = {static_cast<int32_t>(size->first), static_cast<int32_t>(size->second)};
+  return true;
 }
 
 }  // namespace

@@ -45,14 +45,9 @@ int Usage(std::string_view problem) {
 }
 
 bool ParseNumber(std::string_view text, long long max, long long& out) {
-  if (text.empty() || text.size() > 12) return false;
-  long long v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  if (v > max) return false;
-  out = v;
+  auto v = zq::tools::ParseDecimal(text, static_cast<uint64_t>(max), 12);
+  if (!v) return false;
+  out = static_cast<long long>(*v);
   return true;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/script/replay.h"
 
+#include <charconv>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -31,22 +32,11 @@ std::optional<uint64_t> ParseNumber(std::string_view w, uint64_t max) {
     base = 16;
     w.remove_prefix(2);
   }
-  if (w.empty()) return std::nullopt;
+  // from_chars takes no sign for an unsigned number, nor a second "0x".
+  if (w.empty() || w[0] == '-') return std::nullopt;
   uint64_t v = 0;
-  for (char c : w) {
-    int d;
-    if (c >= '0' && c <= '9') {
-      d = c - '0';
-    } else if (base == 16 && c >= 'a' && c <= 'f') {
-      d = c - 'a' + 10;
-    } else if (base == 16 && c >= 'A' && c <= 'F') {
-      d = c - 'A' + 10;
-    } else {
-      return std::nullopt;
-    }
-    v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
-    if (v > max) return std::nullopt;
-  }
+  auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), v, base);
+  if (ec != std::errc() || end != w.data() + w.size() || v > max) return std::nullopt;
   return v;
 }
 
