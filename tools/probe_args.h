@@ -2,7 +2,6 @@
 // zq-probe [--seconds N] [--help] [--version].
 #pragma once
 
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
@@ -28,16 +27,8 @@ inline std::optional<int> ReadProbeArgs(int argc, char** argv, const char* usage
     std::string_view a = args.Name();
     if (!args.IsOption()) {
       return UsageError(kProgram, "unexpected argument '" + args.Shown() + "'");
-    } else if (a != "--seconds" && args.HasInlineValue()) {
-      return UsageError(kProgram, "'" + args.Shown() + "': " + std::string(a) + " takes no value");
-    } else if (args.IsHelp()) {
-      std::fputs(usage, stdout);
-      std::fflush(stdout);
-      return 0;
-    } else if (a == "--version") {
-      std::printf("zq-probe %s\n", kVersion);
-      std::fflush(stdout);
-      return 0;
+    } else if (auto status = args.CommonOption(kProgram, usage, a == "--seconds")) {
+      return *status;
     } else if (a == "--seconds") {
       std::optional<std::string> v = args.Value();
       if (!v || !parseSeconds(*v)) {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <utility>
 
+#include "app/version.h"
+
 namespace zq::tools {
 
 constexpr int kUsageStatus = 2;
@@ -84,6 +86,26 @@ class ArgReader {
   // A flag given "=value" ("--json=yes"): a usage error.
   bool HasInlineValue() const { return inline_.has_value(); }
   std::string Shown() const { return std::string(argv_[i_]); }
+
+  // What every tool's options share, for the option just read: a flag given
+  // "=value" is a usage error; --help prints `usage` and --version the
+  // version, on standard output. Returns the status to exit with, or nullopt
+  // when the option is none of these.
+  std::optional<int> CommonOption(std::string_view program, std::string_view usage,
+                                  bool takesValue) const {
+    if (!takesValue && HasInlineValue()) {
+      return UsageError(program, "'" + Shown() + "': " + std::string(name_) + " takes no value");
+    }
+    if (IsHelp()) {
+      std::cout << usage << std::flush;
+      return 0;
+    }
+    if (name_ == "--version") {
+      std::cout << program << ' ' << kVersion << std::endl;
+      return 0;
+    }
+    return std::nullopt;
+  }
 
  private:
   bool IsWindowsHelp() const {

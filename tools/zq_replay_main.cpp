@@ -59,14 +59,8 @@ int main(int argc, char** argv) {
       if (haveScript) return Usage("more than one script given");
       script = std::string(a);
       haveScript = true;
-    } else if (!takesValue && args.HasInlineValue()) {
-      return Usage("'" + args.Shown() + "': " + std::string(a) + " takes no value");
-    } else if (args.IsHelp()) {
-      std::cout << kUsage;
-      return 0;
-    } else if (a == "--version") {
-      std::cout << "zq-replay " << zq::kVersion << '\n';
-      return 0;
+    } else if (auto status = args.CommonOption("zq-replay", kUsage, takesValue)) {
+      return *status;
     } else if (a == "--setup") {
       std::optional<std::string> v = args.Value();
       if (!v) return Usage("--setup needs a path");

@@ -77,16 +77,9 @@ int main(int argc, char** argv) {
       options.named = true;
       continue;
     }
-    bool flag = a != "--svg" && a != "--screen";
-    if (flag && args.HasInlineValue()) {
-      return UsageError(kProgram, "'" + args.Shown() + "': " + std::string(a) + " takes no value");
-    }
-    if (args.IsHelp()) {
-      std::cout << kUsage;
-      return 0;
-    } else if (a == "--version") {
-      std::cout << "zq-check " << zq::kVersion << '\n';
-      return 0;
+    const bool takesValue = a == "--svg" || a == "--screen";
+    if (auto status = args.CommonOption(kProgram, kUsage, takesValue)) {
+      return *status;
     } else if (a == "--json") {
       json = true;
     } else if (a == "--quiet" || a == "-q") {

@@ -105,14 +105,8 @@ int main(int argc, char** argv) {
     bool takesValue = a == "--port" || a == "--count" || a == "--timeout";
     if (!args.IsOption()) {
       return Usage("unexpected argument '" + args.Shown() + "'");
-    } else if (!takesValue && args.HasInlineValue()) {
-      return Usage("'" + args.Shown() + "': " + std::string(a) + " takes no value");
-    } else if (args.IsHelp()) {
-      std::cout << kUsage;
-      return 0;
-    } else if (a == "--version") {
-      std::cout << "zq-listen " << zq::kVersion << '\n';
-      return 0;
+    } else if (auto status = args.CommonOption("zq-listen", kUsage, takesValue)) {
+      return *status;
     } else if (a == "--port") {
       if (!value(65535, port, "a port number, 0 to 65535")) return kUsageStatus;
     } else if (a == "--count") {
