@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <set>
 
+#include "config/settings_load.h"
 #include "control/curve_math.h"
 #include "zq_check/check_model.h"
 #include "zq_check/text_report.h"
@@ -19,11 +20,12 @@ bool EditableKey(std::string_view key) {
     if (s.key == key) return true;
   }
   static const std::set<std::string, std::less<>> kOthers = [] {
-    std::set<std::string, std::less<>> keys{
-        "Y", "X", "Z", "TrimY", "TrimX", "TrimZ", "WindowX", "WindowY", "starttrim", "startflaps"};
+    std::set<std::string, std::less<>> keys;
     for (char axis : {'Y', 'X', 'Z'}) {
-      for (int k = 1; k < kCurveSets; ++k) keys.insert(std::string(1, axis) + std::to_string(k));
+      for (int k = 0; k < kCurveSets; ++k) keys.insert(CurveKey(axis, k));
     }
+    for (std::string_view key : kTrimCurveKeys) keys.emplace(key);
+    for (const IntegerSetting& s : kIntegerSettings) keys.emplace(s.key);
     return keys;
   }();
   return kOthers.count(key) != 0;
@@ -138,8 +140,10 @@ void SettingsApi::State(const SettingsDocument& doc, Response& res, const std::s
                         {"message", d.message}});
   }
   json values = json::object();
-  for (const char* key : {"WindowX", "WindowY", "starttrim", "startflaps"})
-    values[key] = {{"value", doc.Read("main", key, "")}, {"set", doc.Has("main", key)}};
+  for (const IntegerSetting& s : kIntegerSettings) {
+    values[std::string(s.key)] = {{"value", doc.Read("main", s.key, "")},
+                                  {"set", doc.Has("main", s.key)}};
+  }
   json out{{"path", path_},
            {"exists", editor_.Exists()},
            {"unreadable", openProblem_},
