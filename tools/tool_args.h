@@ -3,10 +3,15 @@
 // usage error as one line naming the bad argument, status 2.
 #pragma once
 
+#include <charconv>
+#include <cstdint>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
+
+#include "app/version.h"
 
 namespace zq::tools {
 
@@ -16,6 +21,31 @@ constexpr int kUsageStatus = 2;
 inline int UsageError(std::string_view program, std::string_view problem) {
   std::cerr << program << ": " << problem << "; try '" << program << " --help'\n";
   return kUsageStatus;
+}
+
+// A whole number written with decimal digits only (no sign, no blanks), of
+// at most `maxDigits` digits and at most `max`.
+inline std::optional<uint64_t> ParseDecimal(std::string_view text, uint64_t max,
+                                            size_t maxDigits = 20) {
+  if (text.empty() || text.size() > maxDigits || text[0] < '0' || text[0] > '9') {
+    return std::nullopt;
+  }
+  uint64_t v = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || v > max) return std::nullopt;
+  return v;
+}
+
+// A size "WxH": decimal numbers either side of the first of `separators`.
+inline std::optional<std::pair<uint64_t, uint64_t>> ParseSize(std::string_view text,
+                                                              std::string_view separators,
+                                                              size_t maxDigits) {
+  size_t x = text.find_first_of(separators);
+  if (x == std::string_view::npos) return std::nullopt;
+  auto w = ParseDecimal(text.substr(0, x), UINT64_MAX, maxDigits);
+  auto h = ParseDecimal(text.substr(x + 1), UINT64_MAX, maxDigits);
+  if (!w || !h) return std::nullopt;
+  return std::pair{*w, *h};
 }
 
 class ArgReader {
@@ -56,6 +86,26 @@ class ArgReader {
   // A flag given "=value" ("--json=yes"): a usage error.
   bool HasInlineValue() const { return inline_.has_value(); }
   std::string Shown() const { return std::string(argv_[i_]); }
+
+  // What every tool's options share, for the option just read: a flag given
+  // "=value" is a usage error; --help prints `usage` and --version the
+  // version, on standard output. Returns the status to exit with, or nullopt
+  // when the option is none of these.
+  std::optional<int> CommonOption(std::string_view program, std::string_view usage,
+                                  bool takesValue) const {
+    if (!takesValue && HasInlineValue()) {
+      return UsageError(program, "'" + Shown() + "': " + std::string(name_) + " takes no value");
+    }
+    if (IsHelp()) {
+      std::cout << usage << std::flush;
+      return 0;
+    }
+    if (name_ == "--version") {
+      std::cout << program << ' ' << kVersion << std::endl;
+      return 0;
+    }
+    return std::nullopt;
+  }
 
  private:
   bool IsWindowsHelp() const {

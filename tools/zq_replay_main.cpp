@@ -1,10 +1,12 @@
 // zq-replay [--setup PATH] [--screen WxH] [--udp] [SCRIPT]
 #include <fstream>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "app/version.h"
+#include "platform/platform.h"
 #include "platform/script/replay.h"
 #include "tool_args.h"
 
@@ -30,19 +32,10 @@ constexpr std::string_view kUsage =
     "usage, with one line on standard error.\n";
 
 bool ParseScreen(std::string_view s, zq::ScreenSize& screen) {
-  size_t x = s.find('x');
-  if (x == std::string_view::npos || x == 0 || x + 1 >= s.size()) return false;
-  auto parse = [](std::string_view d, int32_t& out) {
-    if (d.size() > 6) return false;
-    int32_t v = 0;
-    for (char c : d) {
-      if (c < '0' || c > '9') return false;
-      v = v * 10 + (c - '0');
-    }
-    out = v;
-    return true;
-  };
-  return parse(s.substr(0, x), screen.width) && parse(s.substr(x + 1), screen.height);
+  auto size = zq::tools::ParseSize(s, "x", 6);
+  if (!size) return false;
+  screen = {static_cast<int32_t>(size->first), static_cast<int32_t>(size->second)};
+  return true;
 }
 
 int Usage(std::string_view problem) {
@@ -53,7 +46,9 @@ int Usage(std::string_view problem) {
 
 int main(int argc, char** argv) {
   std::ios::sync_with_stdio(false);
+  zq::UseBinaryStandardStreams();  // the events are the same bytes everywhere
   zq::ReplayOptions options;
+  std::unique_ptr<zq::DatagramSender> sender;
   std::string script = "-";
   bool haveScript = false;
   zq::tools::ArgReader args(argc, argv);
@@ -64,14 +59,8 @@ int main(int argc, char** argv) {
       if (haveScript) return Usage("more than one script given");
       script = std::string(a);
       haveScript = true;
-    } else if (!takesValue && args.HasInlineValue()) {
-      return Usage("'" + args.Shown() + "': " + std::string(a) + " takes no value");
-    } else if (args.IsHelp()) {
-      std::cout << kUsage;
-      return 0;
-    } else if (a == "--version") {
-      std::cout << "zq-replay " << zq::kVersion << '\n';
-      return 0;
+    } else if (auto status = args.CommonOption("zq-replay", kUsage, takesValue)) {
+      return *status;
     } else if (a == "--setup") {
       std::optional<std::string> v = args.Value();
       if (!v) return Usage("--setup needs a path");
@@ -82,7 +71,8 @@ int main(int argc, char** argv) {
         return Usage("--screen needs a size such as 1920x1080");
       }
     } else if (a == "--udp") {
-      options.udp = true;
+      if (!sender) sender = zq::MakeCommandSender();
+      options.udp = sender.get();
     } else {
       return Usage("unknown option '" + args.Shown() + "'");
     }

@@ -1,5 +1,7 @@
 #include "app/error_report.h"
 
+#include "config/ascii.h"
+
 #include <cstdio>
 
 namespace zq {
@@ -23,7 +25,7 @@ std::string ProgramTitle(std::string_view executablePath) {
   std::string_view name = BaseName(executablePath);
   std::string title(name.substr(0, name.find('.')));
   for (size_t i = 1; i < title.size(); ++i) {
-    if (title[i] >= 'A' && title[i] <= 'Z') title[i] = static_cast<char>(title[i] - 'A' + 'a');
+    title[i] = AsciiLower(title[i]);
   }
   return title;
 }

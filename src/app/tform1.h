@@ -26,7 +26,7 @@ class TForm1 {
   TickOutcome Timer1Timer();
   // The preview of the selected Y curve.
   PreviewColumns PPaint() const { return ComputePreview(bank_); }
-  void FormDestroy() {}
+  // Nothing is done at the end of a run: nothing is saved.
 
   const FormState& State() const { return state_; }
   // The binding that ended the last load early, if one did.

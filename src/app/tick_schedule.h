@@ -6,9 +6,11 @@
 
 #include <cstdint>
 
+#include "control/tick_length.h"
+
 namespace zq {
 
-constexpr int64_t kTickMicroseconds = 50'000;
+constexpr int64_t kTickMicroseconds = int64_t{kTickMs} * 1000;
 
 // `due`: when the tick that is starting now fell due; `started`: when it
 // started; both on the driver's clock, in any one unit. Answers when the next

@@ -1,5 +1,6 @@
 #include "config/binding.h"
 
+#include "config/ascii.h"
 #include "config/curve_bank.h"
 #include "config/integer_syntax.h"
 #include "config/settings_file.h"
@@ -39,10 +40,7 @@ std::string ConversionErrorMessage(std::string_view offending) {
 std::optional<BindingError> ParseBinding(std::string_view text, Binding& b,
                                          const KeyCharMap& keyMap, BindingForm* form) {
   // Upper-casing touches only a..z; bytes above 127 are kept as they are.
-  std::string upper(text);
-  for (char& c : upper) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  std::string upper = AsciiUpper(text);
   std::string_view t = StripControls(upper);
   if (t.empty()) {
     if (form != nullptr) *form = BindingForm::empty;

@@ -29,7 +29,10 @@ struct Binding {
 
 using BindingTable = std::array<Binding, kSlotCount>;
 
-// Binding slots by their setting keys.
+// Binding slots by their setting keys, in load order. Kept in a namespace
+// of their own so that words like `fire` and `chat` stay out of zq; they
+// still convert to int to index the binding table.
+namespace slots {
 enum Slot : int {
   trimbtn,
   usetrim,
@@ -57,6 +60,8 @@ enum Slot : int {
   PowerMinus,
   PowerPlus
 };
+}  // namespace slots
+using slots::Slot;
 
 enum class SlotTest { pressed, held, axis };
 

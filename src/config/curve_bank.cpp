@@ -14,16 +14,12 @@ void LoadCurveKey(const SettingsLookup& settings, std::string_view key, Curve& c
   ParseCurve(StripControls(settings.ReadText("main", key, kStraight)), curve);
 }
 
-std::string NumberedKey(char axis, int k) {
-  return std::string(1, axis) + std::to_string(k);
-}
-
 // Curve sets 1..count-1 of the X or Z axis: their own key when present,
 // otherwise a copy of set 0.
 void LoadFollowingSets(const SettingsLookup& settings, char axis, std::array<Curve, 10>& curves,
                        int32_t count) {
   for (int k = 1; k < count && k < kCurveSets; ++k) {
-    std::string key = NumberedKey(axis, k);
+    std::string key = CurveKey(axis, k);
     if (settings.HasKey("main", key)) {
       LoadCurveKey(settings, key, curves[static_cast<size_t>(k)]);
     } else {
@@ -33,6 +29,10 @@ void LoadFollowingSets(const SettingsLookup& settings, char axis, std::array<Cur
 }
 
 }  // namespace
+
+std::string CurveKey(char axis, int set) {
+  return set == 0 ? std::string(1, axis) : std::string(1, axis) + std::to_string(set);
+}
 
 std::string_view StripControls(std::string_view text) {
   while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32) text.remove_prefix(1);
@@ -59,7 +59,7 @@ void LoadCurves(const SettingsLookup& settings, CurveBank& bank) {
   LoadCurveKey(settings, "Y", bank.curvesY[0]);
   bank.curveCount = 1;
   for (int k = 1; k < kCurveSets; ++k) {
-    std::string key = NumberedKey('Y', k);
+    std::string key = CurveKey('Y', k);
     if (settings.HasKey("main", key)) {
       LoadCurveKey(settings, key, bank.curvesY[static_cast<size_t>(k)]);
       ++bank.curveCount;

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace zq {
@@ -47,6 +48,13 @@ CurveParseEnd ParseCurve(std::string_view text, Curve& curve);
 
 // Removes every character with a code from 0 to 32 from both ends.
 std::string_view StripControls(std::string_view text);
+
+// The key of curve set `set` of an axis ('Y', 'X', 'Z'): "Y" for set 0,
+// "Y1".."Y9" after it.
+std::string CurveKey(char axis, int set);
+
+// The trim curves' keys, Y, X and Z.
+constexpr std::array<std::string_view, 3> kTrimCurveKeys = {"TrimY", "TrimX", "TrimZ"};
 
 // Fills the curve bank and curveCount from section "main".
 void LoadCurves(const SettingsLookup& settings, CurveBank& bank);

@@ -36,7 +36,9 @@ std::optional<int32_t> ParseInt(std::string_view s, bool hexDigitLimit) {
     }
     if (hexDigitLimit && digits > 8) return std::nullopt;
     uint32_t pattern = static_cast<uint32_t>(value);
-    if (negative) pattern = 0u - pattern;  // negating the pattern wraps like the original
+    // "-$80000000" and "-$FFFFFFFF" are valid: the 32-bit pattern is negated
+    // modulo 2^32, so hex values wrap instead of failing.
+    if (negative) pattern = 0u - pattern;
     return static_cast<int32_t>(pattern);
   }
 

@@ -1,5 +1,7 @@
 #include "config/settings_document.h"
 
+#include "config/ascii.h"
+
 #include <algorithm>
 #include <map>
 
@@ -11,16 +13,7 @@ bool IsQuotePair(std::string_view v) {
 }
 
 bool IsControl(char c) {
-  auto u = static_cast<unsigned char>(c);
-  return u < 0x20 || u == 0x7f;
-}
-
-std::string LowerAscii(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
+  return IsControlByte(static_cast<unsigned char>(c));
 }
 
 // Strict UTF-8: no overlong forms, no surrogates, nothing past U+10FFFF.
@@ -51,10 +44,10 @@ Readings ReadAll(const ProfileText& profile) {
   Readings all;
   const std::vector<ProfileText::Section>& sections = profile.Sections();
   for (size_t i = 1; i < sections.size(); ++i) {  // 0: lines before any header
-    auto [keys, first] = all.try_emplace(LowerAscii(sections[i].name));
+    auto [keys, first] = all.try_emplace(AsciiLower(sections[i].name));
     if (!first) continue;
     for (const ProfileText::Entry& e : sections[i].entries) {
-      keys->second.try_emplace(LowerAscii(e.name), e.hasValue ? "=" + ReadEntryValue(e) : "-");
+      keys->second.try_emplace(AsciiLower(e.name), e.hasValue ? "=" + ReadEntryValue(e) : "-");
     }
   }
   return all;
@@ -332,9 +325,9 @@ EditResult SettingsDocument::Commit(std::string next, std::string_view section,
   ProfileText after(next);
   Readings expected = ReadAll(profile_);
   if (value != nullptr) {
-    expected[LowerAscii(section)][LowerAscii(key)] = "=" + *value;
-  } else if (auto it = expected.find(LowerAscii(section)); it != expected.end()) {
-    it->second.erase(LowerAscii(key));
+    expected[AsciiLower(section)][AsciiLower(key)] = "=" + *value;
+  } else if (auto it = expected.find(AsciiLower(section)); it != expected.end()) {
+    it->second.erase(AsciiLower(key));
   }
   if (ReadAll(after) != expected) {
     return {"the reader would not read the file back as intended; nothing was changed", {}};

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "config/ascii.h"
 #include "config/integer_syntax.h"
 
 namespace zq {
@@ -12,14 +13,10 @@ bool IsBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f' || c == 0x1a;
 }
 
-char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // FNV-1a of the name as compared: letter case does not count.
 uint32_t FoldedHash(std::string_view s) {
   uint32_t h = 2166136261u;
-  for (char c : s) h = (h ^ static_cast<unsigned char>(Lower(c))) * 16777619u;
+  for (char c : s) h = (h ^ static_cast<unsigned char>(AsciiLower(c))) * 16777619u;
   return h;
 }
 
@@ -94,7 +91,7 @@ std::string_view TrimProfileBlanks(std::string_view s) {
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (Lower(a[i]) != Lower(b[i])) return false;
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   }
   return true;
 }

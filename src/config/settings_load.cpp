@@ -1,12 +1,14 @@
 #include "config/settings_load.h"
 
+#include "config/virtual_keys.h"
+
 namespace zq {
 
 KeySet StartWatchedKeys() {
   KeySet keys;
-  keys.Add(13);
-  keys.Add(27);
-  keys.Add(144);
+  keys.Add(kVkEnter);
+  keys.Add(kVkEscape);
+  keys.Add(kVkNumLock);
   return keys;
 }
 
@@ -18,10 +20,11 @@ std::optional<BindingLoadError> LoadSettings(const SettingsLookup& settings,
     return error;
   }
   LoadCurves(settings, bank);
-  out.windowX = ReadInt(settings, "main", "WindowX", -1);
-  out.windowY = ReadInt(settings, "main", "WindowY", -1);
-  out.startTrim = ReadInt(settings, "main", "starttrim", 0);
-  out.startFlaps = ReadInt(settings, "main", "startflaps", 0);
+  int32_t* const targets[] = {&out.windowX, &out.windowY, &out.startTrim, &out.startFlaps};
+  for (size_t i = 0; i < kIntegerSettings.size(); ++i) {
+    const IntegerSetting& s = kIntegerSettings[i];
+    *targets[i] = ReadInt(settings, "main", s.key, s.defaultValue);
+  }
   return std::nullopt;
 }
 

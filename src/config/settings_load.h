@@ -2,8 +2,10 @@
 // start values from section "main".
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "config/binding.h"
 #include "config/curve_bank.h"
@@ -20,6 +22,19 @@ struct LoadedSettings {
   int32_t startTrim = 0;
   int32_t startFlaps = 0;
 };
+
+// The keys of "main" that are neither bindings nor curves (curve keys:
+// CurveKey and kTrimCurveKeys), read last, with their defaults.
+struct IntegerSetting {
+  std::string_view key;
+  int32_t defaultValue;
+};
+constexpr std::array<IntegerSetting, 4> kIntegerSettings = {{
+    {"WindowX", -1},  // -1: the default placement
+    {"WindowY", -1},
+    {"starttrim", 0},
+    {"startflaps", 0},
+}};
 
 // Enter, Escape and Num Lock: read by the tick whatever the bindings say.
 KeySet StartWatchedKeys();

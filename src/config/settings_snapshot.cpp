@@ -13,6 +13,13 @@ ProfileText Parse(SettingsFileText& file) {
 
 }  // namespace
 
+SettingsFileText SettingsFileFailure(SettingsFileState state, std::string detail) {
+  SettingsFileText f;
+  f.state = state;
+  f.detail = std::move(detail);
+  return f;
+}
+
 std::string SettingsFileCause(const SettingsFileText& file) {
   switch (file.state) {
     case SettingsFileState::read:

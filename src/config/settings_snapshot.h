@@ -50,6 +50,9 @@ struct SettingsFileText {
 // src/platform/win32); the core only names the outcome.
 SettingsFileText ReadSettingsFile(const std::string& path, uint64_t limit = kSettingsFileLimit);
 
+// A reading that failed in `state`, with the system's words if any.
+SettingsFileText SettingsFileFailure(SettingsFileState state, std::string detail = "");
+
 // Why the file could not be read, in a few words ("it is a directory",
 // "permission denied", "it is a FIFO, not a regular file"...); "" when read.
 std::string SettingsFileCause(const SettingsFileText& file);
@@ -86,7 +89,11 @@ class SettingsSnapshot : public SettingsLookup {
   ProfileText profile_;
 };
 
-// ReadSettingsFile(path) made into a snapshot (defined with it).
-SettingsSnapshot TakeSettingsSnapshot(const std::string& path, uint64_t limit = kSettingsFileLimit);
+// ReadSettingsFile(path) made into a snapshot (inline: the reading is the
+// platform's, which the core does not link).
+inline SettingsSnapshot TakeSettingsSnapshot(const std::string& path,
+                                             uint64_t limit = kSettingsFileLimit) {
+  return SettingsSnapshot(path, ReadSettingsFile(path, limit));
+}
 
 }  // namespace zq

@@ -36,6 +36,7 @@ struct FlapRow {
   std::string_view text;  // UTF-8, with its trailing blanks
   Rgb background;
   std::string_view command;  // two-decimal form of the command value
+  std::string_view meaning;  // the text in English, for the tools' reports
 };
 
 extern const std::array<FlapRow, 4> kFlapTable;

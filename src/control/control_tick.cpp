@@ -1,23 +1,22 @@
 #include "control/control_tick.h"
 
+#include "config/virtual_keys.h"
 #include "control/command_message.h"
+#include "control/tick_length.h"
 
 namespace zq {
 
+// Flap positions 0..3 as the f label shows them and the command they send.
 const std::array<FlapRow, 4> kFlapTable = {{
-    {"убраны  ", kNavy, "-1.00"},
-    {"боевые   ", kLime, "-0.60"},
-    {"взлет    ", kYellow, "-0.34"},
-    {"посадка  ", kRed, "1.00"},
+    {"убраны  ", kNavy, "-1.00", "retracted"},
+    {"боевые   ", kLime, "-0.60", "combat"},
+    {"взлет    ", kYellow, "-0.34", "take-off"},
+    {"посадка  ", kRed, "1.00", "landing"},
 }};
 
 namespace {
 
-constexpr int32_t kTickMs = 50;
 constexpr int32_t kMaxTimer = 2147483647 - kTickMs;  // counters stop short of overflow
-constexpr int kEnter = 13;
-constexpr int kEscape = 27;
-constexpr int kNumLock = 144;
 
 void ShowInt(StatusView& view, Label label, int64_t value) {
   FixedText<24> t;
@@ -67,8 +66,8 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
   StatusView& view = ports.view;
   MessageBody body;
 
-  // 1. keys first: the time counters and chat mode see this tick's keys but
-  // the joystick records of the previous tick
+  // Keys first: the time counters and chat mode see this tick's keys but
+  // the joystick records of the previous tick.
   PollKeys(in, form.watchedKeys, ports.devices);
   BindingContext ctx{form.bindings, in, s.chatMode};
   auto pressed = [&](Slot slot) {
@@ -77,26 +76,29 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
   };
   auto held = [&](Slot slot) { return IsHeld(slot, ctx); };
 
-  // 2. time counters
+  // Fire time counters run while their bindings are held.
   bool counter1 = held(Slot::fire) || held(Slot::Fire12);
   bool counter2 = held(Slot::Fire2) || held(Slot::Fire12);
   if (counter1) RunTimeCounter(s.fireTime1, Label::Label1, view);
   if (counter2) RunTimeCounter(s.fireTime2, Label::Label2, view);
 
-  // 3, 4. chat mode; Escape or Enter wins over entering it in the same tick
+  // Chat mode: while on, no key binding but chat is pressed,
+  // so typed keys do not fly the plane. Escape or Enter wins over entering
+  // it in the same tick.
   if (pressed(Slot::chat)) {
     s.chatMode = true;
-    view.SetText(Label::xp, "Чат");
+    view.SetText(Label::xp, "Чат");  // "Chat"
   }
-  if (IsDown(in.keyNow[kEscape]) || IsDown(in.keyNow[kEnter])) {
+  if (IsDown(in.keyNow[kVkEscape]) || IsDown(in.keyNow[kVkEnter])) {
     s.chatMode = false;
     ShowInt(view, Label::xp, s.throttle);
   }
 
-  // 5.
+  // Now the joysticks, for the bindings below.
   PollJoysticks(in, form.joyUsed, ports.devices);
 
-  // 6, 7. trim routing
+  // Trim routing toggles: trim sent apart on its own channel, or mixed into
+  // the axis.
   bool trimRouteChanged = false;
   if (pressed(Slot::usetrim)) {
     s.useTrim = !s.useTrim;
@@ -110,7 +112,8 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
     trimRouteChanged = true;
   }
 
-  // 8, 9. curve sets; with no curve set loaded the index stays 0
+  // Curve-set switches (up goes to the previous set, wrapping); with no curve
+  // set loaded the index stays 0.
   if (pressed(Slot::curveup)) {
     bank.curveIndex =
         bank.curveCount > 0 ? (bank.curveIndex + bank.curveCount - 1) % bank.curveCount : 0;
@@ -123,7 +126,8 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
     view.RepaintP();
   }
 
-  // 10. power; a start flap position outside the table is confined to it
+  // Power: back to the start trim and flaps, time counters to zero; a start
+  // flap position outside the table is confined to it.
   if (pressed(Slot::power)) {
     s.trimYBtn = s.startTrim;
     s.flaps = s.startFlaps < 0 ? 0 : (s.startFlaps > 3 ? 3 : s.startFlaps);
@@ -133,7 +137,7 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
     view.SetText(Label::Label2, "0");
   }
 
-  // 11, 12. axes and trim axes through their curves
+  // Axes and trim axes through their curves.
   const Binding* b = form.bindings.data();
   s.axisY = LookUpCurve(ReadAxis(b[Slot::Yaxis], in), Selected(tables.y, bank.curveIndex));
   s.axisX = LookUpCurve(ReadAxis(b[Slot::Xaxis], in), Selected(tables.x, bank.curveIndex));
@@ -142,7 +146,8 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
   s.trimXAxis = LookUpCurve(ReadAxis(b[Slot::TrimXAxis], in), tables.trimX);
   s.trimZAxis = LookUpCurve(ReadAxis(b[Slot::TrimZAxis], in), tables.trimZ);
 
-  // 13 - 18. button trims
+  // Button trims: Z trim steps, trim buttons take over the current mix of
+  // axis and trim, reset clears them.
   if (pressed(Slot::IncZtrim)) s.trimZBtn = Limit(Wrap32(int64_t{s.trimZBtn} + 1), 100);
   if (pressed(Slot::DecZtrim)) s.trimZBtn = Limit(Wrap32(int64_t{s.trimZBtn} - 1), 100);
   if (pressed(Slot::trimbtn)) {
@@ -163,18 +168,20 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
     s.trimZBtn = 0;
   }
 
-  // 19, 20. flaps
+  // Flaps one position down or up, within the table.
   if (pressed(Slot::flapsdown) && s.flaps < 3) ++s.flaps;
   if (pressed(Slot::flapsup) && s.flaps > 0) --s.flaps;
 
-  // 21 - 24. throttle; Num Lock toggled on and not held selects the fine step
-  s.throttleStep = in.keyNow[kNumLock] == 1 ? 2 : 10;
+  // Throttle in steps, kept within 0..110; Num Lock toggled on and not held
+  // selects the fine step.
+  s.throttleStep = in.keyNow[kVkNumLock] == 1 ? 2 : 10;
   if (held(Slot::PowerMinus)) s.throttle -= s.throttleStep;
   if (held(Slot::PowerPlus)) s.throttle += s.throttleStep;
   if (s.throttle > 110) s.throttle = 110;
   if (s.throttle < 0) s.throttle = 0;
 
-  // 25. change checks
+  // Change checks: each channel whose value changed (or whose last send
+  // failed) goes into the message and its label is updated.
   const uint8_t resend = s.resendChannels;
   auto forced = [&](Channel c) { return (resend & ChannelBit(c)) != 0; };
 
@@ -247,10 +254,10 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
     }
   }
 
-  // 26.
+  // Remember this tick's joystick records for the next tick's presses.
   StorePrevious(in, form.joyUsed);
 
-  // 27. one datagram at most; what a failed send carried goes out again
+  // One datagram at most; what a failed send carried goes out again.
   TickOutcome outcome;
   if (body.Empty()) return outcome;
   FixedText<kBodyCapacity + 1> message = CommandMessage(body);

@@ -6,6 +6,9 @@
 
 namespace zq {
 
+// The simulator's port on 127.0.0.1, where every command message goes.
+constexpr uint16_t kCommandPort = 21100;
+
 struct SendResult {
   enum class Kind : uint8_t {
     ok,

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "config/ascii.h"
 #include "config/binding.h"
 
 namespace zq {
@@ -37,15 +38,11 @@ constexpr std::array<NamedKey, 34> kAliases = {{
     {162, "LCtrl"},    {163, "RCtrl"},   {164, "LAlt"},      {165, "RAlt"},
 }};
 
-char Upper(char c) {
-  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 // Upper case without blanks, so "Page Up", "pageup" and "PAGE UP" compare equal.
 std::string Squeezed(std::string_view s) {
   std::string out;
   for (char c : s) {
-    if (c != ' ' && c != '_') out += Upper(c);
+    if (c != ' ' && c != '_') out += AsciiUpper(c);
   }
   return out;
 }
@@ -77,7 +74,7 @@ int32_t NumberedKey(const std::string& n) {
 // The key of a single character in the key-text form (letters, digits, the
 // punctuation table); 0 for characters the keyboard layout decides.
 int32_t KeyOfChar(char c) {
-  c = Upper(c);
+  c = AsciiUpper(c);
   if ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) return c;
   int32_t punct = PunctuationKey(static_cast<unsigned char>(c));
   return punct > 0 ? punct : 0;

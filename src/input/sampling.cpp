@@ -1,11 +1,9 @@
 #include "input/sampling.h"
 
+#include "config/virtual_keys.h"
+
 namespace zq {
 namespace {
-
-constexpr int kShift = 16;
-constexpr int kCtrl = 17;
-constexpr int kAlt = 18;
 
 bool IsJoystick(const Binding& b) {
   return !b.unbound && b.device >= 0 && b.device < kJoystickCount;
@@ -70,8 +68,8 @@ bool IsPressed(int slot, const BindingContext& ctx) {
   const auto& now = ctx.input.keyNow;
   size_t code = static_cast<size_t>(b.code);
   return IsDown(now[code]) && !IsDown(ctx.input.keyPrev[code]) &&
-         (!ctx.chatMode || slot == Slot::chat) && ModifierMatches(b.ctrl, now[kCtrl]) &&
-         ModifierMatches(b.alt, now[kAlt]) && ModifierMatches(b.shift, now[kShift]);
+         (!ctx.chatMode || slot == Slot::chat) && ModifierMatches(b.ctrl, now[kVkControl]) &&
+         ModifierMatches(b.alt, now[kVkMenu]) && ModifierMatches(b.shift, now[kVkShift]);
 }
 
 bool IsHeld(int slot, const BindingContext& ctx) {

@@ -180,8 +180,8 @@ TEST_F(VirtualSticks, LostAndReturningStickIsReportedOnce) {
   ASSERT_GE(id, 0);
   BindingTable bindings{};
   for (Binding& b : bindings) b.unbound = true;
-  bindings[Yaxis] = {id, 1};
-  bindings[fire] = {id, 2};
+  bindings[Slot::Yaxis] = {id, 1};
+  bindings[Slot::fire] = {id, 2};
   JoySet bound;
   bound.Add(id);
   AnswerWatch answers(devices);

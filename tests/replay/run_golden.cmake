@@ -1,7 +1,8 @@
 # Runs one golden replay case: NAME.script through zq-replay, with NAME.ini as
 # the settings file (none: no settings file) and NAME.args as further options;
 # standard output must equal NAME.expected, the exit status NAME.status (0 when
-# absent) and standard error NAME.stderr (empty when absent).
+# absent) and standard error NAME.stderr (empty when absent). EMULATOR, when
+# set, runs the program (wine for the Windows build).
 get_filename_component(dir ${SCRIPT} DIRECTORY)
 get_filename_component(name ${SCRIPT} NAME_WE)
 file(MAKE_DIRECTORY ${WORKDIR})
@@ -16,7 +17,7 @@ if(EXISTS ${dir}/${name}.args)
   separate_arguments(args UNIX_COMMAND "${args}")
 endif()
 execute_process(
-  COMMAND ${REPLAY} --setup ${setup} ${args} ${name}.script
+  COMMAND ${EMULATOR} ${REPLAY} --setup ${setup} ${args} ${name}.script
   WORKING_DIRECTORY ${dir}
   OUTPUT_VARIABLE out ERROR_VARIABLE err RESULT_VARIABLE status)
 file(WRITE ${WORKDIR}/actual.jsonl "${out}")

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "app/error_report.h"
+#include "config/ascii.h"
 #include "zq_check/binding_words.h"
 #include "zq_check/check_steps.h"
 
@@ -173,10 +174,7 @@ bool WarnKeyName(const CheckResult& r, int s, std::vector<Diagnostic>& out) {
 void NoteKeyText(const CheckResult& r, int s, std::vector<Diagnostic>& out) {
   if (WarnKeyName(r, s, out)) return;
   const SlotReport& slot = r.slots[static_cast<size_t>(s)];
-  std::string t(StripControls(slot.text));
-  for (char& c : t) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  std::string t = AsciiUpper(StripControls(slot.text));
   if (t.empty() || t.find(' ') != std::string::npos) return;
   bool endsInToken = false;
   for (std::string_view token : {"[CTRL]", "[ALT]", "[SHIFT]"}) {

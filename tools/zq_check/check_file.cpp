@@ -2,8 +2,11 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "config/ascii.h"
 #include "config/integer_syntax.h"
+#include "config/settings_load.h"
 #include "config/settings_snapshot.h"
+#include "control/control_state.h"
 #include "zq_check/check_steps.h"
 #include "zq_check/key_suggest.h"
 
@@ -16,9 +19,9 @@ const ProfileText::Section* MainSection(const ProfileText& profile) {
   return profile.FindSection("main");
 }
 
-const char* FlapName(int32_t position) {
-  static const char* const kNames[] = {"retracted", "combat", "take-off", "landing"};
-  return kNames[position < 0 ? 0 : (position > 3 ? 3 : position)];
+std::string FlapName(int32_t position) {
+  return std::string(
+      kFlapTable[static_cast<size_t>(position < 0 ? 0 : (position > 3 ? 3 : position))].meaning);
 }
 
 void NoteOtherSections(const ProfileText& profile, CheckResult& r) {
@@ -39,14 +42,6 @@ void NoteOtherSections(const ProfileText& profile, CheckResult& r) {
   }
 }
 
-std::string LowerCase(std::string_view s) {
-  std::string out(s);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 // Length of the value the lookup returns before it cuts it (quotes removed).
 size_t ValueLength(std::string_view v) {
   bool quoted = v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front();
@@ -57,7 +52,7 @@ void NoteEntries(const ProfileText::Section& main, CheckResult& r) {
   // the first entry of every key name, lower case
   std::unordered_map<std::string, const ProfileText::Entry*> firstEntry;
   for (const ProfileText::Entry& e : main.entries) {
-    auto [seen, isFirst] = firstEntry.emplace(LowerCase(e.name), &e);
+    auto [seen, isFirst] = firstEntry.emplace(AsciiLower(e.name), &e);
     if (!e.hasValue) {
       Add(r, Severity::note, "no-equals", e.line, e.name,
           "'" + Shown(e.name) + "' has no '=': the panel sees no setting on this line");
@@ -203,23 +198,16 @@ void CheckUnknownKeys(const ProfileText& profile, CheckResult& r) {
 
 void CheckStartValues(const ProfileText& profile, CheckResult& r) {
   if (r.loadError) return;  // the load ends before these are read
-  struct IntKey {
-    const char* key;
-    int32_t def;
-    const char* meaning;
-  };
-  const IntKey keys[] = {{"WindowX", -1, "-1, the default placement"},
-                         {"WindowY", -1, "-1, the default placement"},
-                         {"starttrim", 0, "0"},
-                         {"startflaps", 0, "0"}};
-  for (const IntKey& k : keys) {
+  for (const IntegerSetting& k : kIntegerSettings) {
+    const std::string meaning =
+        k.defaultValue == -1 ? "-1, the default placement" : std::to_string(k.defaultValue);
     int line = LineOf(profile, k.key);
     if (line == 0) continue;
     std::string text = ReadTextFrom(profile, "main", k.key, "");
     if (!text.empty() && ParseSettingsInt(text)) continue;
     Add(r, Severity::note, "not-an-integer", line, k.key,
         std::string(k.key) + " = '" + Shown(text) + "' is not a whole number: the panel uses " +
-            k.meaning);
+            meaning);
   }
   int32_t flaps = r.settings.startFlaps;
   if (flaps < 0 || flaps > 3) {

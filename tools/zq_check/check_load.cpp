@@ -13,10 +13,6 @@ namespace {
 
 constexpr std::string_view kStraight = "0 100";
 
-std::string NumberedKey(char axis, int k) {
-  return k == 0 ? std::string(1, axis) : std::string(1, axis) + std::to_string(k);
-}
-
 void FillSlots(const ProfileText& profile, CheckResult& r) {
   int failedSlot = r.loadError ? r.loadError->slot : kSlotCount;
   for (int s = 0; s < kSlotCount; ++s) {
@@ -64,7 +60,7 @@ void FillCurves(const ProfileText& profile, CheckResult& r) {
     CurveSetReport set;
     CurveSource yMissing = k == 0 ? CurveSource::fallback : CurveSource::gap;
     CurveSource xzMissing = k == 0 ? CurveSource::fallback : CurveSource::copy;
-    std::string y = NumberedKey('Y', k), x = NumberedKey('X', k), z = NumberedKey('Z', k);
+    std::string y = CurveKey('Y', k), x = CurveKey('X', k), z = CurveKey('Z', k);
     set.y = MakeCurve(profile, y, fromKey(y, yMissing), bank.curvesY[i]);
     set.x = MakeCurve(profile, x, fromKey(x, xzMissing), bank.curvesX[i]);
     set.z = MakeCurve(profile, z, fromKey(z, xzMissing), bank.curvesZ[i]);

@@ -5,10 +5,10 @@
 #include <string_view>
 
 #include "app/version.h"
+#include "platform/platform.h"
 #include "tool_args.h"
 #include "zq_check/check_model.h"
 #include "zq_check/json_report.h"
-#include "zq_check/primary_screen.h"
 #include "zq_check/svg_plot.h"
 #include "zq_check/text_report.h"
 
@@ -51,19 +51,10 @@ constexpr std::string_view kUsage =
     "written) or bad usage.\n";
 
 bool ParseScreen(std::string_view s, zq::ScreenSize& screen) {
-  size_t x = s.find_first_of("xX");
-  if (x == std::string_view::npos || x == 0 || x + 1 >= s.size()) return false;
-  auto parse = [](std::string_view d, int32_t& out) {
-    if (d.size() > 5) return false;
-    int32_t v = 0;
-    for (char c : d) {
-      if (c < '0' || c > '9') return false;
-      v = v * 10 + (c - '0');
-    }
-    out = v;
-    return v > 0;
-  };
-  return parse(s.substr(0, x), screen.width) && parse(s.substr(x + 1), screen.height);
+  auto size = zq::tools::ParseSize(s, "xX", 5);
+  if (!size || size->first == 0 || size->second == 0) return false;
+  screen = {static_cast<int32_t>(size->first), static_cast<int32_t>(size->second)};
+  return true;
 }
 
 }  // namespace
@@ -86,16 +77,9 @@ int main(int argc, char** argv) {
       options.named = true;
       continue;
     }
-    bool flag = a != "--svg" && a != "--screen";
-    if (flag && args.HasInlineValue()) {
-      return UsageError(kProgram, "'" + args.Shown() + "': " + std::string(a) + " takes no value");
-    }
-    if (args.IsHelp()) {
-      std::cout << kUsage;
-      return 0;
-    } else if (a == "--version") {
-      std::cout << "zq-check " << zq::kVersion << '\n';
-      return 0;
+    const bool takesValue = a == "--svg" || a == "--screen";
+    if (auto status = args.CommonOption(kProgram, kUsage, takesValue)) {
+      return *status;
     } else if (a == "--json") {
       json = true;
     } else if (a == "--quiet" || a == "-q") {
@@ -115,7 +99,7 @@ int main(int argc, char** argv) {
     }
   }
   if (!haveScreen) {
-    if (auto screen = zq::check::AskPrimaryScreen()) options.screen = *screen;
+    if (auto screen = zq::AskPrimaryScreen()) options.screen = *screen;
   }
 
   zq::check::CheckResult result = zq::check::CheckSettingsFile(setupPath, options);

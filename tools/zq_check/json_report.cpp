@@ -1,12 +1,33 @@
 #include "zq_check/json_report.h"
 
+#include <nlohmann/json.hpp>
+
 #include "app/error_report.h"
 #include "app/version.h"
-#include "zq_check/json_writer.h"
 #include "zq_check/text_report.h"
 
 namespace zq::check {
 namespace {
+
+// Keys in the order written, as the report has always had them.
+using Json = nlohmann::ordered_json;
+
+// Text from the settings file is single-byte: 128..255 become U+0080..U+00FF,
+// so that every report is valid UTF-8.
+std::string Text(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (char ch : bytes) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x80) {
+      out += ch;
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
 
 const char* SourceName(ValueSource s) {
   switch (s) {
@@ -44,193 +65,121 @@ const char* TestName(SlotTest t) {
   return t == SlotTest::pressed ? "pressed" : (t == SlotTest::held ? "held" : "axis");
 }
 
-void Line(JsonWriter& j, int line) {
-  j.Key("line");
-  if (line == 0) {
-    j.Null();
-  } else {
-    j.Int(line);
-  }
+Json Line(int line) {
+  return line == 0 ? Json(nullptr) : Json(line);
 }
 
-void Bindings(const CheckResult& r, JsonWriter& j) {
-  j.Key("bindings");
-  j.BeginArray();
+Json Bindings(const CheckResult& r) {
+  Json list = Json::array();
   for (int s = 0; s < kSlotCount; ++s) {
     const SlotReport& slot = r.slots[static_cast<size_t>(s)];
     const Binding& b = r.settings.bindings[static_cast<size_t>(s)];
     const SlotInfo& info = kSlotTable[static_cast<size_t>(s)];
-    j.BeginObject();
-    j.Key("slot");
-    j.Int(s);
-    j.Key("key");
-    j.String(info.key);
-    j.Key("test");
-    j.String(TestName(info.test));
-    j.Key("source");
-    j.String(SourceName(slot.source));
-    Line(j, slot.line);
-    j.Key("text");
-    if (slot.source == ValueSource::unloaded) {
-      j.Null();
-    } else {
-      j.String(slot.text);
-    }
-    j.Key("device");
-    j.Int(b.device);
-    j.Key("code");
-    j.Int(b.code);
-    j.Key("ctrl");
-    j.Bool(b.ctrl);
-    j.Key("alt");
-    j.Bool(b.alt);
-    j.Key("shift");
-    j.Bool(b.shift);
-    j.Key("words");
-    j.String(slot.words);
-    j.EndObject();
+    Json o;
+    o["slot"] = s;
+    o["key"] = Text(info.key);
+    o["test"] = TestName(info.test);
+    o["source"] = SourceName(slot.source);
+    o["line"] = Line(slot.line);
+    o["text"] = slot.source == ValueSource::unloaded ? Json(nullptr) : Json(Text(slot.text));
+    o["device"] = b.device;
+    o["code"] = b.code;
+    o["ctrl"] = b.ctrl;
+    o["alt"] = b.alt;
+    o["shift"] = b.shift;
+    o["words"] = Text(slot.words);
+    list.push_back(std::move(o));
   }
-  j.EndArray();
+  return list;
 }
 
-void Sets(const CheckResult& r, JsonWriter& j) {
-  j.Key("watchedKeys");
-  j.BeginArray();
-  r.settings.watchedKeys.ForEach([&](int vk) { j.Int(vk); });
-  j.EndArray();
-  j.Key("joyUsed");
-  j.BeginArray();
-  for (int id = 0; id < kJoystickCount; ++id) {
-    if (r.settings.joyUsed.Contains(id)) j.Int(id);
-  }
-  j.EndArray();
+Json CurveObject(const CurveReport& c) {
+  Json o;
+  o["key"] = Text(c.key);
+  o["source"] = SourceName(c.source);
+  o["line"] = Line(c.line);
+  Json points = Json::array();
+  for (int k = 0; k < kCurvePoints; ++k) points.push_back(c.curve[k]);
+  o["points"] = std::move(points);
+  Json outputs = Json::array();
+  for (int32_t v : c.outputs) outputs.push_back(v);
+  o["outputs"] = std::move(outputs);
+  return o;
 }
 
-void CurveObject(const CurveReport& c, JsonWriter& j) {
-  j.BeginObject();
-  j.Key("key");
-  j.String(c.key);
-  j.Key("source");
-  j.String(SourceName(c.source));
-  Line(j, c.line);
-  j.Key("points");
-  j.BeginArray();
-  for (int k = 0; k < kCurvePoints; ++k) j.Int(c.curve[k]);
-  j.EndArray();
-  j.Key("outputs");
-  j.BeginArray();
-  for (int32_t v : c.outputs) j.Int(v);
-  j.EndArray();
-  j.EndObject();
-}
-
-void Curves(const CheckResult& r, JsonWriter& j) {
-  j.Key("curveCount");
-  j.Int(r.bank.curveCount);
-  j.Key("curveSets");
-  j.BeginArray();
+void Curves(const CheckResult& r, Json& j) {
+  j["curveCount"] = r.bank.curveCount;
+  Json sets = Json::array();
   for (const CurveSetReport& set : r.curveSets) {
-    j.BeginObject();
-    j.Key("Y");
-    CurveObject(set.y, j);
-    j.Key("X");
-    CurveObject(set.x, j);
-    j.Key("Z");
-    CurveObject(set.z, j);
-    j.EndObject();
+    Json o;
+    o["Y"] = CurveObject(set.y);
+    o["X"] = CurveObject(set.x);
+    o["Z"] = CurveObject(set.z);
+    sets.push_back(std::move(o));
   }
-  j.EndArray();
-  j.Key("trimCurves");
-  j.BeginObject();
-  for (const CurveReport& c : r.trimCurves) {
-    j.Key(c.key);
-    CurveObject(c, j);
-  }
-  j.EndObject();
+  j["curveSets"] = std::move(sets);
+  Json trims = Json::object();
+  for (const CurveReport& c : r.trimCurves) trims[Text(c.key)] = CurveObject(c);
+  j["trimCurves"] = std::move(trims);
 }
 
-void StartValues(const CheckResult& r, JsonWriter& j) {
-  const LoadedSettings& s = r.settings;
-  for (auto [key, value] :
-       {std::pair{"windowX", s.windowX}, std::pair{"windowY", s.windowY},
-        std::pair{"startTrim", s.startTrim}, std::pair{"startFlaps", s.startFlaps}}) {
-    j.Key(key);
-    j.Int(value);
-  }
-}
-
-void LoadError(const CheckResult& r, JsonWriter& j) {
-  j.Key("loadError");
-  if (!r.loadError) {
-    j.Null();
-    return;
-  }
+Json LoadError(const CheckResult& r) {
+  if (!r.loadError) return nullptr;
   const BindingLoadError& e = *r.loadError;
-  j.BeginObject();
-  j.Key("slot");
-  j.Int(e.slot);
-  j.Key("key");
-  j.String(kSlotTable[static_cast<size_t>(e.slot)].key);
-  Line(j, r.slots[static_cast<size_t>(e.slot)].line);
-  j.Key("offending");
-  j.String(e.error.offending);
-  j.Key("box");
-  j.String(MakeReportText(e.error.Message()).View());
-  j.EndObject();
+  Json o;
+  o["slot"] = e.slot;
+  o["key"] = Text(kSlotTable[static_cast<size_t>(e.slot)].key);
+  o["line"] = Line(r.slots[static_cast<size_t>(e.slot)].line);
+  o["offending"] = Text(e.error.offending);
+  o["box"] = Text(MakeReportText(e.error.Message()).View());
+  return o;
 }
 
-void Diagnostics(const CheckResult& r, JsonWriter& j) {
-  j.Key("diagnostics");
-  j.BeginArray();
+Json Diagnostics(const CheckResult& r) {
+  Json list = Json::array();
   for (const Diagnostic& d : r.diagnostics) {
-    j.BeginObject();
-    j.Key("severity");
-    j.String(SeverityName(d.severity));
-    j.Key("kind");
-    j.String(d.kind);
-    Line(j, d.line);
-    j.Key("key");
-    j.String(d.key);
-    j.Key("message");
-    j.String(d.message);
-    j.EndObject();
+    Json o;
+    o["severity"] = SeverityName(d.severity);
+    o["kind"] = Text(d.kind);
+    o["line"] = Line(d.line);
+    o["key"] = Text(d.key);
+    o["message"] = Text(d.message);
+    list.push_back(std::move(o));
   }
-  j.EndArray();
+  return list;
 }
 
 }  // namespace
 
 void WriteJsonReport(const CheckResult& r, std::ostream& out) {
-  JsonWriter j(out);
-  j.BeginObject();
-  j.Key("tool");
-  j.String("zq-check");
-  j.Key("version");
-  j.String(kVersion);
-  j.Key("file");
-  j.String(r.path);
-  j.Key("found");
-  j.Bool(r.found);
-  if (!r.found) {
-    j.Key("unreadable");
-    j.String(r.unreadable);
+  Json j;
+  j["tool"] = "zq-check";
+  j["version"] = Text(kVersion);
+  j["file"] = Text(r.path);
+  j["found"] = r.found;
+  if (!r.found) j["unreadable"] = Text(r.unreadable);
+  j["hasMain"] = r.hasMain;
+  j["status"] = r.ExitStatus();
+  j["warnings"] = r.Count(Severity::warning);
+  j["errors"] = r.Count(Severity::error);
+  j["diagnostics"] = Diagnostics(r);
+  j["loadError"] = LoadError(r);
+  j["bindings"] = Bindings(r);
+  Json watched = Json::array();
+  r.settings.watchedKeys.ForEach([&](int vk) { watched.push_back(vk); });
+  j["watchedKeys"] = std::move(watched);
+  Json joyUsed = Json::array();
+  for (int id = 0; id < kJoystickCount; ++id) {
+    if (r.settings.joyUsed.Contains(id)) joyUsed.push_back(id);
   }
-  j.Key("hasMain");
-  j.Bool(r.hasMain);
-  j.Key("status");
-  j.Int(r.ExitStatus());
-  j.Key("warnings");
-  j.Int(r.Count(Severity::warning));
-  j.Key("errors");
-  j.Int(r.Count(Severity::error));
-  Diagnostics(r, j);
-  LoadError(r, j);
-  Bindings(r, j);
-  Sets(r, j);
+  j["joyUsed"] = std::move(joyUsed);
   Curves(r, j);
-  StartValues(r, j);
-  j.EndObject();
-  out << '\n';
+  const LoadedSettings& s = r.settings;
+  j["windowX"] = s.windowX;
+  j["windowY"] = s.windowY;
+  j["startTrim"] = s.startTrim;
+  j["startFlaps"] = s.startFlaps;
+  out << j.dump() << '\n';
 }
 
 }  // namespace zq::check

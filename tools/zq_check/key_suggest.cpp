@@ -2,27 +2,22 @@
 
 #include <algorithm>
 
+#include "config/ascii.h"
 #include "config/binding.h"
 #include "config/settings_file.h"
+#include "config/settings_load.h"
 
 namespace zq::check {
 namespace {
-
-char Lower(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 
 std::vector<std::string> MakeKnownKeys() {
   std::vector<std::string> keys;
   for (const SlotInfo& slot : kSlotTable) keys.emplace_back(slot.key);
   for (char axis : {'Y', 'X', 'Z'}) {
-    keys.emplace_back(1, axis);
-    for (int k = 1; k <= 9; ++k) keys.push_back(std::string(1, axis) + std::to_string(k));
+    for (int k = 0; k < kCurveSets; ++k) keys.push_back(CurveKey(axis, k));
   }
-  for (const char* key :
-       {"TrimY", "TrimX", "TrimZ", "WindowX", "WindowY", "starttrim", "startflaps"}) {
-    keys.emplace_back(key);
-  }
+  for (std::string_view key : kTrimCurveKeys) keys.emplace_back(key);
+  for (const IntegerSetting& s : kIntegerSettings) keys.emplace_back(s.key);
   return keys;
 }
 
@@ -41,7 +36,7 @@ bool IsKnownSettingKey(std::string_view key) {
 
 bool LooksLikeCurveSetKey(std::string_view key) {
   if (key.size() < 2) return false;
-  char axis = Lower(key[0]);
+  char axis = AsciiLower(key[0]);
   if (axis != 'x' && axis != 'y' && axis != 'z') return false;
   return std::all_of(key.begin() + 1, key.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -57,7 +52,7 @@ size_t EditDistance(std::string_view a, std::string_view b, size_t limit) {
     size_t rowMin = row[0];
     for (size_t j = 1; j <= b.size(); ++j) {
       size_t above = row[j];
-      size_t substitute = diagonal + (Lower(a[i - 1]) == Lower(b[j - 1]) ? 0 : 1);
+      size_t substitute = diagonal + (AsciiLower(a[i - 1]) == AsciiLower(b[j - 1]) ? 0 : 1);
       row[j] = std::min({above + 1, row[j - 1] + 1, substitute});
       diagonal = above;
       rowMin = std::min(rowMin, row[j]);

@@ -5,14 +5,15 @@
 #include <cstring>
 #include <ctime>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "app/version.h"
+#include "control/datagram_sender.h"
+#include "platform/platform.h"
 #include "tool_args.h"
-#include "zq_listen/listen_platform.h"
 #include "zq_listen/message_decode.h"
-#include "zq_listen/stop_signal.h"
 
 namespace {
 
@@ -44,14 +45,9 @@ int Usage(std::string_view problem) {
 }
 
 bool ParseNumber(std::string_view text, long long max, long long& out) {
-  if (text.empty() || text.size() > 12) return false;
-  long long v = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return false;
-    v = v * 10 + (c - '0');
-  }
-  if (v > max) return false;
-  out = v;
+  auto v = zq::tools::ParseDecimal(text, static_cast<uint64_t>(max), 12);
+  if (!v) return false;
+  out = static_cast<long long>(*v);
   return true;
 }
 
@@ -60,7 +56,7 @@ std::string Now() {
   std::time_t seconds = std::chrono::system_clock::to_time_t(now);
   auto millis =
       std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()) % 1000;
-  std::tm local = zq::listen::LocalTime(seconds);
+  std::tm local = zq::LocalTime(seconds);
   char buf[32];
   std::snprintf(buf, sizeof buf, "%02d:%02d:%02d.%03d", local.tm_hour, local.tm_min, local.tm_sec,
                 static_cast<int>(millis.count()));
@@ -69,15 +65,15 @@ std::string Now() {
 
 std::string ListenFailure(int e, long long port) {
   std::string where = "cannot listen on 127.0.0.1:" + std::to_string(port) + ": ";
-  if (zq::listen::IsAddressInUse(e)) {
-    return where + "the port is in use (" + zq::listen::ListenErrorText(e) +
+  if (zq::IsAddressInUse(e)) {
+    return where + "the port is in use (" + zq::ListenErrorText(e) +
            "). The simulator, or another zq-listen, may be running: close it first, or "
            "choose another port with --port N.";
   }
-  if (zq::listen::IsAccessDenied(e)) {
-    return where + zq::listen::ListenErrorText(e) + " (ports below 1024 need privileges)";
+  if (zq::IsAccessDenied(e)) {
+    return where + zq::ListenErrorText(e) + " (ports below 1024 need privileges)";
   }
-  return where + zq::listen::ListenErrorText(e);
+  return where + zq::ListenErrorText(e);
 }
 
 // Prints the datagram decoded; true when it follows the message grammar.
@@ -94,7 +90,7 @@ bool Print(std::string_view datagram) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  long long port = 21100, count = 0, timeout = -1;
+  long long port = zq::kCommandPort, count = 0, timeout = -1;
   zq::tools::ArgReader args(argc, argv);
   while (args.Next()) {
     std::string_view a = args.Name();
@@ -109,14 +105,8 @@ int main(int argc, char** argv) {
     bool takesValue = a == "--port" || a == "--count" || a == "--timeout";
     if (!args.IsOption()) {
       return Usage("unexpected argument '" + args.Shown() + "'");
-    } else if (!takesValue && args.HasInlineValue()) {
-      return Usage("'" + args.Shown() + "': " + std::string(a) + " takes no value");
-    } else if (args.IsHelp()) {
-      std::cout << kUsage;
-      return 0;
-    } else if (a == "--version") {
-      std::cout << "zq-listen " << zq::kVersion << '\n';
-      return 0;
+    } else if (auto status = args.CommonOption("zq-listen", kUsage, takesValue)) {
+      return *status;
     } else if (a == "--port") {
       if (!value(65535, port, "a port number, 0 to 65535")) return kUsageStatus;
     } else if (a == "--count") {
@@ -129,16 +119,16 @@ int main(int argc, char** argv) {
     }
   }
 
-  if (!zq::listen::InstallStopSignals()) {
+  if (!zq::InstallStopSignals()) {
     std::cerr << "zq-listen: cannot set up the stop signals: " << std::strerror(errno) << '\n';
     return kCannotListen;
   }
-  zq::listen::UdpListener listener;
-  if (int e = listener.Open(static_cast<uint16_t>(port)); e != 0) {
+  std::unique_ptr<zq::DatagramListener> listener = zq::MakeDatagramListener();
+  if (int e = listener->Open(static_cast<uint16_t>(port)); e != 0) {
     std::cerr << "zq-listen: " << ListenFailure(e, port) << '\n';
     return kCannotListen;
   }
-  std::cerr << "zq-listen: listening on 127.0.0.1:" << listener.Port() << "; Ctrl+C stops"
+  std::cerr << "zq-listen: listening on 127.0.0.1:" << listener->Port() << "; Ctrl+C stops"
             << std::endl;
 
   using Clock = std::chrono::steady_clock;
@@ -146,7 +136,7 @@ int main(int argc, char** argv) {
   long long received = 0, flagged = 0;
   int status = 0;
   std::string data;
-  while (!zq::listen::StopRequested() && (count == 0 || received < count)) {
+  while (!zq::StopRequested() && (count == 0 || received < count)) {
     int waitMs = -1;
     if (timeout >= 0) {
       auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
@@ -157,16 +147,16 @@ int main(int argc, char** argv) {
       waitMs = static_cast<int>(left.count() < 60000 ? left.count() : 60000);
     }
     int e = 0;
-    switch (listener.Receive(data, waitMs, zq::listen::StopDescriptor(), e)) {
-      case zq::listen::UdpListener::Wait::datagram:
+    switch (listener->Receive(data, waitMs, zq::StopDescriptor(), e)) {
+      case zq::DatagramListener::Wait::datagram:
         ++received;
         if (!Print(data)) ++flagged;
         break;
-      case zq::listen::UdpListener::Wait::failed:
-        std::cerr << "zq-listen: receiving failed: " << zq::listen::ListenErrorText(e) << '\n';
+      case zq::DatagramListener::Wait::failed:
+        std::cerr << "zq-listen: receiving failed: " << zq::ListenErrorText(e) << '\n';
         return kCannotListen;
-      case zq::listen::UdpListener::Wait::timeout:
-      case zq::listen::UdpListener::Wait::woken:
+      case zq::DatagramListener::Wait::timeout:
+      case zq::DatagramListener::Wait::woken:
         break;
     }
   }

@@ -30,8 +30,6 @@ constexpr std::array<ChannelInfo, 8> kChannels = {{
     {Channel::flaps, "flaps"},
 }};
 
-constexpr std::array<const char*, 4> kFlapNames = {"retracted", "combat", "take-off", "landing"};
-
 int OrderOf(int number) {
   for (size_t i = 0; i < kChannels.size(); ++i) {
     if (ChannelNumber(kChannels[i].channel) == number) return static_cast<int>(i);
@@ -84,7 +82,7 @@ std::string DecodeValue(const ChannelInfo& info, std::string_view value, std::st
     case Channel::flaps:
       for (size_t row = 0; row < kFlapTable.size(); ++row) {
         if (kFlapTable[row].command == value)
-          return name + " " + kFlapNames[row] + " (" + shown + ")";
+          return name + " " + std::string(kFlapTable[row].meaning) + " (" + shown + ")";
       }
       problem = "'" + shown + "' is no flap command (-1.00, -0.60, -0.34 or 1.00)";
       return name + " ? (" + shown + ")";

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "config/ascii.h"
 #include "platform/linux/error_box_window.h"
 
 extern char** environ;
@@ -93,7 +94,7 @@ std::string BoxText(std::string_view message) {
     if (c == '\r' && i + 1 < message.size() && message[i + 1] == '\n') continue;
     if (c == '\n') {
       text.push_back('\n');
-    } else if (c < 32 || c == 127) {
+    } else if (IsControlByte(c)) {
       text.push_back('?');  // keeps the rest of the text: nothing is cut at a NUL
     } else if (c < 0x80 || utf8) {
       text.push_back(static_cast<char>(c));

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <thread>
 
-namespace zq {
+#include "app/form_design.h"
 
-constexpr std::string_view kInstanceName = "ZQ-test-joy";
+namespace zq {
 
 // "ZQ-test-joy/UID/DISPLAY": one name per user and X display, as the Windows
 // mutex is one per login session. The display is taken without its screen

@@ -193,7 +193,6 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
     }
   }
 
-  form.FormDestroy();
   udp.Close();
   return 0;
 }

@@ -18,7 +18,7 @@
 #include "platform/linux/linux_tick_timer.h"
 #include "platform/linux/sdl_joystick.h"
 #include "platform/linux/x11_keyboard.h"
-#include "tool_args.h"
+#include "probe_args.h"
 
 namespace zq {
 namespace {
@@ -58,12 +58,6 @@ constexpr const char* kUsage =
     "Exit status: 0 ended; 1 neither the keyboard nor the joysticks can be read;\n"
     "2 bad usage.\n";
 
-bool ParseSeconds(const std::string& text, double& seconds) {
-  char* end = nullptr;
-  seconds = std::strtod(text.c_str(), &end);
-  return !text.empty() && end != nullptr && *end == '\0' && seconds > 0 && seconds <= 86400 * 365;
-}
-
 // The chord of a key that goes down: the modifiers held with it.
 KeyChord ChordOf(int vk, const X11Keyboard& keyboard, const std::array<uint8_t, 32>& keys) {
   KeyChord chord{vk};
@@ -79,31 +73,8 @@ KeyChord ChordOf(int vk, const X11Keyboard& keyboard, const std::array<uint8_t, 
 }
 
 int RunProbe(int argc, char** argv) {
-  constexpr std::string_view kProgram = "zq-probe";
   double seconds = 0;  // 0: until interrupted
-  tools::ArgReader args(argc, argv);
-  while (args.Next()) {
-    std::string_view a = args.Name();
-    if (!args.IsOption()) {
-      return tools::UsageError(kProgram, "unexpected argument '" + args.Shown() + "'");
-    } else if (a != "--seconds" && args.HasInlineValue()) {
-      return tools::UsageError(kProgram,
-                               "'" + args.Shown() + "': " + std::string(a) + " takes no value");
-    } else if (args.IsHelp()) {
-      Print("%s", kUsage);
-      return 0;
-    } else if (a == "--version") {
-      Print("zq-probe %s\n", kVersion);
-      return 0;
-    } else if (a == "--seconds") {
-      std::optional<std::string> v = args.Value();
-      if (!v || !ParseSeconds(*v, seconds)) {
-        return tools::UsageError(kProgram, "--seconds needs a number of seconds above 0");
-      }
-    } else {
-      return tools::UsageError(kProgram, "unknown option '" + args.Shown() + "'");
-    }
-  }
+  if (std::optional<int> status = tools::ReadProbeArgs(argc, argv, kUsage, seconds)) return *status;
   std::string error;
   TerminationSignals signals;
   if (!signals.Start(error)) {

@@ -6,9 +6,11 @@
 #include <string>
 #include <thread>
 
+#include "control/tick_length.h"
+
 namespace zq {
 
-constexpr int kTickMilliseconds = 50;
+constexpr int kTickMilliseconds = kTickMs;
 
 // A periodic timer on the monotonic clock, on a fixed grid of absolute
 // times, so the cadence does not drift. Expiries that passed while a tick ran

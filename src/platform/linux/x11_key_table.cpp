@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstddef>
 
+#include "config/virtual_keys.h"
+
 namespace zq {
 namespace {
 
@@ -119,7 +121,7 @@ void KeyStatesFromKeymap(const std::array<uint8_t, 32>& keymap, const KeycodeTab
     }
   }
   // The toggled bit: the lock keys' state as their indicators show it.
-  if (locks.numLock) states[144] |= 1;
+  if (locks.numLock) states[kVkNumLock] |= 1;
   if (locks.capsLock) states[20] |= 1;
   if (locks.scrollLock) states[145] |= 1;
 }

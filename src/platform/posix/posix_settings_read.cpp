@@ -13,43 +13,36 @@
 namespace zq {
 namespace {
 
-SettingsFileText Failed(SettingsFileState state, std::string detail = "") {
-  SettingsFileText f;
-  f.state = state;
-  f.detail = std::move(detail);
-  return f;
-}
-
 SettingsFileText FromErrno(int e) {
   switch (e) {
     case ENOENT:
     case ENOTDIR:
-      return Failed(SettingsFileState::missing);
+      return SettingsFileFailure(SettingsFileState::missing);
     case EACCES:
     case EPERM:
-      return Failed(SettingsFileState::permissionDenied);
+      return SettingsFileFailure(SettingsFileState::permissionDenied);
     case ELOOP:
-      return Failed(SettingsFileState::symlinkLoop);
+      return SettingsFileFailure(SettingsFileState::symlinkLoop);
     case EISDIR:
-      return Failed(SettingsFileState::directory);
+      return SettingsFileFailure(SettingsFileState::directory);
     default:
-      return Failed(SettingsFileState::ioError, std::strerror(e));
+      return SettingsFileFailure(SettingsFileState::ioError, std::strerror(e));
   }
 }
 
 // What is not a regular file: the type named, or a failure for a directory.
 SettingsFileText FromType(mode_t mode) {
-  if (S_ISDIR(mode)) return Failed(SettingsFileState::directory);
+  if (S_ISDIR(mode)) return SettingsFileFailure(SettingsFileState::directory);
   const char* kind = S_ISFIFO(mode)   ? "a FIFO"
                      : S_ISCHR(mode)  ? "a character device"
                      : S_ISBLK(mode)  ? "a block device"
                      : S_ISSOCK(mode) ? "a socket"
                                       : "special";
-  return Failed(SettingsFileState::notRegularFile, kind);
+  return SettingsFileFailure(SettingsFileState::notRegularFile, kind);
 }
 
 SettingsFileText TooLarge(uint64_t size) {
-  SettingsFileText f = Failed(SettingsFileState::tooLarge);
+  SettingsFileText f = SettingsFileFailure(SettingsFileState::tooLarge);
   f.size = size;
   return f;
 }
@@ -108,10 +101,6 @@ SettingsFileText ReadSettingsFile(const std::string& path, uint64_t limit) {
   f.text.resize(got);
   f.size = got;
   return f;
-}
-
-SettingsSnapshot TakeSettingsSnapshot(const std::string& path, uint64_t limit) {
-  return SettingsSnapshot(path, ReadSettingsFile(path, limit));
 }
 
 }  // namespace zq

@@ -4,7 +4,10 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
 #include <cerrno>
+
+#include "platform/platform.h"
 
 namespace zq {
 
@@ -96,6 +99,12 @@ int32_t WinsockCodeOfErrno(int e) {
       return e;
   }
 }
+
+std::unique_ptr<DatagramSender> MakeCommandSender() {
+  return std::make_unique<PosixUdpSender>();
+}
+
+void UseBinaryStandardStreams() {}  // POSIX streams never translate
 
 PosixUdpSender::~PosixUdpSender() {
   Close();

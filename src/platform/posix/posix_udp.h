@@ -22,7 +22,7 @@ class PosixUdpSender : public DatagramSender {
 
  private:
   int fd_ = -1;
-  uint16_t port_ = 21100;
+  uint16_t port_ = kCommandPort;
 };
 
 // The Winsock error number that corresponds to errno `e`; `e` itself when

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 namespace zq {
 
@@ -59,6 +60,28 @@ PosixUdpListener::Wait PosixUdpListener::Receive(std::string& data, int timeoutM
   }
   data.resize(static_cast<size_t>(n));
   return Wait::datagram;
+}
+
+std::unique_ptr<DatagramListener> MakeDatagramListener() {
+  return std::make_unique<PosixUdpListener>();
+}
+
+bool IsAccessDenied(int code) {
+  return code == EACCES;
+}
+
+bool IsAddressInUse(int code) {
+  return code == EADDRINUSE;
+}
+
+std::string ListenErrorText(int code) {
+  return std::strerror(code);
+}
+
+std::tm LocalTime(std::time_t t) {
+  std::tm local{};
+  localtime_r(&t, &local);
+  return local;
 }
 
 }  // namespace zq

@@ -1,30 +1,24 @@
-// POSIX datagram socket bound to 127.0.0.1, to watch the command messages
-// the way the simulator receives them.
+// POSIX datagram socket bound to 127.0.0.1 (the contract's DatagramListener).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "platform/platform.h"
+
 namespace zq {
 
-class PosixUdpListener {
+class PosixUdpListener : public DatagramListener {
  public:
   PosixUdpListener() = default;
-  ~PosixUdpListener();
+  ~PosixUdpListener() override;
   PosixUdpListener(const PosixUdpListener&) = delete;
   PosixUdpListener& operator=(const PosixUdpListener&) = delete;
 
-  // Binds 127.0.0.1:port (0 lets the system choose). Returns 0, or the errno
-  // of the call that failed.
-  int Open(uint16_t port);
-  // The port actually bound.
-  uint16_t Port() const { return port_; }
-
-  enum class Wait { datagram, timeout, woken, failed };
-  // Waits up to `timeoutMs` (-1: no limit) for one datagram, which lands in
-  // `data`, or for `wakeFd` (-1: none) to become readable. On `failed`,
-  // `errorNumber` holds the errno.
-  Wait Receive(std::string& data, int timeoutMs, int wakeFd, int& errorNumber);
+  // Failures are errno values.
+  int Open(uint16_t port) override;
+  uint16_t Port() const override { return port_; }
+  Wait Receive(std::string& data, int timeoutMs, int wakeFd, int& errorNumber) override;
 
  private:
   int fd_ = -1;

@@ -1,5 +1,7 @@
 #include "platform/script/json_events.h"
 
+#include "config/ascii.h"
+
 namespace zq {
 namespace {
 
@@ -24,7 +26,7 @@ void WriteEscaped(std::ostream& out, unsigned char c) {
     default:
       break;
   }
-  if (c < 0x20 || c == 0x7f) {
+  if (IsControlByte(c)) {
     out << "\\u00" << kHex[c >> 4] << kHex[c & 15];
   } else {
     out << static_cast<char>(c);

@@ -11,6 +11,11 @@
 
 namespace zq {
 
+// Writes the events byte for byte as the replay format fixes them, so it is
+// written by hand rather than with nlohmann-json (which zq-check uses): the
+// library writes \b and \f in their short forms and DEL unescaped, and
+// throws on text that is not UTF-8, where these streams have always had
+// \u0008, \u000c and \u007f, and programs that read them compare bytes.
 class EventWriter {
  public:
   explicit EventWriter(std::ostream& out) : out_(out) {}

@@ -1,12 +1,12 @@
 #include "platform/script/replay.h"
 
+#include <charconv>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 #include "app/tick_driver.h"
 #include "config/settings_snapshot.h"
-#include "platform/posix/posix_udp.h"
 #include "platform/script/json_events.h"
 #include "platform/script/script_platform.h"
 
@@ -32,22 +32,11 @@ std::optional<uint64_t> ParseNumber(std::string_view w, uint64_t max) {
     base = 16;
     w.remove_prefix(2);
   }
-  if (w.empty()) return std::nullopt;
+  // from_chars takes no sign for an unsigned number, nor a second "0x".
+  if (w.empty() || w[0] == '-') return std::nullopt;
   uint64_t v = 0;
-  for (char c : w) {
-    int d;
-    if (c >= '0' && c <= '9') {
-      d = c - '0';
-    } else if (base == 16 && c >= 'a' && c <= 'f') {
-      d = c - 'a' + 10;
-    } else if (base == 16 && c >= 'A' && c <= 'F') {
-      d = c - 'A' + 10;
-    } else {
-      return std::nullopt;
-    }
-    v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
-    if (v > max) return std::nullopt;
-  }
+  auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), v, base);
+  if (ec != std::errc() || end != w.data() + w.size() || v > max) return std::nullopt;
   return v;
 }
 
@@ -68,7 +57,7 @@ class Replay {
       : events_(out),
         view_(events_),
         report_(events_),
-        sender_(events_, options.udp ? &udp_ : nullptr),
+        sender_(events_, options.udp),
         form_(bank_, devices_, view_, sender_) {
     view_.AttachForm(&form_);
     // Read once, as the panel does; a file it cannot read is named on
@@ -177,7 +166,6 @@ class Replay {
   ScriptView view_;
   ScriptErrorReport report_;
   ScriptDevices devices_;
-  PosixUdpSender udp_;
   ScriptSender sender_;
   CurveBank bank_{};
   TForm1 form_;

@@ -6,13 +6,16 @@
 #include <string>
 
 #include "app/status_window.h"
+#include "control/datagram_sender.h"
 
 namespace zq {
 
 struct ReplayOptions {
   std::string setupPath = "Setup.ini";
   ScreenSize screen{1920, 1080};
-  bool udp = false;
+  // Also hands each command message to this sender (zq-replay --udp gives
+  // the platform's real one); none: no network at all.
+  DatagramSender* udp = nullptr;
 };
 
 // Runs the script; events go to `out`. Returns 0 after the whole script ran,

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/form_design.h"
 #include "app/run_report.h"
 #include "app/tick_driver.h"
 #include "config/settings_snapshot.h"
@@ -34,7 +35,7 @@ CurveBank curveBank;
 // it first would leave between two copies started at the same instant.
 bool AnotherCopyRuns() {
   SetLastError(ERROR_SUCCESS);
-  HANDLE instanceMutex = CreateMutexA(nullptr, FALSE, "ZQ-test-joy");
+  HANDLE instanceMutex = CreateMutexA(nullptr, FALSE, std::string(kInstanceName).c_str());
   DWORD error = GetLastError();
   // The handle is held to the end of the run; the system releases it with
   // the process. Access denied means the mutex exists but was made by a copy
@@ -166,7 +167,6 @@ int RunPanel(HINSTANCE instance, const PanelOptions& options) {
     TranslateMessage(&message);
     DispatchMessageW(&message);
   }
-  form.FormDestroy();
   udp.Close();
   return 0;
 }

@@ -14,10 +14,11 @@
 #include <string_view>
 
 #include "app/version.h"
+#include "control/tick_length.h"
 #include "input/key_names.h"
 #include "input/probe_report.h"
 #include "platform/win32/win32_input.h"
-#include "tool_args.h"
+#include "probe_args.h"
 
 namespace zq {
 namespace {
@@ -37,7 +38,7 @@ constexpr const char* kUsage =
     "Exit status: 0 ended; 1 neither the keyboard nor the joysticks can be read;\n"
     "2 bad usage.\n";
 
-constexpr DWORD kPollMilliseconds = 50;  // the panel's tick
+constexpr DWORD kPollMilliseconds = kTickMs;  // the panel's tick
 
 std::atomic<bool> stopRequested{false};
 
@@ -50,12 +51,6 @@ void Print(const std::string& line) {
   std::fputs(line.c_str(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
-}
-
-bool ParseSeconds(const std::string& text, double& seconds) {
-  char* end = nullptr;
-  seconds = std::strtod(text.c_str(), &end);
-  return !text.empty() && end != nullptr && *end == '\0' && seconds > 0 && seconds <= 86400 * 365;
 }
 
 bool Down(int vk) {
@@ -91,31 +86,8 @@ std::array<bool, kJoystickCount> ListJoysticks(Win32InputDevices& devices) {
 }
 
 int RunProbe(int argc, char** argv) {
-  constexpr std::string_view kProgram = "zq-probe";
   double seconds = 0;  // 0: until Ctrl+C
-  tools::ArgReader args(argc, argv);
-  while (args.Next()) {
-    std::string_view a = args.Name();
-    if (!args.IsOption()) {
-      return tools::UsageError(kProgram, "unexpected argument '" + args.Shown() + "'");
-    } else if (a != "--seconds" && args.HasInlineValue()) {
-      return tools::UsageError(kProgram,
-                               "'" + args.Shown() + "': " + std::string(a) + " takes no value");
-    } else if (args.IsHelp()) {
-      std::fputs(kUsage, stdout);
-      return 0;
-    } else if (a == "--version") {
-      Print(std::string("zq-probe ") + kVersion);
-      return 0;
-    } else if (a == "--seconds") {
-      std::optional<std::string> v = args.Value();
-      if (!v || !ParseSeconds(*v, seconds)) {
-        return tools::UsageError(kProgram, "--seconds needs a number of seconds above 0");
-      }
-    } else {
-      return tools::UsageError(kProgram, "unknown option '" + args.Shown() + "'");
-    }
-  }
+  if (std::optional<int> status = tools::ReadProbeArgs(argc, argv, kUsage, seconds)) return *status;
   SetConsoleCtrlHandler(OnConsoleStop, TRUE);
   Win32InputDevices devices;
   std::array<bool, kJoystickCount> answered = ListJoysticks(devices);

@@ -28,7 +28,8 @@ class Win32ProfileSettings : public SettingsLookup {
 };
 
 // MapVirtualKeyA with map type 2, asked with the character's code as the
-// virtual-key code, as the binding grammar prescribes.
+// virtual-key code: a binding such as "~" names the key whose unshifted
+// character that is on the player's layout.
 class Win32KeyCharMap : public KeyCharMap {
  public:
   int32_t VirtualKeyOfChar(unsigned char c) const override;

@@ -10,22 +10,16 @@
 namespace zq {
 namespace {
 
-SettingsFileText Failed(SettingsFileState state, std::string detail = "") {
-  SettingsFileText f;
-  f.state = state;
-  f.detail = std::move(detail);
-  return f;
-}
-
 SettingsFileText FromError(const std::error_code& ec) {
   if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory) {
-    return Failed(SettingsFileState::missing);
+    return SettingsFileFailure(SettingsFileState::missing);
   }
-  if (ec == std::errc::permission_denied) return Failed(SettingsFileState::permissionDenied);
+  if (ec == std::errc::permission_denied)
+    return SettingsFileFailure(SettingsFileState::permissionDenied);
   if (ec == std::errc::too_many_symbolic_link_levels) {
-    return Failed(SettingsFileState::symlinkLoop);
+    return SettingsFileFailure(SettingsFileState::symlinkLoop);
   }
-  return Failed(SettingsFileState::ioError, ec.message());
+  return SettingsFileFailure(SettingsFileState::ioError, ec.message());
 }
 
 }  // namespace
@@ -35,8 +29,9 @@ SettingsFileText ReadSettingsFile(const std::string& path, uint64_t limit) {
   std::error_code ec;
   fs::file_status status = fs::status(path, ec);
   if (ec) return FromError(ec);
-  if (fs::is_directory(status)) return Failed(SettingsFileState::directory);
-  if (!fs::is_regular_file(status)) return Failed(SettingsFileState::notRegularFile, "a device");
+  if (fs::is_directory(status)) return SettingsFileFailure(SettingsFileState::directory);
+  if (!fs::is_regular_file(status))
+    return SettingsFileFailure(SettingsFileState::notRegularFile, "a device");
   uint64_t size = fs::file_size(path, ec);
   if (ec) return FromError(ec);
   SettingsFileText f;
@@ -46,7 +41,7 @@ SettingsFileText ReadSettingsFile(const std::string& path, uint64_t limit) {
     return f;
   }
   std::ifstream in(path, std::ios::binary);
-  if (!in) return Failed(SettingsFileState::permissionDenied);
+  if (!in) return SettingsFileFailure(SettingsFileState::permissionDenied);
   // A file that grows while it is read is read up to one byte past the limit.
   std::string& t = f.text;
   t.resize(static_cast<size_t>(size) + 1);
@@ -59,7 +54,7 @@ SettingsFileText ReadSettingsFile(const std::string& path, uint64_t limit) {
     in.read(t.data() + got, static_cast<std::streamsize>(t.size() - got));
     got += static_cast<size_t>(in.gcount());
   }
-  if (in.bad()) return Failed(SettingsFileState::ioError, "the file cannot be read");
+  if (in.bad()) return SettingsFileFailure(SettingsFileState::ioError, "the file cannot be read");
   if (got > limit) {
     t.clear();
     f.size = got;
@@ -69,10 +64,6 @@ SettingsFileText ReadSettingsFile(const std::string& path, uint64_t limit) {
   f.text.resize(got);
   f.state = SettingsFileState::read;
   return f;
-}
-
-SettingsSnapshot TakeSettingsSnapshot(const std::string& path, uint64_t limit) {
-  return SettingsSnapshot(path, ReadSettingsFile(path, limit));
 }
 
 }  // namespace zq

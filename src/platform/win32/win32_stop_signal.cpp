@@ -8,9 +8,9 @@
 #include <atomic>
 #include <cerrno>
 
-#include "zq_listen/stop_signal.h"
+#include "platform/platform.h"
 
-namespace zq::listen {
+namespace zq {
 namespace {
 
 SOCKET wakeReader = INVALID_SOCKET;
@@ -73,4 +73,4 @@ bool StopRequested() {
   return stopRequested;
 }
 
-}  // namespace zq::listen
+}  // namespace zq

@@ -1,6 +1,12 @@
 #include "platform/win32/win32_udp.h"
 
+#include <fcntl.h>
+#include <io.h>
 #include <winsock2.h>
+
+#include <cstdio>
+
+#include "platform/platform.h"
 
 namespace zq {
 
@@ -48,6 +54,31 @@ SendResult Win32UdpSender::Send(const char* data, size_t size) {
   if (n == SOCKET_ERROR) return {SendResult::Kind::sendFailed, WSAGetLastError()};
   if (static_cast<size_t>(n) != size) return {SendResult::Kind::shortSend, 0};
   return {};
+}
+
+namespace {
+
+// Winsock started for as long as the sender lives: a failed start leaves the
+// sender to fail at its first send, which says so.
+class CommandSender : public DatagramSender {
+ public:
+  CommandSender() { session_.Start(); }
+  SendResult Send(const char* data, size_t size) override { return udp_.Send(data, size); }
+
+ private:
+  WinsockSession session_;  // declared first: cleaned up after the socket closes
+  Win32UdpSender udp_;
+};
+
+}  // namespace
+
+std::unique_ptr<DatagramSender> MakeCommandSender() {
+  return std::make_unique<CommandSender>();
+}
+
+void UseBinaryStandardStreams() {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
 }
 
 }  // namespace zq

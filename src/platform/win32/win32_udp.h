@@ -36,7 +36,7 @@ class Win32UdpSender : public DatagramSender {
 
  private:
   uintptr_t socket_ = ~uintptr_t{0};  // INVALID_SOCKET
-  uint16_t port_ = 21100;
+  uint16_t port_ = kCommandPort;
 };
 
 }  // namespace zq

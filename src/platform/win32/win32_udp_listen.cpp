@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "control/command_message.h"
+
 namespace zq {
 
 static_assert(sizeof(SOCKET) == sizeof(uintptr_t) && INVALID_SOCKET == ~uintptr_t{0});
@@ -74,6 +76,30 @@ Win32UdpListener::Wait Win32UdpListener::Receive(std::string& data, int timeoutM
   }
   data.resize(static_cast<size_t>(std::max(n, 0)));
   return Wait::datagram;
+}
+
+std::unique_ptr<DatagramListener> MakeDatagramListener() {
+  return std::make_unique<Win32UdpListener>();
+}
+
+bool IsAccessDenied(int code) {
+  return code == WSAEACCES;
+}
+
+bool IsAddressInUse(int code) {
+  return code == WSAEADDRINUSE;
+}
+
+std::string ListenErrorText(int code) {
+  std::string text(SocketErrorDescription(code));
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  return (text.empty() ? "" : text + ", ") + "Winsock error " + std::to_string(code);
+}
+
+std::tm LocalTime(std::time_t t) {
+  std::tm local{};
+  localtime_s(&local, &t);
+  return local;
 }
 
 }  // namespace zq

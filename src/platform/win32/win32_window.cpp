@@ -5,6 +5,7 @@
 #include "app/status_window.h"
 #include "app/tform1.h"
 #include "app/tick_driver.h"
+#include "control/tick_length.h"
 
 namespace zq {
 namespace {
@@ -13,7 +14,6 @@ constexpr wchar_t kClassName[] = L"TForm1";
 // Posted by the tick driver's thread; handled, like every message, on the UI
 // thread, also inside the loop of a modal box.
 constexpr UINT kTickMessage = WM_APP + 1;
-constexpr int kTickMs = 50;
 
 COLORREF ToColorRef(Rgb c) {
   return RGB(c.r, c.g, c.b);

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "config/settings_load.h"
 #include "control/curve_math.h"
 #include "zq_check/check_model.h"
 #include "zq_check/text_report.h"
@@ -16,9 +17,12 @@ using nlohmann::json;
 // The curve keys: Y, X, Z, their sets 1..9, and the three trim curves.
 const std::vector<std::string>& CurveKeys() {
   static const std::vector<std::string> kKeys = [] {
-    std::vector<std::string> keys{"Y", "X", "Z", "TrimY", "TrimX", "TrimZ"};
-    for (char axis : {'Y', 'X', 'Z'}) {
-      for (int k = 1; k < kCurveSets; ++k) keys.push_back(std::string(1, axis) + std::to_string(k));
+    std::vector<std::string> keys;
+    for (int k = 0; k < kCurveSets; ++k) {
+      for (char axis : {'Y', 'X', 'Z'}) keys.push_back(CurveKey(axis, k));
+      if (k == 0) {
+        for (std::string_view key : kTrimCurveKeys) keys.emplace_back(key);
+      }
     }
     return keys;
   }();
@@ -33,7 +37,10 @@ bool EditableKey(std::string_view key) {
   for (const std::string& k : CurveKeys()) {
     if (k == key) return true;
   }
-  return key == "WindowX" || key == "WindowY" || key == "starttrim" || key == "startflaps";
+  for (const IntegerSetting& s : kIntegerSettings) {
+    if (s.key == key) return true;
+  }
+  return false;
 }
 
 const char* SourceName(check::ValueSource s) {
@@ -145,8 +152,10 @@ void SettingsApi::State(const SettingsDocument& doc, Response& res, const std::s
                         {"message", d.message}});
   }
   json values = json::object();
-  for (const char* key : {"WindowX", "WindowY", "starttrim", "startflaps"})
-    values[key] = {{"value", doc.Read("main", key, "")}, {"set", doc.Has("main", key)}};
+  for (const IntegerSetting& s : kIntegerSettings) {
+    values[std::string(s.key)] = {{"value", doc.Read("main", s.key, "")},
+                                  {"set", doc.Has("main", s.key)}};
+  }
   // Which of Y1..Y9 the file has (each adds a set), and the example's curve
   // texts for the presets.
   json setKeys = json::array();

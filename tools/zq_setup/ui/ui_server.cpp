@@ -1,5 +1,7 @@
 #include "zq_setup/ui/ui_server.h"
 
+#include "control/tick_length.h"
+
 #include <utility>  // GCC 12 in C++20 needs it before Asio
 
 #include <boost/asio.hpp>
@@ -24,7 +26,7 @@ using tcp = asio::ip::tcp;
 using namespace std::chrono_literals;
 
 constexpr auto kReadTimeout = 10s;  // a slow client loses its connection, not the server
-constexpr auto kLivePeriod = 50ms;  // the panel's tick
+constexpr auto kLivePeriod = std::chrono::milliseconds(zq::kTickMs);  // the panel's tick
 constexpr unsigned kMaxHeaderBytes = 8 * 1024;
 
 class Server;

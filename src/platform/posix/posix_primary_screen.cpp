@@ -4,9 +4,9 @@
 
 #include <cstdlib>
 
-#include "zq_check/primary_screen.h"
+#include "platform/platform.h"
 
-namespace zq::check {
+namespace zq {
 
 std::optional<ScreenSize> AskPrimaryScreen() {
   const char* display = std::getenv("DISPLAY");
@@ -35,4 +35,4 @@ std::optional<ScreenSize> AskPrimaryScreen() {
   return size;
 }
 
-}  // namespace zq::check
+}  // namespace zq

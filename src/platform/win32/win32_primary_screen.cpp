@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "zq_check/primary_screen.h"
+#include "platform/platform.h"
 
-namespace zq::check {
+namespace zq {
 
 std::optional<ScreenSize> AskPrimaryScreen() {
   ScreenSize s{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
@@ -10,4 +10,4 @@ std::optional<ScreenSize> AskPrimaryScreen() {
   return s;
 }
 
-}  // namespace zq::check
+}  // namespace zq

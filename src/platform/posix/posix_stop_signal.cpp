@@ -1,11 +1,13 @@
-#include "zq_listen/stop_signal.h"
+// zq-listen's stop signal on POSIX: SIGINT and SIGTERM turned into a readable
+// pipe, so that a wait on the socket ends at once when the user stops it.
+#include "platform/platform.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>
 
-namespace zq::listen {
+namespace zq {
 namespace {
 
 int pipeFds[2] = {-1, -1};
@@ -41,4 +43,4 @@ bool StopRequested() {
   return stopRequested != 0;
 }
 
-}  // namespace zq::listen
+}  // namespace zq
