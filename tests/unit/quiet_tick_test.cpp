@@ -11,7 +11,7 @@
 #include "app/tform1.h"
 #include "config/settings_file.h"
 #include "control/quiet_tick.h"
-#include "fake_devices.h"
+#include "kit/fakes.h"
 
 namespace zq {
 namespace {
