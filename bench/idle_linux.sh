@@ -3,7 +3,9 @@
 # one run under Xvfb: a bare loop on a 50 ms timerfd (bench/timerfd_loop.c,
 # built here), the panel with tick skipping off (ZQ_TICK_SKIP=0) and the
 # panel as shipped (skipping on), each idle on settings where nothing is
-# held. CPU over all threads from /proc/PID/task/*/schedstat, wake-ups from
+# held; then the panel on the built-in defaults (no Setup.ini: the Y axis
+# and the buttons on joystick 0), without a stick and with a connected test
+# stick (ZQ_TEST_STICK) left still. CPU over all threads from /proc/PID/task/*/schedstat, wake-ups from
 # the threads' context switches, resident memory. A measurement, not a test.
 #   bench/idle_linux.sh [ZQ-THRUST] [SECONDS]
 # Targets: skipping off at most 1.5x the loop's CPU; skipping on fewer than
@@ -36,13 +38,18 @@ xserver() {
 }
 
 # A player's idle panel: a keyboard Y axis (no stick to wait for), nothing
-# pressed.
+# pressed; "defaults" runs without Setup.ini, "stick" adds the test stick.
 start_panel() {
-  local name=$1 skip=$2 display
+  local name=$1 skip=$2 settings=${3:-keyboard} display stick=''
   xserver "$name"
   mkdir "$work/$name"
-  printf '[main]\r\nYaxis=-1 0\r\n' >"$work/$name/Setup.ini"
-  (cd "$work/$name" && DISPLAY=$display ZQ_TICK_SKIP=$skip exec "$panel" 2>"$work/$name.err") &
+  [ "$settings" = keyboard ] && printf '[main]\r\nYaxis=-1 0\r\n' >"$work/$name/Setup.ini"
+  if [ "$settings" = stick ]; then
+    stick=$work/$name.stick
+    mkfifo "$stick"
+  fi
+  (cd "$work/$name" && DISPLAY=$display ZQ_TICK_SKIP=$skip ZQ_TEST_STICK=$stick \
+    exec "$panel" 2>"$work/$name.err") &
   pids+=($!)
   echo $! >"$work/$name.pid"
 }
@@ -52,8 +59,11 @@ pids+=($!)
 echo $! >"$work/loop.pid"
 start_panel panel-skip-off 0
 start_panel panel-skip-on 1
+start_panel panel-defaults 1 defaults
+start_panel panel-stick 1 stick
+names="loop panel-skip-off panel-skip-on panel-defaults panel-stick"
 sleep 3
-for name in panel-skip-off panel-skip-on; do
+for name in ${names#loop }; do
   if ! kill -0 "$(cat "$work/$name.pid")" 2>/dev/null; then
     echo "$name ended at start:" >&2
     cat "$work/$name.err" >&2
@@ -71,13 +81,13 @@ sample() {
   echo "$cpu $wake"
 }
 declare -A before
-for name in loop panel-skip-off panel-skip-on; do before[$name]=$(sample "$(cat "$work/$name.pid")"); done
+for name in $names; do before[$name]=$(sample "$(cat "$work/$name.pid")"); done
 t0=$(date +%s.%N)
 sleep "$seconds"
 t1=$(date +%s.%N)
 
 printf '%-16s %12s %14s %12s\n' program "CPU µs/s" "wake-ups/s" "resident MB"
-for name in loop panel-skip-off panel-skip-on; do
+for name in $names; do
   pid=$(cat "$work/$name.pid")
   read -r c1 w1 <<<"$(sample "$pid")"
   read -r c0 w0 <<<"${before[$name]}"
@@ -93,5 +103,8 @@ awk '{cpu[$1] = $2; wake[$1] = $3}
     printf "skip off / loop: %.2fx (target <= 1.5x)\n", cpu["panel-skip-off"] / cpu["loop"]
     printf "skip on / loop:  %.2fx CPU (target < 1x), %.2f wake-ups/s (target < 2)\n",
       cpu["panel-skip-on"] / cpu["loop"], wake["panel-skip-on"]
+    printf "defaults / loop: %.2fx CPU, %.2f wake-ups/s; with a still stick %.2fx, %.2f/s\n",
+      cpu["panel-defaults"] / cpu["loop"], wake["panel-defaults"],
+      cpu["panel-stick"] / cpu["loop"], wake["panel-stick"]
   }' "$work/table"
 echo "idle for $seconds s each, side by side; load average: $(cut -d' ' -f1-3 /proc/loadavg)"

@@ -925,18 +925,24 @@ class TickTrace:
 
 
 # Timed input: (grid place, command). A key held for many ticks, a tap, Num
-# Lock toggled and a fine step, and a send that fails while the loopback has
-# no address (the changes go out again once it has); idle stretches between.
+# Lock toggled and a fine step, a send that fails while the loopback has no
+# address (the changes go out again once it has), and the test stick
+# (ZQ_TEST_STICK) moved on both axes and its hat, its throttle button held
+# (fine steps: Num Lock is on), then left still; idle stretches between.
 SKIP_SCRIPT = [
     (10, ["xdotool", "keydown", "u"]), (40, ["xdotool", "keyup", "u"]),
     (60, ["xdotool", "keydown", "k"]), (62, ["xdotool", "keyup", "k"]),
     (80, ["xdotool", "key", "Num_Lock"]),
-    (90, ["xdotool", "keydown", "m"]), (93, ["xdotool", "keyup", "m"]),
     (109, ["ip", "addr", "del", "127.0.0.1/8", "dev", "lo"]),
     (110, ["xdotool", "keydown", "k"]), (112, ["xdotool", "keyup", "k"]),
     (120, ["ip", "addr", "add", "127.0.0.1/8", "dev", "lo"]),
-    (150, None),
+    (135, ["stick", "a 1 12000"]), (136, ["stick", "a 0 -20000"]), (137, ["stick", "a 1 -3000"]),
+    (150, ["stick", "b 4 1"]), (151, ["stick", "h 2"]), (156, ["stick", "b 4 0"]),
+    (160, ["stick", "a 0 32767"]), (161, ["stick", "a 0 32767"]),
+    (185, None),
 ]
+SKIP_SETUP = ("[main]\r\nYaxis=0 1\r\nXaxis=0 0\r\nPowerMinus=0 5\r\n"
+              "PowerPlus=U\r\nflapsdown=K\r\n")
 
 
 def run_skip_script(args, skip, attempt):
@@ -945,8 +951,11 @@ def run_skip_script(args, skip, attempt):
     with Session(args, "tick-skip-%s-%d" % (skip, attempt)) as s:
         listener = Listener(s)
         try:
-            s.write_setup(QUIET + "PowerPlus=U\r\nPowerMinus=M\r\nflapsdown=K\r\n")
-            panel = s.start("zq-thrust", env={"ZQ_TICK_TRACE": "1", "ZQ_TICK_SKIP": skip})
+            s.write_setup(SKIP_SETUP)
+            fifo = os.path.join(s.dir, "stick")
+            os.mkfifo(fifo)
+            panel = s.start("zq-thrust", env={"ZQ_TICK_TRACE": "1", "ZQ_TICK_SKIP": skip,
+                                              "ZQ_TEST_STICK": fifo})
             s.wait_window(PANEL_TITLE)
             trace = TickTrace(os.path.join(s.dir, "zq-thrust.stderr"))
             check(wait_for(lambda: any(l[0] == "tick" for l in trace.lines()), 5), "no tick")
@@ -955,6 +964,7 @@ def run_skip_script(args, skip, attempt):
             keys = subprocess.Popen(["xdotool", "-"], stdin=subprocess.PIPE,
                                     stdout=subprocess.PIPE, env=s.env, text=True, bufsize=1)
             s.procs.append(keys)
+            stick = open(fifo, "w", buffering=1)  # the panel holds it open already
             aligned = True
             for place, cmd in SKIP_SCRIPT:
                 # Just after the place before: seen at `place`, in both runs.
@@ -967,6 +977,8 @@ def run_skip_script(args, skip, attempt):
                     # The location's answer comes once the key is done.
                     keys.stdin.write(" ".join(cmd[1:]) + "\ngetmouselocation\n")
                     keys.stdout.readline()
+                elif cmd[0] == "stick":
+                    stick.write(cmd[1] + "\n")
                 else:
                     subprocess.run(cmd, env=s.env, check=True, capture_output=True, timeout=10)
                 after = time.monotonic()
@@ -982,6 +994,7 @@ def run_skip_script(args, skip, attempt):
                              (after - trace.grid(place - 1)) * 1e3, place - 1))
                 aligned = aligned and kept
             keys.stdin.close()
+            stick.close()
             datagrams = listener.receive(0.3)  # from the panel while it runs
             panel.send_signal(signal.SIGTERM)
             check(ended(panel, 5) == 0, "SIGTERM did not end the panel with 0")
@@ -995,7 +1008,7 @@ def run_skip_script(args, skip, attempt):
               % (len(ok), len(datagrams), datagrams))
         got = iter(datagrams)
         result = [(p, next(got).decode() if r == "ok" else "failed") for p, r in sends]
-        ticks = sum(1 for l in trace.lines() if l[0] == "tick")
+        ticks = [int(l[2]) for l in trace.lines() if l[0] == "tick"]
         return result, ticks
 
 
@@ -1018,13 +1031,18 @@ def check_tick_skip(args):
             if runs[skip] is not None:
                 break
         check(runs[skip] is not None, "the input never kept to its intervals (busy machine)")
-    (off, ticks_off), (on, ticks_on) = runs["0"], runs["1"]
+    (off, places_off), (on, places_on) = runs["0"], runs["1"]
+    ticks_off, ticks_on = len(places_off), len(places_on)
     with open(os.path.join(args.artifacts, "tick-skip.txt"), "w") as f:
         f.write("off (%d ticks): %r\non (%d ticks): %r\n" % (ticks_off, off, ticks_on, on))
     check(off == on, "skipping changed the output:\n off %r\n on  %r" % (off, on))
     check(any(r == "failed" for _, r in off), "no send failed: %r" % off)
-    check(ticks_off >= 140 and ticks_on < ticks_off * 0.6,
+    check(any(135 <= p <= 162 for p, _ in off), "the stick sent nothing: %r" % off)
+    check(ticks_off >= 175 and ticks_on < ticks_off * 0.6,
           "ticks run: %d with skipping off, %d on" % (ticks_off, ticks_on))
+    # The stick left still sleeps like the keys do.
+    still = [p for p in places_on if 170 <= p < 185]
+    check(not still, "ticks while the stick was left still: %r" % still)
 
 
 CHECKS = {

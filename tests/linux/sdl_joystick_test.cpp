@@ -23,8 +23,9 @@ class VirtualSticks : public ::testing::Test {
     for (const auto& j : joysticks_.Connected()) before_.insert(j.id);
   }
 
-  // Plugs in a virtual stick named `name` and returns the id the layer gave it.
-  int Plug(const char* name, SDL_Joystick** handle) {
+  // Plugs in a virtual stick named `name` and returns the id the layer gave
+  // it; `elsewhere`: its changes come through a channel the caller watches.
+  int Plug(const char* name, SDL_Joystick** handle, bool elsewhere = false) {
     SDL_VirtualJoystickDesc desc;
     SDL_zero(desc);
     desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
@@ -39,6 +40,7 @@ class VirtualSticks : public ::testing::Test {
     EXPECT_GE(index, 0) << SDL_GetError();
     *handle = SDL_JoystickOpen(index);
     EXPECT_NE(*handle, nullptr) << SDL_GetError();
+    if (elsewhere) joysticks_.WatchedElsewhere(SDL_JoystickInstanceID(*handle));
     joysticks_.Update();
     for (const auto& j : joysticks_.Connected()) {
       if (j.name == name) return j.id;
@@ -160,6 +162,27 @@ TEST_F(VirtualSticks, UnpluggedStickGetsItsOldIdBack) {
   Unplug(a);
   Unplug(b);
   Unplug(c);
+}
+
+// Ticks may sleep on an open stick only when its changes can wake the loop:
+// a stick without a device to read keeps them going, a stick changed
+// through a watched channel does not, nor does one that is gone.
+TEST_F(VirtualSticks, OpenStickIsSettledOnlyWhenItsChangesAreWatched) {
+  SDL_Joystick *plain = nullptr, *piped = nullptr;
+  const int p = Plug("zq unwatched", &plain);
+  const int q = Plug("zq piped", &piped, true);
+  ASSERT_GE(p, 0);
+  ASSERT_GE(q, 0);
+  JoySet justP, justQ;
+  justP.Add(p);
+  justQ.Add(q);
+  if (!joysticks_.Settled({})) GTEST_SKIP() << "no device folder to watch here";
+  EXPECT_FALSE(joysticks_.Settled(justP));
+  EXPECT_TRUE(joysticks_.Settled(justQ));
+  EXPECT_FALSE(joysticks_.DrainEvents());
+  Unplug(plain);
+  EXPECT_TRUE(joysticks_.Settled(justP));
+  Unplug(piped);
 }
 
 // The run report on a real joystick layer: a bound stick unplugged and

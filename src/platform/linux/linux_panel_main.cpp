@@ -23,6 +23,7 @@
 #include "platform/linux/linux_tick_timer.h"
 #include "platform/linux/sdl_window.h"
 #include "platform/linux/stderr_lines.h"
+#include "platform/linux/test_stick.h"
 #include "platform/linux/wake_sources.h"
 #include "platform/linux/x11_lost_server.h"
 #include "platform/posix/posix_udp.h"
@@ -88,6 +89,9 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
     // Keyboard bindings still work; joystick records then stay as they are.
     std::fprintf(stderr, "%s: %s; joysticks are not read\n", title.c_str(), error.c_str());
   }
+  TestStick testStick;
+  if (!testStick.Start(joysticks, error))
+    std::fprintf(stderr, "%s: %s\n", title.c_str(), error.c_str());
   LinuxInputDevices devices(keyboard, joysticks);
   AnswerWatch answers(devices);
   PosixUdpSender udp;
@@ -125,7 +129,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   // Ticks that would change nothing are left out, unless keys can only be
   // seen by asking for them.
   const bool skipTicks = TickSkipAllowed() && !keyboard.PolledOnly();
-  enum { kTimer, kSignals, kWindow, kKeys, kHotplug, kBox };
+  enum { kTimer, kSignals, kWindow, kKeys, kHotplug, kBox, kSticks, kTestStick };
   WakeSources wake;
   if (!wake.Ok()) return FailToStart(executable, "ETimerError", "cannot make the wait set");
   wake.Watch(kTimer, timer.Fd());
@@ -133,7 +137,12 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   wake.Watch(kWindow, xfd);
   wake.Watch(kKeys, keyboard.Fd());
   wake.Watch(kHotplug, joysticks.HotplugFd());
-  bool running = true, windowEvents = true;
+  // Stick events matter only to a loop that may sleep; while the ticks run,
+  // the first event after a tick is noted and the rest wait for the tick.
+  const int stickEvents = skipTicks ? joysticks.EventsFd() : -1;
+  wake.Watch(kSticks, stickEvents);
+  wake.Watch(kTestStick, testStick.Fd());
+  bool running = true, windowEvents = true, sticksMoved = false;
   while (running) {
     // SDL is asked for window events only when the server sent some: an idle
     // tick then costs the timer read alone.
@@ -168,8 +177,19 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
     if (keys) keyboard.ReadEvents();
     const bool hotplug = woke(kHotplug);
     if (hotplug) joysticks.NoteHotplug();
+    const bool testMoved = woke(kTestStick);
+    if (testMoved) testStick.ReadCommands();
+    if (woke(kSticks)) {
+      sticksMoved = true;
+      wake.Watch(kSticks, -1);
+    }
     if (timer.Paused()) {
-      if ((keys || hotplug) && !timer.Resume()) {
+      if (sticksMoved) {
+        joysticks.DrainEvents();
+        sticksMoved = false;
+        wake.Watch(kSticks, stickEvents);
+      }
+      if ((keys || hotplug || testMoved || woke(kSticks)) && !timer.Resume()) {
         std::perror("timerfd_settime");
         break;
       }
@@ -178,11 +198,18 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
     // One tick however many expiries passed: missed ticks are not made up.
     if (woke(kTimer) && timer.Consume() > 0) {
       if (traceTicks) TraceTick(timer.TickStarted(), timer.TickIndex());
+      // Events read away before SDL reads the sticks: one that comes later
+      // wakes the loop again, even if this tick saw its change.
+      if (sticksMoved) {
+        joysticks.DrainEvents();
+        sticksMoved = false;
+        wake.Watch(kSticks, stickEvents);
+      }
       devices.Refresh();
       const TickOutcome outcome = RunTick(form, report);
       if (traceTicks && outcome.sent) TraceSend(outcome.result.Ok());
       runReport.AfterTick(form.State().bindings, form.State().joyUsed, answers.Answered(), outcome);
-      // Asleep until a key, a device, a signal or the window needs the
+      // Asleep until a key, a stick, a device, a signal or the window needs the
       // loop; the keyboard's connection is read once more here, so that a
       // key that came during the tick keeps the ticks going.
       if (skipTicks && MaySkipTicks(form.State()) && joysticks.Settled(form.State().joyUsed) &&

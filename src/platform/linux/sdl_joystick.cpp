@@ -1,11 +1,15 @@
 #include "platform/linux/sdl_joystick.h"
 
 #include <SDL.h>
+#include <fcntl.h>
+#include <linux/input.h>
+#include <sys/epoll.h>
 #include <sys/inotify.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <bit>
+#include <string_view>
 
 namespace zq {
 
@@ -98,14 +102,58 @@ bool JoystickIds::Connected(int id) const {
 SdlJoysticks::~SdlJoysticks() {
   if (hotplug_ >= 0) ::close(hotplug_);
   CloseAll();
+  if (events_ >= 0) ::close(events_);
   if (started_) SDL_QuitSubSystem(SDL_INIT_JOYSTICK);
 }
 
 void SdlJoysticks::CloseAll() {
-  for (SDL_Joystick*& j : open_) {
-    if (j != nullptr) SDL_JoystickClose(j);
-    j = nullptr;
+  for (int id = 0; id < kJoystickCount; ++id) Close(id);
+}
+
+void SdlJoysticks::Close(int id) {
+  const size_t i = static_cast<size_t>(id);
+  if (open_[i] != nullptr) SDL_JoystickClose(open_[i]);
+  open_[i] = nullptr;
+  // Closing takes the descriptor out of the epoll set too.
+  if (watch_[i] >= 0) ::close(watch_[i]);
+  watch_[i] = -1;
+  watched_[i] = false;
+}
+
+// Only event devices: a HID device read directly would need its reports
+// parsed, and anything else is left to the ticks.
+void SdlJoysticks::WatchStick(int id, const char* path) {
+  const size_t i = static_cast<size_t>(id);
+  const int32_t instance = instance_[i];
+  if (std::find(elsewhere_.begin(), elsewhere_.end(), instance) != elsewhere_.end()) {
+    watched_[i] = true;
+    return;
   }
+  if (events_ < 0 || path == nullptr || std::string_view(path).rfind("/dev/input/", 0) != 0) return;
+  const int fd = ::open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  epoll_event e{};
+  e.events = EPOLLIN;
+  e.data.u32 = static_cast<uint32_t>(id);
+  if (::epoll_ctl(events_, EPOLL_CTL_ADD, fd, &e) != 0) {
+    ::close(fd);
+    return;
+  }
+  watch_[i] = fd;
+  watched_[i] = true;
+}
+
+bool SdlJoysticks::DrainEvents() {
+  bool any = false;
+  for (int fd : watch_) {
+    if (fd < 0) continue;
+    input_event buffer[64];
+    ssize_t n;
+    while ((n = ::read(fd, buffer, sizeof buffer)) > 0) any = true;
+    // A device gone (ENODEV) keeps the set readable until Update() closes
+    // it: the ticks run meanwhile, as after any hotplug.
+  }
+  return any;
 }
 
 bool SdlJoysticks::Start(std::string& error) {
@@ -115,6 +163,7 @@ bool SdlJoysticks::Start(std::string& error) {
     return false;
   }
   started_ = true;
+  events_ = ::epoll_create1(EPOLL_CLOEXEC);
   WatchDevices();
   // The record is read once per tick; per-motion events would only fill the
   // queue. Update() reads the devices itself.
@@ -164,7 +213,8 @@ bool SdlJoysticks::Settled(JoySet used) const {
   if (!started_) return true;
   if (hotplug_ < 0 || afterHotplug_ > 0) return false;
   for (int id = 0; id < kJoystickCount; ++id) {
-    if (used.Contains(id) && open_[static_cast<size_t>(id)] != nullptr) return false;
+    const size_t i = static_cast<size_t>(id);
+    if (used.Contains(id) && open_[i] != nullptr && !watched_[i]) return false;
   }
   return true;
 }
@@ -175,8 +225,7 @@ void SdlJoysticks::Update() {
   for (int id = 0; id < kJoystickCount; ++id) {
     SDL_Joystick*& j = open_[static_cast<size_t>(id)];
     if (j != nullptr && !SDL_JoystickGetAttached(j)) {
-      SDL_JoystickClose(j);
-      j = nullptr;
+      Close(id);
       ids_.Release(id);
     }
   }
@@ -211,6 +260,7 @@ void SdlJoysticks::Update() {
     }
     open_[static_cast<size_t>(id)] = j;
     instance_[static_cast<size_t>(id)] = instance;
+    WatchStick(id, path);
   }
 }
 

@@ -86,7 +86,21 @@ class SdlJoysticks {
   // Nothing can change the records of the sticks in `used` unless
   // HotplugFd() becomes readable: none of them is open, and no device that
   // came lately waits to be found.
+  // The sticks in `used` that are open are watched too: each has a
+  // descriptor in EventsFd() (or is a test stick, whose changes come
+  // through the test channel), so their records stay as they are until one
+  // becomes readable.
   bool Settled(JoySet used) const;
+  // Readable when an open stick has new events; -1 when none can be
+  // watched. Our own descriptors on the devices: each open file gets its
+  // own copy of the events, so reading them takes nothing from SDL.
+  int EventsFd() const { return events_; }
+  // Reads away what the stick descriptors hold; true when any held
+  // something.
+  bool DrainEvents();
+  // The virtual stick with SDL instance `instance` changes only through a
+  // channel the caller waits on.
+  void WatchedElsewhere(int32_t instance) { elsewhere_.push_back(instance); }
   // Fills the record of stick `id`; false (record untouched) when no
   // connected stick has that id.
   bool Poll(int id, JoyInfoEx& record) const;
@@ -103,7 +117,9 @@ class SdlJoysticks {
 
  private:
   void CloseAll();
+  void Close(int id);
   void WatchDevices();
+  void WatchStick(int id, const char* path);
   bool started_ = false;
   int hotplug_ = -1;  // inotify on /dev/input (on /dev until it exists)
   bool watchingInput_ = false;
@@ -112,6 +128,15 @@ class SdlJoysticks {
   std::array<SDL_Joystick*, kJoystickCount> open_{};
   std::array<int32_t, kJoystickCount> instance_{};
   std::vector<int32_t> ignored_;  // instances that found no free id
+  int events_ = -1;               // epoll set of the stick descriptors
+  // Our descriptor per id, -1 for none.
+  std::array<int, kJoystickCount> watch_ = [] {
+    std::array<int, kJoystickCount> none{};
+    none.fill(-1);
+    return none;
+  }();
+  std::array<bool, kJoystickCount> watched_{};  // changes wake the caller
+  std::vector<int32_t> elsewhere_;
 };
 
 }  // namespace zq
