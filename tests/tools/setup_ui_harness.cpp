@@ -50,6 +50,7 @@ class VirtualStickSource : public zq::setup::ui::LiveSource {
     }
     return real_->Snapshot();
   }
+  void LastFrame(zq::setup::ui::DeviceFrame& frame) const override { real_->LastFrame(frame); }
 
  private:
   std::unique_ptr<LiveSource> real_;

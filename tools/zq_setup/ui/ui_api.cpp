@@ -225,6 +225,17 @@ void SettingsApi::Save(const std::string& bodyText, Response& res) {
                    .dump();
 }
 
+std::optional<std::string> SettingsApi::EditedBytes(const std::string& bodyText,
+                                                    std::string& problem) const {
+  json body = json::parse(bodyText, nullptr, false);
+  SettingsDocument doc = editor_.Document();
+  problem = ApplyEdits(body, doc);
+  bool edited = problem.empty() && body.is_object() && body.contains("edits") &&
+                body["edits"].is_object() && !body["edits"].empty();
+  if (!editor_.Exists() && !edited) return std::nullopt;
+  return doc.Bytes();
+}
+
 bool SettingsApi::Answer(const Request& req, std::string_view path, std::string_view query,
                          Response& res) {
   bool get = req.method() == http::verb::get;
