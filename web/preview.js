@@ -75,7 +75,7 @@ function renderPreview(m) {
   const rec = document.getElementById('preview-record-status');
   document.getElementById('preview-record').disabled = r.state === 'waiting' || r.state === 'recording';
   rec.textContent = { idle: '', waiting: 'Starting…', recording: `Recording: ${r.ticks} of ${r.of} ticks.`,
-    done: 'Recorded. Save it beside Setup.ini and replay it: zq-replay --setup Setup.ini recording.script',
+    done: 'Recorded. Save the settings, put recording.script beside Setup.ini and replay it: zq-replay --setup Setup.ini recording.script',
     stopped: 'An edit restarted the preview: the recording was dropped.' }[r.state];
   document.getElementById('preview-download').hidden = !r.ready;
 }

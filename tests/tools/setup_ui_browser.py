@@ -88,12 +88,14 @@ def events(text):
 
 
 def y_message():
-    """The newest Y-axis message in the preview's list, and its tick."""
-    for li in driver.find_elements(By.CSS_SELECTOR, "#preview-sends li"):
-        m = re.search(r"87\\(-?[\d.]+)", li.text)
-        if m:
-            return int(li.get_attribute("data-tick")), m.group(1)
-    return None
+    """The newest Y-axis message in the preview's list, and its tick (read at
+    once: the list is redrawn several times a second)."""
+    return driver.execute_script(r"""
+        for (const li of document.querySelectorAll('#preview-sends li')) {
+          const m = li.textContent.match(/87\\(-?[\d.]+)/);
+          if (m) return [Number(li.dataset.tick), m[1]];
+        }
+        return null;""")
 
 
 try:
@@ -105,7 +107,8 @@ try:
                 "--disable-dev-shm-usage"):
         options.add_argument(arg)
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-    wait = WebDriverWait(driver, 20)
+    # The page re-renders as edits come back: an element may go stale under a wait.
+    wait = WebDriverWait(driver, 20, ignored_exceptions=[StaleElementReferenceException])
     driver.get(address)
     wait.until(lambda d: d.find_element(By.ID, "field-flapsdown"))
     check("token" not in driver.current_url, "the address bar is cleaned of the token")
@@ -174,15 +177,16 @@ try:
     driver.execute_script("document.getElementById('preview').scrollIntoView()")
     wait.until(lambda d: y_message() is not None)
     time.sleep(0.5)
-    generation = driver.find_element(By.ID, "preview-status").get_attribute("data-generation")
-    before = y_message()[1]
+    generation, before = driver.execute_script(
+        "return document.getElementById('preview-status').dataset.generation"), y_message()[1]
     point = driver.find_element(By.ID, "point-5")
     value = int(point.get_attribute("value"))
     point.clear()
     point.send_keys(str(value + 40))
     point.send_keys("\t")
-    wait.until(lambda d: d.find_element(By.ID, "preview-status").get_attribute("data-generation")
-               != generation and y_message() is not None)
+    wait.until(lambda d: d.execute_script(
+        "return document.getElementById('preview-status').dataset.generation") != generation
+        and y_message() is not None)
     after = y_message()[1]
     check(after != before, "a curve point edit changes the preview's next Y message: %s -> %s"
           % (before, after))
@@ -196,9 +200,12 @@ try:
     for i in range(24):
         stick("axis 4 %d" % (-32768 + i * 2700))
         time.sleep(0.5)
-    WebDriverWait(driver, 30).until(
+    WebDriverWait(driver, 30, ignored_exceptions=[StaleElementReferenceException]).until(
         lambda d: "Recorded" in d.find_element(By.ID, "preview-record-status").text)
     recording = ask("/api/preview/recording")
+    driver.execute_script("document.getElementById('preview').scrollIntoView()")
+    time.sleep(0.3)
+    shot("06-preview-recorded")
     seen = events(ask("/api/preview/events"))
     start = next(i for i, e in enumerate(seen) if e["tick"] == 0)  # the run the recording began
     recorded = [e for e in seen[start:] if e["tick"] <= 200]
