@@ -14,9 +14,9 @@
 #include "zq_setup/ui/preview_api.h"
 #include "zq_setup/ui/ui_http.h"
 #ifdef ZQ_PREVIEW_SDL_STICK
-#include <SDL.h>
-
 #include <map>
+
+#include "virtual_stick_kit.h"
 
 #include "zq_setup/ui/ui_server.h"
 #endif
@@ -200,6 +200,12 @@ TEST_F(SetupPreviewTest, AnEditRestartsFreshAndALoadErrorShowsAsThePanelShowsIt)
   EXPECT_NE(events.find("\"event\":\"error\""), std::string::npos);
   // Asking again gives only what came since.
   EXPECT_EQ(Events(), "");
+  // Tools ask under the same rules as the page: without the token, nothing.
+  preview_->Tick(FrameOf({0}));
+  Request foreign{http::verb::get, "/api/preview/events", 11};
+  foreign.set(http::field::host, "127.0.0.1:" + std::to_string(kPort));
+  EXPECT_EQ(handler_->Handle(foreign).response.result(), http::status::forbidden);
+  EXPECT_NE(Events(), "");
 }
 
 TEST_F(SetupPreviewTest, ARecordingReplaysToTheSameEvents) {
@@ -234,15 +240,8 @@ TEST_F(SetupPreviewTest, ARecordingReplaysToTheSameEvents) {
 // trim routing; zq-replay gets those values as the record's words.
 TEST_F(SetupPreviewTest, AgreesWithReplayOnAnSdlVirtualStick) {
   std::unique_ptr<LiveSource> live = MakePlatformLiveSource();
-  SDL_VirtualJoystickDesc desc;
-  SDL_zero(desc);
-  desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-  desc.type = SDL_JOYSTICK_TYPE_FLIGHT_STICK;
-  desc.naxes = 6;
-  desc.nbuttons = 32;
-  desc.name = "zq preview stick";
-  int index = SDL_JoystickAttachVirtualEx(&desc);
-  SDL_Joystick* stick = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
+  int index = -1;
+  SDL_Joystick* stick = testkit::OpenVirtualStick("zq preview stick", &index);
   ASSERT_NE(stick, nullptr) << SDL_GetError();
   if (live->Snapshot().find("\"id\":0,\"name\":\"zq preview stick\"") == std::string::npos) {
     SDL_JoystickClose(stick);
