@@ -17,6 +17,7 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.common.exceptions import (ElementClickInterceptedException,
                                         StaleElementReferenceException)
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import WebDriverWait
 
 harness, zq_check, zq_replay, example, work = sys.argv[1:6]
@@ -179,11 +180,10 @@ try:
     time.sleep(0.5)
     generation, before = driver.execute_script(
         "return document.getElementById('preview-status').dataset.generation"), y_message()[1]
-    point = driver.find_element(By.ID, "point-5")
-    value = int(point.get_attribute("value"))
-    point.clear()
-    point.send_keys(str(value + 40))
-    point.send_keys("\t")
+    value = int(driver.find_element(By.ID, "point-5").get_attribute("value"))
+    click("point-5")  # focused, the field is not redrawn under the typing
+    driver.switch_to.active_element.send_keys(Keys.CONTROL, "a")
+    driver.switch_to.active_element.send_keys(str(value + 40), Keys.TAB)
     wait.until(lambda d: d.execute_script(
         "return document.getElementById('preview-status').dataset.generation") != generation
         and y_message() is not None)
