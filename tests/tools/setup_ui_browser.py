@@ -2,12 +2,14 @@
 """The configurator page in Debian's headless Chromium (chromium-driver and
 python3-selenium) under Xvfb, against zq-setup with an SDL virtual joystick:
 bind a key pressed with xdotool, a joystick button and an axis; drag a curve
-point and watch the live dot follow the stick; save, and check that only the
-edited lines changed and that zq-check says what the page said. Screenshots
-are kept in WORKDIR.
+point and watch the live dot follow the stick; see the preview's next message
+change with a curve point, record 10 s of it; save, and check that only the
+edited lines changed, that zq-check says what the page said and that zq-replay
+plays the recording back to the preview's messages. A listener on
+127.0.0.1:21100 must get nothing all along. Screenshots are kept in WORKDIR.
 
-usage: setup_ui_browser.py HARNESS ZQ_CHECK EXAMPLE_SETUP_INI WORKDIR"""
-import os, re, shutil, subprocess, sys, time
+usage: setup_ui_browser.py HARNESS ZQ_CHECK ZQ_REPLAY EXAMPLE_SETUP_INI WORKDIR"""
+import json, os, re, shutil, socket, subprocess, sys, time, urllib.request
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
@@ -18,7 +20,7 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
-harness, zq_check, example, work = sys.argv[1:5]
+harness, zq_check, zq_replay, example, work = sys.argv[1:6]
 shutil.rmtree(work, ignore_errors=True)
 os.makedirs(work)
 setup = os.path.join(work, "Setup.ini")
@@ -32,6 +34,11 @@ def check(ok, what):
     if not ok:
         failures.append(what)
 
+
+# The preview only shows its messages: nothing may reach a panel's listener.
+listener = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+listener.bind(("127.0.0.1", 21100))
+listener.setblocking(False)
 
 display = ":%d" % (90 + os.getpid() % 500)
 xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x720x24", "-nolisten", "tcp"],
@@ -93,14 +100,39 @@ return problems;
 """
 
 
+def ask(path):
+    """A request to the server as a tool makes it, with the page's token."""
+    req = urllib.request.Request(address.split("/?")[0] + path,
+                                 headers={"Cookie": "zq_setup_token=" + token})
+    with urllib.request.urlopen(req, timeout=10) as res:
+        return res.read().decode("utf-8")
+
+
+def events(text):
+    return [json.loads(line) for line in text.splitlines()]
+
+
+def y_message():
+    """The newest Y-axis message in the preview's list, and its tick (read at
+    once: the list is redrawn several times a second)."""
+    return driver.execute_script(r"""
+        for (const li of document.querySelectorAll('#preview-sends li')) {
+          const m = li.textContent.match(/87\\(-?[\d.]+)/);
+          if (m) return [Number(li.dataset.tick), m[1]];
+        }
+        return null;""")
+
+
 try:
     address = re.search(r"http://\S+", server.stdout.readline()).group(0)
+    token = address.split("token=")[1]
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
     for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1280,720",
                 "--disable-dev-shm-usage"):
         options.add_argument(arg)
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+    # The page re-renders as edits come back: an element may go stale under a wait.
     wait = WebDriverWait(driver, 20, ignored_exceptions=[StaleElementReferenceException])
     driver.get(address)
     wait.until(lambda d: d.find_element(By.ID, "field-flapsdown"))
@@ -194,6 +226,47 @@ try:
     time.sleep(0.3)
     shot("03-curve")
 
+    # The preview: a curve point typed in changes its next message for the
+    # same stick position, since it restarts fresh on the edited settings.
+    stick("axis 4 16384")
+    driver.execute_script("document.getElementById('preview').scrollIntoView()")
+    wait.until(lambda d: y_message() is not None)
+    time.sleep(0.5)
+    generation, before = driver.execute_script(
+        "return document.getElementById('preview-status').dataset.generation"), y_message()[1]
+    value = int(driver.find_element(By.ID, "point-5").get_attribute("value"))
+    click("point-5")  # focused, the field is not redrawn under the typing
+    driver.switch_to.active_element.send_keys(Keys.CONTROL, "a")
+    driver.switch_to.active_element.send_keys(str(value + 40), Keys.TAB)
+    wait.until(lambda d: d.execute_script(
+        "return document.getElementById('preview-status').dataset.generation") != generation
+        and y_message() is not None)
+    after = y_message()[1]
+    check(after != before, "a curve point edit changes the preview's next Y message: %s -> %s"
+          % (before, after))
+    driver.execute_script("document.getElementById('preview').scrollIntoView()")
+    time.sleep(0.5)
+    shot("05-preview")
+
+    # Record 10 s while the stick moves; the preview's events of that run are read as tools do.
+    ask("/api/preview/events")
+    click("preview-record")
+    for i in range(24):
+        stick("axis 4 %d" % (-32768 + i * 2700))
+        time.sleep(0.5)
+    WebDriverWait(driver, 30, ignored_exceptions=[StaleElementReferenceException]).until(
+        lambda d: "Recorded" in d.find_element(By.ID, "preview-record-status").text)
+    recording = ask("/api/preview/recording")
+    driver.execute_script("document.getElementById('preview').scrollIntoView()")
+    time.sleep(0.3)
+    shot("06-preview-recorded")
+    seen = events(ask("/api/preview/events"))
+    start = next(i for i, e in enumerate(seen) if e["tick"] == 0)  # the run the recording began
+    recorded = [e for e in seen[start:] if e["tick"] <= 200]
+    check(recording.startswith("# zq-setup recording"), "the page recorded 10 s as a script")
+    with open(os.path.join(work, "recording.script"), "w") as f:
+        f.write(recording)
+
     # Save: only the edited lines change, and zq-check agrees with the page.
     click("save")
     wait.until(lambda d: "Saved" in d.find_element(By.ID, "message").text)
@@ -217,6 +290,15 @@ try:
           "page and zq-check agree on a clean file (status %d)" % report.returncode)
     driver.execute_script("window.scrollTo(0, 0)")
     shot("04-saved")
+
+    # The recording replayed on the saved settings sends what the preview sent.
+    played = subprocess.run([zq_replay, "--setup", setup, os.path.join(work, "recording.script")],
+                            capture_output=True, text=True)
+    replay_sends = [e["data"] for e in events(played.stdout) if e["event"] == "send"]
+    preview_sends = [e["data"] for e in recorded if e["event"] == "send"]
+    check(played.returncode == 0 and len(preview_sends) > 20 and replay_sends == preview_sends,
+          "zq-replay plays the 10 s recording back to the preview's %d messages (%d)"
+          % (len(preview_sends), len(replay_sends)))
 
     # Curve sets: add one, give it the example's curve, copy it, remove it.
     def options():
@@ -247,6 +329,11 @@ try:
     wait.until(lambda d: "Y2" not in options() and "Y1" in options())
     check(True, "the added set is removed again")
 finally:
+    try:
+        stray = listener.recvfrom(65536)
+    except BlockingIOError:
+        stray = None
+    check(stray is None, "nothing reached 127.0.0.1:21100 (%r)" % (stray,))
     if driver is not None:
         driver.quit()
     server.terminate()

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tools/example_setup.h"
+#include "virtual_stick_kit.h"
 #include "zq_setup/ui/ui_server.h"
 
 namespace {
@@ -21,16 +22,7 @@ std::vector<std::string> gPending;
 class VirtualStickSource : public zq::setup::ui::LiveSource {
  public:
   explicit VirtualStickSource(std::unique_ptr<LiveSource> real) : real_(std::move(real)) {
-    SDL_VirtualJoystickDesc desc;
-    SDL_zero(desc);
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_FLIGHT_STICK;
-    desc.naxes = 6;
-    desc.nbuttons = 32;
-    desc.nhats = 1;
-    desc.name = "zq virtual stick";
-    int index = SDL_JoystickAttachVirtualEx(&desc);
-    stick_ = index >= 0 ? SDL_JoystickOpen(index) : nullptr;
+    stick_ = zq::testkit::OpenVirtualStick("zq virtual stick");
     if (stick_ == nullptr) std::cerr << "harness: no virtual stick: " << SDL_GetError() << '\n';
   }
   std::string Snapshot() override {
@@ -50,6 +42,7 @@ class VirtualStickSource : public zq::setup::ui::LiveSource {
     }
     return real_->Snapshot();
   }
+  void LastFrame(zq::setup::ui::DeviceFrame& frame) const override { real_->LastFrame(frame); }
 
  private:
   std::unique_ptr<LiveSource> real_;

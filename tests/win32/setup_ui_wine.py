@@ -49,6 +49,13 @@ try:
     devices = driver.find_element(By.ID, "device-list").text
     check("Joystick 0: bound but missing" in devices, "joystick 0, bound in the example, shows as missing")
     check(True, "the joystick list is empty")
+    # The preview runs the core there too: no stick, so every axis reads -100.
+    first = lambda d: d.execute_script(
+        "const li = document.querySelector('#preview-sends li[data-tick]');"
+        "return li ? li.textContent : null;")
+    wait.until(first)
+    check(first(driver).startswith("R/87\\-1/"), "the preview shows the panel's first message: %r"
+          % first(driver))
     for attempt in range(10):  # the page may be drawing its fields anew
         try:
             box = driver.find_element(By.ID, "field-WindowX")

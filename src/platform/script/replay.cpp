@@ -1,183 +1,19 @@
 #include "platform/script/replay.h"
 
-#include <charconv>
 #include <optional>
-#include <string_view>
-#include <vector>
 
-#include "app/tick_driver.h"
 #include "config/settings_snapshot.h"
-#include "platform/script/json_events.h"
-#include "platform/script/script_platform.h"
+#include "platform/script/script_session.h"
 
 namespace zq {
-namespace {
-
-std::vector<std::string_view> SplitWords(std::string_view line) {
-  std::vector<std::string_view> words;
-  size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    size_t start = i;
-    while (i < line.size() && line[i] != ' ' && line[i] != '\t') ++i;
-    if (i > start) words.push_back(line.substr(start, i - start));
-  }
-  return words;
-}
-
-// Decimal, or hexadecimal after 0x / 0X; nothing else.
-std::optional<uint64_t> ParseNumber(std::string_view w, uint64_t max) {
-  int base = 10;
-  if (w.size() > 2 && w[0] == '0' && (w[1] == 'x' || w[1] == 'X')) {
-    base = 16;
-    w.remove_prefix(2);
-  }
-  // from_chars takes no sign for an unsigned number, nor a second "0x".
-  if (w.empty() || w[0] == '-') return std::nullopt;
-  uint64_t v = 0;
-  auto [end, ec] = std::from_chars(w.data(), w.data() + w.size(), v, base);
-  if (ec != std::errc() || end != w.data() + w.size() || v > max) return std::nullopt;
-  return v;
-}
-
-// A word shown in a message, cut so that a huge line stays a short message.
-std::string Shown(std::string_view w) {
-  std::string s;
-  for (char c : w.substr(0, 40)) {
-    unsigned char u = static_cast<unsigned char>(c);
-    s += (u < 32 || u >= 127) ? '?' : c;
-  }
-  if (w.size() > 40) s += "...";
-  return s;
-}
-
-class Replay {
- public:
-  Replay(const ReplayOptions& options, std::ostream& out, std::ostream& err)
-      : events_(out),
-        view_(events_),
-        report_(events_),
-        sender_(events_, options.udp),
-        form_(bank_, devices_, view_, sender_) {
-    view_.AttachForm(&form_);
-    // Read once, as the panel does; a file it cannot read is named on
-    // standard error (the events stay as the contract has them).
-    SettingsSnapshot settings = TakeSettingsSnapshot(options.setupPath);
-    if (settings.Refused()) err << "zq-replay: " << settings.Message() << '\n';
-    NoKeyCharMap keyMap;
-    events_.SetTick(0);
-    CreateForm(form_, settings, keyMap, options.screen, report_);
-  }
-
-  // Runs one script line; an empty result means it was well formed.
-  std::optional<std::string> Execute(std::string_view line) {
-    size_t hash = line.find('#');
-    if (hash != std::string_view::npos) line = line.substr(0, hash);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    std::vector<std::string_view> w = SplitWords(line);
-    if (w.empty()) return std::nullopt;
-    std::string_view cmd = w[0];
-    auto arity = [&](size_t n) -> std::optional<std::string> {
-      if (w.size() == n) return std::nullopt;
-      return "'" + std::string(cmd) + "' takes " + std::to_string(n - 1) + " argument" +
-             (n == 2 ? "" : "s") + ", found " + std::to_string(w.size() - 1);
-    };
-    auto number = [&](size_t i, uint64_t max, const char* what) -> std::optional<uint64_t> {
-      std::optional<uint64_t> v = ParseNumber(w[i], max);
-      if (!v)
-        error_ = std::string(what) + " '" + Shown(w[i]) + "' is not a number from 0 to " +
-                 std::to_string(max);
-      return v;
-    };
-
-    if (cmd == "key") {
-      if (auto e = arity(3)) return e;
-      auto vk = number(1, 255, "virtual key");
-      if (!vk) return error_;
-      auto state = number(2, 255, "key state");
-      if (!state) return error_;
-      devices_.SetKey(static_cast<int>(*vk), static_cast<uint8_t>(*state));
-    } else if (cmd == "joy") {
-      if (auto e = arity(4)) return e;
-      auto id = number(1, 15, "joystick id");
-      if (!id) return error_;
-      auto word = number(2, 10, "record word");
-      if (!word) return error_;
-      auto value = number(3, 4294967295u, "value");
-      if (!value) return error_;
-      devices_.SetWord(static_cast<int>(*id), static_cast<int>(*word),
-                       static_cast<uint32_t>(*value));
-    } else if (cmd == "button") {
-      if (auto e = arity(4)) return e;
-      auto id = number(1, 15, "joystick id");
-      if (!id) return error_;
-      std::optional<uint64_t> n = ParseNumber(w[2], 32);
-      if (!n || *n == 0) return "button number '" + Shown(w[2]) + "' is not a number from 1 to 32";
-      if (w[3] != "down" && w[3] != "up") {
-        return "button state '" + Shown(w[3]) + "' is neither 'down' nor 'up'";
-      }
-      devices_.SetButton(static_cast<int>(*id), static_cast<int>(*n), w[3] == "down");
-    } else if (cmd == "unplug" || cmd == "plug") {
-      if (auto e = arity(2)) return e;
-      auto id = number(1, 15, "joystick id");
-      if (!id) return error_;
-      if (cmd == "plug") {
-        devices_.Plug(static_cast<int>(*id));
-      } else {
-        devices_.Unplug(static_cast<int>(*id));
-      }
-    } else if (cmd == "sendfail") {
-      if (auto e = arity(2)) return e;
-      if (w[1] == "short") {
-        sender_.FailNextSend({SendResult::Kind::shortSend, 0});
-      } else if (w[1] == "nosocket") {
-        sender_.FailSocketCreation();
-      } else {
-        auto code = number(1, 2147483647u, "socket error code");
-        if (!code) return error_ + ", 'short' or 'nosocket'";
-        sender_.FailNextSend({SendResult::Kind::sendFailed, static_cast<int32_t>(*code)});
-      }
-    } else if (cmd == "tick") {
-      if (w.size() > 2) {
-        return "'tick' takes at most 1 argument, found " + std::to_string(w.size() - 1);
-      }
-      uint64_t n = 1;
-      if (w.size() == 2) {
-        auto count = number(1, 2147483647u, "tick count");
-        if (!count) return error_;
-        n = *count;
-      }
-      for (uint64_t i = 0; i < n; ++i) {
-        events_.SetTick(++ticks_);
-        RunTick(form_, report_);
-      }
-    } else if (cmd == "dump") {
-      if (auto e = arity(1)) return e;
-      events_.SetTick(ticks_);
-      events_.State(form_);
-    } else {
-      return "unknown command '" + Shown(cmd) + "'";
-    }
-    return std::nullopt;
-  }
-
- private:
-  EventWriter events_;
-  ScriptView view_;
-  ScriptErrorReport report_;
-  ScriptDevices devices_;
-  ScriptSender sender_;
-  CurveBank bank_{};
-  TForm1 form_;
-  int64_t ticks_ = 0;
-  std::string error_;
-};
-
-}  // namespace
 
 int RunReplay(const ReplayOptions& options, std::istream& script, const std::string& scriptName,
               std::ostream& out, std::ostream& err) {
-  Replay replay(options, out, err);
+  // Read once, as the panel does; a file it cannot read is named on
+  // standard error (the events stay as the contract has them).
+  SettingsSnapshot settings = TakeSettingsSnapshot(options.setupPath);
+  if (settings.Refused()) err << "zq-replay: " << settings.Message() << '\n';
+  ScriptSession replay(settings, options.screen, out, options.udp);
   out.flush();
   std::string line;
   int lineNumber = 0;

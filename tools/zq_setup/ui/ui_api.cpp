@@ -17,12 +17,10 @@ using nlohmann::json;
 // The curve keys: Y, X, Z, their sets 1..9, and the three trim curves.
 const std::vector<std::string>& CurveKeys() {
   static const std::vector<std::string> kKeys = [] {
-    std::vector<std::string> keys;
-    for (int k = 0; k < kCurveSets; ++k) {
-      for (char axis : {'Y', 'X', 'Z'}) keys.push_back(CurveKey(axis, k));
-      if (k == 0) {
-        for (std::string_view key : kTrimCurveKeys) keys.emplace_back(key);
-      }
+    std::vector<std::string> keys{"Y", "X", "Z"};
+    for (std::string_view key : kTrimCurveKeys) keys.emplace_back(key);
+    for (char axis : {'Y', 'X', 'Z'}) {
+      for (int k = 1; k < kCurveSets; ++k) keys.push_back(CurveKey(axis, k));
     }
     return keys;
   }();
@@ -265,6 +263,17 @@ void SettingsApi::Save(const std::string& bodyText, Response& res) {
                      "Saved. A running panel reads Setup.ini only when it starts: "
                      "restart it to use these settings."}}
                    .dump();
+}
+
+std::optional<std::string> SettingsApi::EditedBytes(const std::string& bodyText,
+                                                    std::string& problem) const {
+  json body = json::parse(bodyText, nullptr, false);
+  SettingsDocument doc = editor_.Document();
+  problem = ApplyEdits(body, doc);
+  bool edited = problem.empty() && body.is_object() && body.contains("edits") &&
+                body["edits"].is_object() && !body["edits"].empty();
+  if (!editor_.Exists() && !edited) return std::nullopt;
+  return doc.Bytes();
 }
 
 bool SettingsApi::Answer(const Request& req, std::string_view path, std::string_view query,

@@ -4,6 +4,7 @@
 // or null}} and is answered on the file's document with them applied.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "config/settings_store.h"
@@ -18,6 +19,11 @@ class SettingsApi : public ApiRoutes {
   std::string Open();
   bool Answer(const Request& req, std::string_view path, std::string_view query,
               Response& res) override;
+  // The bytes the file would have with the edits of a request body; nullopt
+  // while there is no file and no edit. `problem` says why an edit was refused
+  // (the edits are then left out).
+  std::optional<std::string> EditedBytes(const std::string& body, std::string& problem) const;
+  const std::string& Path() const { return path_; }
 
  private:
   void State(const SettingsDocument& doc, Response& res, const std::string& editError = "");

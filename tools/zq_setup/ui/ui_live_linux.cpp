@@ -22,11 +22,16 @@ class LinuxLiveSource : public LiveSource {
 
   std::string Snapshot() override {
     nlohmann::json sticks = nlohmann::json::array();
+    frame_ = DeviceFrame{};
     if (haveSticks_) {
       joysticks_.Update();
       for (const SdlJoysticks::Info& info : joysticks_.Connected()) {
         JoyInfoEx record{};
         if (!joysticks_.Poll(info.id, record)) continue;
+        if (info.id >= 0 && info.id < kJoystickCount) {
+          frame_.plugged[static_cast<size_t>(info.id)] = true;
+          frame_.sticks[static_cast<size_t>(info.id)] = record;
+        }
         InputSnapshot input{};
         input.joyInfo[static_cast<size_t>(info.id)] = record;
         nlohmann::json axes = nlohmann::json::array();
@@ -47,18 +52,21 @@ class LinuxLiveSource : public LiveSource {
     if (haveKeys_) {
       keyboard_.Refresh();
       for (int vk = 1; vk < 256; ++vk) {
-        if (IsDown(keyboard_.KeyState(vk))) keys.push_back(vk);
+        frame_.keys[static_cast<size_t>(vk)] = keyboard_.KeyState(vk);
+        if (IsDown(frame_.keys[static_cast<size_t>(vk)])) keys.push_back(vk);
       }
     }
     return nlohmann::json{{"joysticks", sticks}, {"keys", keys}}.dump(
         -1, ' ', false, nlohmann::json::error_handler_t::replace);
   }
+  void LastFrame(DeviceFrame& frame) const override { frame = frame_; }
 
  private:
   X11Keyboard keyboard_;
   SdlJoysticks joysticks_;
   bool haveKeys_ = false;
   bool haveSticks_ = false;
+  DeviceFrame frame_{};
 };
 
 }  // namespace

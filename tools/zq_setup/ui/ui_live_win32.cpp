@@ -25,11 +25,14 @@ class Win32LiveSource : public LiveSource {
  public:
   std::string Snapshot() override {
     nlohmann::json sticks = nlohmann::json::array();
+    frame_ = DeviceFrame{};
     for (int id = 0; id < kJoystickCount; ++id) {
       JoyInfoEx record{};
       record.dwSize = sizeof record;
       record.dwFlags = kJoyReturnAll;
       if (!devices_.PollJoystick(id, record)) continue;
+      frame_.plugged[static_cast<size_t>(id)] = true;
+      frame_.sticks[static_cast<size_t>(id)] = record;
       InputSnapshot input{};
       input.joyInfo[static_cast<size_t>(id)] = record;
       nlohmann::json axes = nlohmann::json::array();
@@ -50,14 +53,17 @@ class Win32LiveSource : public LiveSource {
     }
     nlohmann::json keys = nlohmann::json::array();
     for (int vk = 1; vk < 256; ++vk) {
-      if (IsDown(devices_.KeyState(vk))) keys.push_back(vk);
+      frame_.keys[static_cast<size_t>(vk)] = devices_.KeyState(vk);
+      if (IsDown(frame_.keys[static_cast<size_t>(vk)])) keys.push_back(vk);
     }
     return nlohmann::json{{"joysticks", sticks}, {"keys", keys}}.dump(
         -1, ' ', false, nlohmann::json::error_handler_t::replace);
   }
+  void LastFrame(DeviceFrame& frame) const override { frame = frame_; }
 
  private:
   Win32InputDevices devices_;
+  DeviceFrame frame_{};
 };
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <set>
 #include <sstream>
 
+#include "zq_setup/ui/preview_api.h"
 #include "zq_setup/ui/ui_api.h"
 #include "zq_setup/ui/ui_http.h"
 
@@ -59,8 +60,9 @@ class Session : public std::enable_shared_from_this<Session> {
 class Server {
  public:
   Server(asio::io_context& io, tcp::acceptor& acceptor, const RequestHandler& handler,
-         LiveSource& live, int idleSeconds)
+         LiveSource& live, PreviewApi& preview, int idleSeconds)
       : io_(io),
+        preview_(preview),
         acceptor_(acceptor),
         handler_(handler),
         live_(live),
@@ -107,6 +109,7 @@ class Server {
     std::string event = "data: " + live_.Snapshot() + "\n\n";
     std::set<std::shared_ptr<Session>> now = live_sessions_;
     for (const auto& s : now) s->SendLive(event);
+    preview_.Tick(live_);
     ticker_.expires_after(kLivePeriod);
     ticker_.async_wait([this](beast::error_code ec) {
       if (!ec) Tick();
@@ -114,6 +117,7 @@ class Server {
   }
 
   asio::io_context& io_;
+  PreviewApi& preview_;
   tcp::acceptor& acceptor_;
   const RequestHandler& handler_;
   LiveSource& live_;
@@ -221,8 +225,9 @@ int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live) {
     return kNotDoneStatus;
   }
   unsigned short port = acceptor.local_endpoint().port();
-  RequestHandler handler(token, port, api);
-  Server server(io, acceptor, handler, live, options.idleSeconds);
+  PreviewApi preview(api);
+  RequestHandler handler(token, port, preview);
+  Server server(io, acceptor, handler, live, preview, options.idleSeconds);
   asio::signal_set signals(io, SIGINT, SIGTERM);
   signals.async_wait([&server](beast::error_code e, int) {
     if (!e) server.Stop();

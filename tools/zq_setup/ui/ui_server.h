@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "zq_setup/setup_commands.h"
+#include "zq_setup/ui/device_frame.h"
 
 namespace zq::setup::ui {
 
@@ -16,6 +17,9 @@ class LiveSource {
  public:
   virtual ~LiveSource() = default;
   virtual std::string Snapshot() = 0;
+  // The devices as the last Snapshot() read them, for the preview; a source
+  // that reads none leaves `frame` as it is (no keys, no joystick).
+  virtual void LastFrame(DeviceFrame& frame) const { (void)frame; }
 };
 
 // The platform's devices (joysticks and keyboard as the panel reads them);

@@ -1,0 +1,47 @@
+// One scripted run of the core: the settings load, then script lines one at
+// a time. zq-replay reads its lines from a file; zq-setup's preview makes
+// them from the live devices. Events go to `out` as JSON Lines.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "app/status_window.h"
+#include "app/tform1.h"
+#include "config/settings_file.h"
+#include "platform/script/json_events.h"
+#include "platform/script/script_platform.h"
+
+namespace zq {
+
+class ScriptSession {
+ public:
+  // Runs the settings load on `settings` at once (its events are tick 0).
+  // `real`, when given, also gets every message the core sends.
+  ScriptSession(const SettingsLookup& settings, ScreenSize screen, std::ostream& out,
+                DatagramSender* real = nullptr);
+  ScriptSession(const ScriptSession&) = delete;
+  ScriptSession& operator=(const ScriptSession&) = delete;
+
+  // Runs one script line; an empty result means it was well formed.
+  std::optional<std::string> Execute(std::string_view line);
+
+  const TForm1& Form() const { return form_; }
+  int64_t Ticks() const { return ticks_; }
+
+ private:
+  EventWriter events_;
+  ScriptView view_;
+  ScriptErrorReport report_;
+  ScriptDevices devices_;
+  ScriptSender sender_;
+  CurveBank bank_{};
+  TForm1 form_;
+  int64_t ticks_ = 0;
+  std::string error_;
+};
+
+}  // namespace zq

@@ -1,0 +1,284 @@
+// The configurator's preview against zq-replay: the same settings (edited in
+// the page, then saved) and the same input (device frames, then a script)
+// must give the same events, byte for byte.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <set>
+#include <sstream>
+
+#include "platform/script/replay.h"
+#include "settings_edit_kit.h"
+#include "tools/example_setup.h"
+#include "zq_setup/ui/preview_api.h"
+#include "zq_setup/ui/ui_http.h"
+#ifdef ZQ_PREVIEW_SDL_STICK
+#include <map>
+
+#include "virtual_stick_kit.h"
+
+#include "zq_setup/ui/ui_server.h"
+#endif
+
+namespace zq::setup::ui {
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+constexpr unsigned short kPort = 40124;
+const std::string kToken = "fedcba9876543210fedcba9876543210";
+
+// One tick of input: the example binds Yaxis to joystick 0 word 1, TrimAxis
+// to joystick 1 word 4, useYtrim to Ctrl+Y.
+struct Step {
+  uint32_t y = 32767;
+  uint32_t trim = 32767;
+  bool ctrlY = false;
+};
+
+DeviceFrame FrameOf(const Step& s) {
+  DeviceFrame f;
+  f.plugged[0] = f.plugged[1] = true;
+  f.sticks[0].SetWord(1, s.y);
+  f.sticks[1].SetWord(4, s.trim);
+  f.keys[17] = f.keys[89] = s.ctrlY ? 128 : 0;
+  return f;
+}
+
+// The same input written by hand as a zq-replay script.
+std::string ScriptOf(const std::vector<Step>& steps) {
+  std::string script;
+  for (const Step& s : steps) {
+    script += "joy 0 1 " + std::to_string(s.y) + "\njoy 1 4 " + std::to_string(s.trim) + "\n";
+    std::string key = s.ctrlY ? " 128\n" : " 0\n";
+    script += "key 17" + key + "key 89" + key + "tick\n";
+  }
+  return script;
+}
+
+std::vector<std::string> Sends(const std::string& events) {
+  std::vector<std::string> sends;
+  std::istringstream in(events);
+  for (std::string line; std::getline(in, line);) {
+    json e = json::parse(line);
+    if (e["event"] == "send") sends.push_back(e["data"]);
+  }
+  return sends;
+}
+
+class SetupPreviewTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("zq-setup-preview-" +
+            std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+    path_ = (dir_ / "Setup.ini").string();
+    testkit::WriteBytes(path_, std::string(kExampleSetupText));
+    settings_ = std::make_unique<SettingsApi>(*ops_, path_, std::string(kExampleSetupText));
+    ASSERT_EQ(settings_->Open(), "");
+    preview_ = std::make_unique<PreviewApi>(*settings_);
+    handler_ = std::make_unique<RequestHandler>(kToken, kPort, *preview_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  Response Ask(http::verb verb, const std::string& target, const std::string& body = "") {
+    Request req{verb, target, 11};
+    req.set(http::field::host, "127.0.0.1:" + std::to_string(kPort));
+    req.set(http::field::cookie, "zq_setup_token=" + kToken);
+    if (verb == http::verb::post) {
+      req.set(http::field::origin, "http://127.0.0.1:" + std::to_string(kPort));
+      req.body() = body;
+      req.prepare_payload();
+    }
+    Response res = handler_->Handle(req).response;
+    EXPECT_EQ(res.result(), http::status::ok) << target << ": " << res.body();
+    return res;
+  }
+  std::string Events() { return Ask(http::verb::get, "/api/preview/events").body(); }
+  json Model() { return json::parse(Ask(http::verb::get, "/api/preview").body()); }
+
+  // zq-replay on the file as saved, with `script`.
+  std::string Replay(const std::string& script) {
+    ReplayOptions options;
+    options.setupPath = path_;
+    std::istringstream in(script);
+    std::ostringstream out, err;
+    EXPECT_EQ(RunReplay(options, in, "script", out, err), 0) << err.str();
+    return out.str();
+  }
+
+  fs::path dir_;
+  std::string path_;
+  std::unique_ptr<FileOps> ops_ = MakePlatformFileOps();
+  std::unique_ptr<SettingsApi> settings_;
+  std::unique_ptr<PreviewApi> preview_;
+  std::unique_ptr<RequestHandler> handler_;
+};
+
+TEST_F(SetupPreviewTest, AgreesWithReplayOnEditedCurvesAndTrimRouting) {
+  // The stick sweeps, the trim axis moves, and Ctrl+Y switches the Y trim
+  // into the axis and back.
+  std::vector<Step> steps;
+  for (uint32_t y : {0u, 16383u, 32767u, 40000u, 65535u, 52000u}) steps.push_back({y, 32767});
+  steps.push_back({52000, 60000, true});
+  steps.push_back({52000, 60000, false});
+  for (uint32_t y : {20000u, 65535u, 30000u}) steps.push_back({y, 45000});
+  steps.push_back({30000, 10000, true});
+  steps.push_back({30000, 10000, false});
+  steps.push_back({5000, 10000});
+
+  std::set<std::vector<std::string>> distinct;
+  for (const char* curve : {"0 100", "0 50 55 60 65 70 75 80 85 92 100",
+                            "0 30 35 40 45 50 55 60 65 70 75", "0 150 140 130 120 -10 0 5 200"}) {
+    SCOPED_TRACE(curve);
+    json edits{{"edits", {{"Y", curve}, {"TrimY", "0 80 90"}}}};
+    Ask(http::verb::post, "/api/preview", edits.dump());  // unsaved: the file is untouched
+    EXPECT_EQ(testkit::ReadBytes(path_), std::string(kExampleSetupText));
+    for (const Step& s : steps) preview_->Tick(FrameOf(s));
+    std::string preview = Events();
+    std::vector<std::string> sends = Sends(preview);
+    EXPECT_GT(sends.size(), steps.size() / 2);
+    distinct.insert(sends);
+
+    Ask(http::verb::post, "/api/save", edits.dump());
+    EXPECT_EQ(preview, Replay(ScriptOf(steps)));
+    testkit::WriteBytes(path_, std::string(kExampleSetupText));
+    ASSERT_EQ(settings_->Open(), "");
+  }
+  EXPECT_EQ(distinct.size(), 4u) << "each curve gives its own messages";
+}
+
+TEST_F(SetupPreviewTest, FirstTickUnchangedWithoutJoystickSendsThePanelsFirstMessage) {
+  // The example file: Y, X, Z and two trims, all on missing joysticks.
+  preview_->Tick(DeviceFrame{});
+  std::vector<std::string> sends = Sends(Events());
+  ASSERT_EQ(sends.size(), 1u);
+  EXPECT_EQ(sends[0].rfind("R/87\\-1/", 0), 0u) << sends[0];
+  // No file yet (the page shows the example's layout): the panel would run
+  // on its defaults, and its first message is the Y axis alone.
+  fs::remove(path_);
+  ASSERT_EQ(settings_->Open(), "");
+  Ask(http::verb::post, "/api/preview", "{}");
+  preview_->Tick(DeviceFrame{});
+  sends = Sends(Events());
+  ASSERT_EQ(sends.size(), 1u);
+  EXPECT_EQ(sends[0], "R/87\\-1");
+  json model = Model();
+  EXPECT_EQ(model["settings"], "defaults");
+  json first = model["sends"].back();
+  EXPECT_EQ(first["tick"], 1);
+  EXPECT_EQ(first["text"], "R/87\\-1");
+  EXPECT_EQ(first["channels"], json::array({"pitch -1"}));
+  // The panel's labels as drawn: joystick 0 is missing, so Y reads -100.
+  json labels = model["labels"];
+  auto yp =
+      std::find_if(labels.begin(), labels.end(), [](const json& l) { return l["name"] == "yp"; });
+  ASSERT_NE(yp, labels.end());
+  EXPECT_EQ((*yp)["text"], "-100");
+}
+
+TEST_F(SetupPreviewTest, AnEditRestartsFreshAndALoadErrorShowsAsThePanelShowsIt) {
+  for (int i = 0; i < 3; ++i) preview_->Tick(FrameOf({65535}));
+  Events();
+  EXPECT_EQ(Model()["tick"], 3);
+  int generation = Model()["generation"];
+  Ask(http::verb::post, "/api/preview", json{{"edits", {{"Xaxis", "J 1"}}}}.dump());
+  preview_->Tick(FrameOf({65535}));
+  json model = Model();
+  EXPECT_EQ(model["generation"], generation + 1);
+  EXPECT_EQ(model["tick"], 1);
+  EXPECT_TRUE(model["loadEnded"]);
+  ASSERT_FALSE(model["errors"].empty());
+  EXPECT_EQ(model["errors"][0]["text"], "'J' is not a valid integer value.");
+  // Tools ask under the same rules as the page: without the token, nothing.
+  Request foreign{http::verb::get, "/api/preview/events", 11};
+  foreign.set(http::field::host, "127.0.0.1:" + std::to_string(kPort));
+  EXPECT_EQ(handler_->Handle(foreign).response.result(), http::status::forbidden);
+  // The restart is a fresh run: its events begin with the settings load.
+  std::string events = Events();
+  EXPECT_EQ(json::parse(events.substr(0, events.find('\n')))["tick"], 0);
+  EXPECT_NE(events.find("\"event\":\"error\""), std::string::npos);
+  // Asking again gives only what came since.
+  EXPECT_EQ(Events(), "");
+}
+
+TEST_F(SetupPreviewTest, ARecordingReplaysToTheSameEvents) {
+  for (int i = 0; i < 5; ++i) preview_->Tick(FrameOf({65535}));
+  Events();
+  EXPECT_EQ(Ask(http::verb::post, "/api/preview/record", "{}").result(), http::status::ok);
+  for (int t = 0; t < kRecordTicks + 10; ++t) {
+    // The stick moves every third tick; Ctrl+Y is pressed now and then.
+    Step s{static_cast<uint32_t>((t / 3 * 977) % 65536), t < 100 ? 32767u : 50000u, t % 60 == 30};
+    preview_->Tick(FrameOf(s));
+    if (t + 1 == kRecordTicks) {
+      json rec = Model()["recording"];
+      EXPECT_EQ(rec["state"], "done");
+      EXPECT_TRUE(rec["ready"]);
+    }
+  }
+  std::string events = Events();
+  std::string recorded;  // the ticks of the recording: the run after it goes on
+  std::istringstream in(events);
+  for (std::string line; std::getline(in, line);) {
+    if (json::parse(line)["tick"] <= kRecordTicks) recorded += line + "\n";
+  }
+  std::string script = Ask(http::verb::get, "/api/preview/recording").body();
+  EXPECT_NE(script.find("tick 3\n"), std::string::npos) << "still ticks are written together";
+  EXPECT_EQ(Replay(script), recorded);
+  EXPECT_GT(Sends(recorded).size(), 50u);
+}
+
+#ifdef ZQ_PREVIEW_SDL_STICK
+// The same through the panel's own SDL joystick code, as zq-setup runs it:
+// an SDL virtual stick holds known axis values and a button switches the Y
+// trim routing; zq-replay gets those values as the record's words.
+TEST_F(SetupPreviewTest, AgreesWithReplayOnAnSdlVirtualStick) {
+  std::unique_ptr<LiveSource> live = MakePlatformLiveSource();
+  int index = -1;
+  SDL_Joystick* stick = testkit::OpenVirtualStick("zq preview stick", &index);
+  ASSERT_NE(stick, nullptr) << SDL_GetError();
+  if (live->Snapshot().find("\"id\":0,\"name\":\"zq preview stick\"") == std::string::npos) {
+    SDL_JoystickClose(stick);
+    SDL_JoystickDetachVirtual(index);
+    GTEST_SKIP() << "another joystick holds id 0";
+  }
+  // SDL's -32768..32767 on the record's 0..65535, as the panel converts it.
+  const std::map<int16_t, uint32_t> kWord{
+      {-32768, 0}, {-16384, 16383}, {0, 32767}, {16384, 49152}, {32767, 65535}};
+  struct Move {
+    int16_t y, trim;
+    bool route;
+  };
+  const std::vector<Move> moves{
+      {0, 0, false},          {32767, 0, false},     {16384, 16384, false},
+      {16384, 32767, true},   {16384, 32767, false}, {-16384, -32768, false},
+      {-32768, -32768, true}, {-32768, 0, false},    {0, 16384, false}};
+  json edits{{"edits", {{"Y", "0 40 60 80 100 120"}, {"useYtrim", "0 9"}, {"TrimAxis", "0 4"}}}};
+  Ask(http::verb::post, "/api/preview", edits.dump());
+  std::string script;
+  for (const Move& m : moves) {
+    SDL_JoystickSetVirtualAxis(stick, 1, m.y);
+    SDL_JoystickSetVirtualAxis(stick, 4, m.trim);
+    SDL_JoystickSetVirtualButton(stick, 8, m.route ? 1 : 0);
+    live->Snapshot();
+    preview_->Tick(*live);
+    script += "joy 0 0 32767\njoy 0 2 32767\njoy 0 3 32767\njoy 0 5 32767\n";
+    script += "joy 0 1 " + std::to_string(kWord.at(m.y)) + "\njoy 0 4 " +
+              std::to_string(kWord.at(m.trim)) + "\nbutton 0 9 " + (m.route ? "down" : "up") +
+              "\ntick\n";
+  }
+  SDL_JoystickClose(stick);
+  SDL_JoystickDetachVirtual(index);
+  std::string preview = Events();
+  Ask(http::verb::post, "/api/save", edits.dump());
+  EXPECT_EQ(preview, Replay(script));
+  EXPECT_NE(preview.find("\"data\":\"R/87\\\\"), std::string::npos) << preview;
+}
+#endif
+
+}  // namespace
+}  // namespace zq::setup::ui

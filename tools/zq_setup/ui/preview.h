@@ -1,0 +1,85 @@
+// The configurator's preview: the panel's core loaded from the page's
+// unsaved document and ticked on the live devices, exactly as zq-replay runs
+// it. Each tick's device changes become script lines (`plug`, `joy`, `key`,
+// `tick`) run by a ScriptSession, so a recording of them replays the same
+// flight offline. Its sender only captures: nothing goes to the network.
+#pragma once
+
+#include <deque>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/status_window.h"
+#include "platform/script/script_session.h"
+#include "zq_setup/ui/device_frame.h"
+
+namespace zq::setup::ui {
+
+constexpr int kRecordTicks = 200;  // ten seconds of 50 ms ticks
+
+class Preview {
+ public:
+  explicit Preview(ScreenSize screen) : screen_(screen) {}
+
+  // The settings the next tick starts from, fresh: the bytes of the file as
+  // the page has it, or nullopt when there is no file (the defaults).
+  void Load(std::string path, std::optional<std::string> bytes);
+  // One tick of the panel on the devices as they are now.
+  void Tick(const DeviceFrame& devices);
+
+  // The events of the ticks since the last call, as zq-replay prints them.
+  std::string TakeEvents();
+  // What the page draws: the labels, P, the messages decoded, the errors.
+  nlohmann::json Model() const;
+
+  // Restarts the preview at the next tick and keeps its input for
+  // kRecordTicks ticks as a zq-replay script.
+  void StartRecording();
+  // The script of the last finished recording ("" when none).
+  const std::string& Recording() const { return recording_; }
+
+ private:
+  struct LabelShown {
+    std::string text;
+    Rgb color, background;
+  };
+  struct SendShown {
+    int64_t tick;
+    std::string data;  // the message's bytes
+  };
+  void Rebuild();
+  std::vector<std::string> FeedLines(const DeviceFrame& devices);
+  void Take(std::string_view lines);
+  void Apply(const nlohmann::json& event);
+  void Record(const std::string& line);
+
+  ScreenSize screen_;
+  std::string path_;
+  std::optional<std::string> bytes_;
+  bool loadPending_ = false;
+  bool loaded_ = false;
+  int generation_ = 0;
+
+  std::ostringstream out_;
+  std::unique_ptr<ScriptSession> session_;
+  DeviceFrame fed_{};  // what the session's devices report now
+
+  std::string events_;  // not yet taken
+  std::vector<LabelShown> labels_;
+  std::deque<SendShown> sends_;
+  std::deque<std::pair<int64_t, std::string>> errors_;
+  std::optional<Placement> placement_;
+
+  enum class RecordState { idle, waiting, recording, done, stopped };
+  RecordState recordState_ = RecordState::idle;
+  int recordTicks_ = 0;
+  int idleTicks_ = 0;  // `tick` lines not yet written
+  std::string recordText_;
+  std::string recording_;
+};
+
+}  // namespace zq::setup::ui
