@@ -234,10 +234,10 @@ try:
     time.sleep(0.5)
     generation, before = driver.execute_script(
         "return document.getElementById('preview-status').dataset.generation"), y_message()[1]
-    value = int(driver.find_element(By.ID, "point-5").get_attribute("value"))
+    point5 = int(driver.find_element(By.ID, "point-5").get_attribute("value"))
     click("point-5")  # focused, the field is not redrawn under the typing
     driver.switch_to.active_element.send_keys(Keys.CONTROL, "a")
-    driver.switch_to.active_element.send_keys(str(value + 40), Keys.TAB)
+    driver.switch_to.active_element.send_keys(str(point5 + 40), Keys.TAB)
     wait.until(lambda d: d.execute_script(
         "return document.getElementById('preview-status').dataset.generation") != generation
         and y_message() is not None)
