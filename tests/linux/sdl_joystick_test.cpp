@@ -9,6 +9,7 @@
 #include "app/run_report.h"
 #include "input/sampling.h"
 #include "platform/linux/sdl_joystick.h"
+#include "platform/linux/virtual_stick.h"
 
 namespace zq {
 namespace {
@@ -26,19 +27,10 @@ class VirtualSticks : public ::testing::Test {
   // Plugs in a virtual stick named `name` and returns the id the layer gave
   // it; `elsewhere`: its changes come through a channel the caller watches.
   int Plug(const char* name, SDL_Joystick** handle, bool elsewhere = false) {
-    SDL_VirtualJoystickDesc desc;
-    SDL_zero(desc);
-    desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-    desc.type = SDL_JOYSTICK_TYPE_FLIGHT_STICK;
-    desc.naxes = 6;
-    desc.nbuttons = 32;
-    desc.nhats = 1;
-    desc.vendor_id = 0x1234;
-    desc.product_id = static_cast<Uint16>(std::hash<std::string>{}(name)&0xFFFF);
-    desc.name = name;
-    int index = SDL_JoystickAttachVirtualEx(&desc);
+    int index = -1;
+    *handle = OpenVirtualStick(name, &index, 0x1234,
+                               static_cast<Uint16>(std::hash<std::string>{}(name)&0xFFFF));
     EXPECT_GE(index, 0) << SDL_GetError();
-    *handle = SDL_JoystickOpen(index);
     EXPECT_NE(*handle, nullptr) << SDL_GetError();
     if (elsewhere) joysticks_.WatchedElsewhere(SDL_JoystickInstanceID(*handle));
     joysticks_.Update();

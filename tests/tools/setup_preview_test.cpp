@@ -16,7 +16,7 @@
 #ifdef ZQ_PREVIEW_SDL_STICK
 #include <map>
 
-#include "virtual_stick_kit.h"
+#include "platform/linux/virtual_stick.h"
 
 #include "zq_setup/ui/ui_server.h"
 #endif
@@ -239,7 +239,7 @@ TEST_F(SetupPreviewTest, ARecordingReplaysToTheSameEvents) {
 TEST_F(SetupPreviewTest, AgreesWithReplayOnAnSdlVirtualStick) {
   std::unique_ptr<LiveSource> live = MakePlatformLiveSource();
   int index = -1;
-  SDL_Joystick* stick = testkit::OpenVirtualStick("zq preview stick", &index);
+  SDL_Joystick* stick = OpenVirtualStick("zq preview stick", &index);
   ASSERT_NE(stick, nullptr) << SDL_GetError();
   if (live->Snapshot().find("\"id\":0,\"name\":\"zq preview stick\"") == std::string::npos) {
     SDL_JoystickClose(stick);

@@ -10,8 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/linux/virtual_stick.h"
 #include "tools/example_setup.h"
-#include "virtual_stick_kit.h"
 #include "zq_setup/ui/ui_server.h"
 
 namespace {
@@ -22,7 +22,7 @@ std::vector<std::string> gPending;
 class VirtualStickSource : public zq::setup::ui::LiveSource {
  public:
   explicit VirtualStickSource(std::unique_ptr<LiveSource> real) : real_(std::move(real)) {
-    stick_ = zq::testkit::OpenVirtualStick("zq virtual stick");
+    stick_ = zq::OpenVirtualStick("zq virtual stick");
     if (stick_ == nullptr) std::cerr << "harness: no virtual stick: " << SDL_GetError() << '\n';
   }
   std::string Snapshot() override {

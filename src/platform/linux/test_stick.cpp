@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/linux/sdl_joystick.h"
+#include "platform/linux/virtual_stick.h"
 
 namespace zq {
 
@@ -27,16 +28,7 @@ bool TestStick::Start(SdlJoysticks& joysticks, std::string& error) {
     error = std::string("ZQ_TEST_STICK: cannot open \"") + path + "\": " + std::strerror(errno);
     return false;
   }
-  SDL_VirtualJoystickDesc desc;
-  SDL_zero(desc);
-  desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-  desc.type = SDL_JOYSTICK_TYPE_FLIGHT_STICK;
-  desc.naxes = 6;
-  desc.nbuttons = 32;
-  desc.nhats = 1;
-  desc.name = "zq test stick";
-  const int index = SDL_JoystickAttachVirtualEx(&desc);
-  if (index >= 0) stick_ = SDL_JoystickOpen(index);
+  stick_ = OpenVirtualStick("zq test stick");
   if (stick_ == nullptr) {
     error = std::string("ZQ_TEST_STICK: cannot attach a virtual stick: ") + SDL_GetError();
     ::close(fd_);
