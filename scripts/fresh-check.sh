@@ -69,7 +69,9 @@ fi
 echo "fresh-check: HEAD $commit, work in $work, package cache $cache"
 
 # A clean bookworm root; the .debs go through the cache (a bind mount, so
-# nothing is copied), and mounts end with the mount namespace.
+# nothing is copied), and mounts end with the mount namespace. It gets the
+# /etc/hosts that Debian's installer (or a container) gives every machine:
+# mmdebstrap writes none, and without it "localhost" names nothing.
 make_root() { # DIR [mmdebstrap options]
   local dir=$1
   shift
@@ -78,6 +80,7 @@ make_root() { # DIR [mmdebstrap options]
     --setup-hook="mkdir -p \"\$1/var/cache/apt/archives\"" \
     --setup-hook="mount --bind '$cache/archives' \"\$1/var/cache/apt/archives\"" \
     --customize-hook="umount \"\$1/var/cache/apt/archives\"" \
+    --customize-hook="printf '127.0.0.1\\tlocalhost\\n::1\\tlocalhost ip6-localhost ip6-loopback\\n' >\"\$1/etc/hosts\"" \
     "$@" bookworm "$dir"
 }
 
