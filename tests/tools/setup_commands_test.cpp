@@ -102,5 +102,26 @@ TEST_F(SetupCommandsTest, Usage) {
   EXPECT_NE(out_.str().find("usage: zq-setup"), std::string::npos);
 }
 
+// `ui` is the default command, also when only its own options are given.
+TEST_F(SetupCommandsTest, TheConfiguratorsOptionsAloneMeanUi) {
+  std::vector<std::string> seen;
+  SetupContext ctx{*ops_, out_, err_, kExampleSetupText};
+  ctx.runUi = [&](const SetupOptions& o, const std::vector<std::string>& args, SetupContext&) {
+    seen = args;
+    seen.insert(seen.begin(), o.path);
+    return 0;
+  };
+  using Args = std::vector<std::string>;
+  EXPECT_EQ(RunSetup({"--setup", "a.ini", "--no-browser", "--port", "8080"}, ctx), 0);
+  EXPECT_EQ(seen, (Args{"a.ini", "--no-browser", "--port", "8080"}));
+  EXPECT_EQ(RunSetup({"--port", "0"}, ctx), 0);
+  EXPECT_EQ(seen, (Args{"Setup.ini", "--port", "0"}));
+  EXPECT_EQ(RunSetup({"ui", "--no-browser"}, ctx), 0);
+  EXPECT_EQ(seen, (Args{"Setup.ini", "--no-browser"}));
+  seen.clear();
+  EXPECT_EQ(RunSetup({"--no-such-option"}, ctx), kUsageStatus);
+  EXPECT_TRUE(seen.empty());
+}
+
 }  // namespace
 }  // namespace zq::setup

@@ -231,15 +231,20 @@ int RunSetup(const std::vector<std::string>& args, SetupContext& ctx) {
     } else if (a == "--setup" || a == "--section") {
       if (i + 1 >= args.size()) return Usage(ctx, a + " needs a value");
       (a == "--setup" ? o.path : o.section) = args[++i];
+    } else if (a == "--port" || a == "--no-browser" || a == "--idle-seconds") {
+      break;  // the configurator's own options: `ui` is the default command
     } else if (a.size() > 1 && a[0] == '-') {
       return Usage(ctx, "unknown option '" + Printable(a) + "'");
     } else {
       break;
     }
   }
-  const std::string name = i == args.size() ? "ui" : args[i];
+  const bool implicitUi = i == args.size() || args[i][0] == '-';
+  const std::string name = implicitUi ? "ui" : args[i];
   std::vector<std::string> rest;
-  if (i < args.size()) rest.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+  if (i < args.size()) {
+    rest.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + (implicitUi ? 0 : 1), args.end());
+  }
   if (std::string problem = SectionProblem(o.section); !problem.empty())
     return Usage(ctx, "--section: " + problem);
   for (const CommandEntry& c : kCommands) {
