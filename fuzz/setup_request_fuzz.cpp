@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-#include "fuzz_support.h"
+#include "kit/fakes.h"
 #include "tools/example_setup.h"
 #include "zq_setup/ui/ui_api.h"
 #include "zq_setup/ui/ui_http.h"
@@ -72,22 +72,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (flags & 4) req.set(http::field::origin, "http://" + host);
 
   SettingsApi api(*ops, folder.path, original);
-  ZQ_FUZZ_CHECK(api.Open().empty());
+  ZQ_KIT_CHECK(api.Open().empty());
   RequestHandler handler(kToken, kPort, api);
   Reply reply = handler.Handle(req);
   const Response& res = reply.response;
 
   for (const auto& field : res)
-    ZQ_FUZZ_CHECK(std::string(field.name_string()).rfind("Access-Control", 0) != 0);
+    ZQ_KIT_CHECK(std::string(field.name_string()).rfind("Access-Control", 0) != 0);
   bool tokenSent = CookieValue(req[http::field::cookie], kCookieName) == kToken;
-  if (res.result() == http::status::ok) ZQ_FUZZ_CHECK(tokenSent);
+  if (res.result() == http::status::ok) ZQ_KIT_CHECK(tokenSent);
 
   const std::string now = ReadAll(folder.path);
   if (now != original) {
     bool saved = req.method() == http::verb::post && req.target() == "/api/save" &&
                  res.result() == http::status::ok &&
                  res.body().find("\"saved\":true") != std::string::npos;
-    ZQ_FUZZ_CHECK(saved && tokenSent);
+    ZQ_KIT_CHECK(saved && tokenSent);
     WriteAll(folder.path, original);  // the next input starts from the example again
     std::remove((folder.path + ".bak").c_str());
   }
