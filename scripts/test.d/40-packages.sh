@@ -114,6 +114,7 @@ expected_files="./usr/bin/zq-check
 ./usr/bin/zq-probe
 ./usr/bin/zq-setup
 ./usr/bin/zq-thrust
+./usr/share/applications/zq-setup.desktop
 ./usr/share/applications/zq-thrust.desktop
 ./usr/share/doc/zq-thrust/README.txt
 ./usr/share/doc/zq-thrust/docs/players-curves.svg
