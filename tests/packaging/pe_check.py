@@ -21,7 +21,9 @@ SUBSYSTEMS = {2: "gui", 3: "console"}
 # libstdc++-6.dll, libgcc_s_seh-1.dll, libwinpthread-1.dll) would have to be
 # shipped beside the program.
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "winmm.dll", "ws2_32.dll",
-               "msvcrt.dll", "advapi32.dll", "shell32.dll", "ole32.dll", "ucrtbase.dll"}
+               "msvcrt.dll", "advapi32.dll", "shell32.dll", "ole32.dll", "ucrtbase.dll",
+               # Winsock's extensions and the system's random source (Asio)
+               "mswsock.dll", "bcrypt.dll"}
 
 
 class Pe:
