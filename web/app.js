@@ -145,8 +145,13 @@ function renderSlots() {
 }
 
 // ---- Binding by pressing ----
+// The live readings show keys only while a Bind waits for one: the server is told.
+function keysWanted(waiting) {
+  fetch('/api/live/bind', { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify({ waiting }) }).catch(() => {});
+}
 function startBind(key, axis) {
   const now = Date.now();
+  if (!axis) keysWanted(true);
   binding = { key, axis, since: now, until: now + 10000, keys: new Set(live.keys), buttons: buttonSet(), axes: axisMap() };
   say(axis ? `Move the axis for ${SLOT_TEXT[key][0]} past a third of its travel (10 s)…` : `Press the key or button for ${SLOT_TEXT[key][0]} (10 s)…`);
   renderSlots();
@@ -181,6 +186,7 @@ function checkBind() {
     binding.keys = new Set([...binding.keys].filter((k) => live.keys.includes(k)));
   }
   const key = binding.key;
+  if ((text || Date.now() > binding.until) && !binding.axis) keysWanted(false);
   if (text) { binding = null; say(`${SLOT_TEXT[key][0]}: bound to ${text}`); edit(key, text); renderSlots(); }
   else if (Date.now() > binding.until) { binding = null; say('Nothing was pressed within 10 seconds: the binding is unchanged.'); renderSlots(); }
 }
@@ -369,12 +375,14 @@ function renderDevices() {
     ` axes ${j.axes.map((v, i) => `${AXIS_WORDS[i]} ${v}`).join(', ')}; buttons ${j.buttons.length ? j.buttons.join(' ') : 'none'}; POV ${j.pov}`));
   if (!items.length) items.push(el('p', { text: 'No joystick is connected.' }));
   for (const id of bound) if (!live.joysticks.some((j) => j.id === id)) items.push(el('div', { class: 'device missing', text: `Joystick ${id}: bound but missing (its axes read −100, as in the panel)` }));
-  items.push(el('p', { text: `Keys down (virtual keys): ${live.keys.length ? live.keys.join(' ') : 'none'}` }));
+  items.push(el('p', { text: binding && !binding.axis ? `Keys down (virtual keys): ${live.keys.length ? live.keys.join(' ') : 'none'}` : 'Keys down: shown while a Bind waits for a key.' }));
   $('device-list').replaceChildren(...items);
 }
 function startLive() {
   const source = new EventSource('/api/live');
   source.onmessage = (e) => { live = JSON.parse(e.data); checkBind(); renderDevices(); if (view) showLiveDot(); };
+  // One page at a time gets the live readings: a newer one took them over.
+  source.addEventListener('replaced', () => { source.close(); say('The configurator is open in another tab or window: this one no longer shows live input.'); });
 }
 
 // ---- Saving ----

@@ -198,3 +198,96 @@ def finish():
     if failures:
         print(*failures, sep="\n")
         sys.exit(1)
+
+
+# ---- zq-setup ui from the outside: the player, a stranger, their own network ----
+
+def setup_ui_start(argv, env=None, preexec_fn=None, timeout=20):
+    """Starts `argv` (zq-setup ... ui ...) and reads the address it prints:
+    (process, port, token). The caller ends the process."""
+    import re
+    p = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE, encoding="utf-8",
+                         errors="replace",
+                         env=env, preexec_fn=preexec_fn)
+    ready, _, _ = select.select([p.stdout], [], [], timeout)
+    line = p.stdout.readline() if ready else ""
+    m = re.search(r"http://127\.0\.0\.1:(\d+)/\?token=([0-9a-f]{32})", line)
+    if not m:
+        p.kill()
+        raise Failure("zq-setup printed no address: %r %r" % (line, p.stderr.read()))
+    return p, int(m.group(1)), m.group(2)
+
+
+def http_raw(port, data, timeout=15):
+    """Sends bytes to 127.0.0.1:port; everything answered until it closes."""
+    s = socket.create_connection(("127.0.0.1", port), timeout=timeout)
+    try:
+        s.sendall(data)
+    except OSError:
+        pass
+    out = b""
+    try:
+        while True:
+            chunk = s.recv(65536)
+            if not chunk:
+                break
+            out += chunk
+    except OSError:
+        pass
+    s.close()
+    return out
+
+
+def http_status(answer):
+    import re
+    m = re.match(rb"HTTP/1\.1 (\d+)", answer)
+    return int(m.group(1)) if m else None
+
+
+def http_request(port, method, target, cookie=None, host=None, origin=None, body=b"",
+                 headers=(), content_type="application/json"):
+    """One request as a browser's page sends it; `cookie` is "name=value"."""
+    host = host or "127.0.0.1:%d" % port
+    head = "%s %s HTTP/1.1\r\nHost: %s\r\nConnection: close\r\n" % (method, target, host)
+    if cookie is not None:
+        head += "Cookie: %s\r\n" % cookie
+    if origin is not None:
+        head += "Origin: %s\r\n" % origin
+    for h in headers:
+        head += h + "\r\n"
+    if body or method == "POST":
+        head += "Content-Type: %s\r\nContent-Length: %d\r\n" % (content_type, len(body))
+    return http_raw(port, (head + "\r\n").encode() + body)
+
+
+def http_body(answer):
+    return answer.split(b"\r\n\r\n", 1)[1] if b"\r\n\r\n" in answer else b""
+
+
+def setup_ui_exchange(port, token):
+    """Trades the token for the session cookie as the token page does:
+    "name=value", or None when refused."""
+    import re
+    answer = http_request(port, "POST", "/session", origin="null",
+                          body=("token=" + token).encode(), headers=["Sec-Fetch-Site: cross-site"],
+                          content_type="application/x-www-form-urlencoded")
+    m = re.search(rb"Set-Cookie: (zq_setup_\d+=[0-9a-f]+);", answer)
+    return m.group(1).decode() if http_status(answer) == 200 and m else None
+
+
+def as_user(argv, user="nobody", group="nogroup"):
+    """`argv` run as another user (root runs it): setpriv with no other groups."""
+    return ["setpriv", "--reuid=%s" % user, "--regid=%s" % group, "--clear-groups", "--"] + list(argv)
+
+
+def enter_own_netns():
+    """Moves this process (and all it starts from now on) into a network
+    namespace of its own with only `lo`, up: its servers and clients reach
+    nothing else and nothing else reaches them. Root only; False when the
+    system refuses."""
+    import ctypes
+    CLONE_NEWNET = 0x40000000
+    libc = ctypes.CDLL(None, use_errno=True)
+    if libc.unshare(CLONE_NEWNET) != 0:
+        return False
+    return subprocess.run(["ip", "link", "set", "lo", "up"]).returncode == 0

@@ -29,6 +29,7 @@ using nlohmann::json;
 
 constexpr unsigned short kPort = 40124;
 const std::string kToken = "fedcba9876543210fedcba9876543210";
+const std::string kSession = "00112233445566778899aabbccddeeff";
 
 // One tick of input: the example binds Yaxis to joystick 0 word 1, TrimAxis
 // to joystick 1 word 4, useYtrim to Ctrl+Y.
@@ -81,14 +82,14 @@ class SetupPreviewTest : public testing::Test {
     settings_ = std::make_unique<SettingsApi>(*ops_, path_, std::string(kExampleSetupText));
     ASSERT_EQ(settings_->Open(), "");
     preview_ = std::make_unique<PreviewApi>(*settings_);
-    handler_ = std::make_unique<RequestHandler>(kToken, kPort, *preview_);
+    handler_ = std::make_unique<RequestHandler>(kToken, kSession, kPort, *preview_);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
   Response Ask(http::verb verb, const std::string& target, const std::string& body = "") {
     Request req{verb, target, 11};
     req.set(http::field::host, "127.0.0.1:" + std::to_string(kPort));
-    req.set(http::field::cookie, "zq_setup_token=" + kToken);
+    req.set(http::field::cookie, "zq_setup_" + std::to_string(kPort) + "=" + kSession);
     if (verb == http::verb::post) {
       req.set(http::field::origin, "http://127.0.0.1:" + std::to_string(kPort));
       req.body() = body;

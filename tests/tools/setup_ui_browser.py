@@ -101,9 +101,9 @@ return problems;
 
 
 def ask(path):
-    """A request to the server as a tool makes it, with the page's token."""
+    """A request to the server as a tool makes it, with the page's cookie."""
     req = urllib.request.Request(address.split("/?")[0] + path,
-                                 headers={"Cookie": "zq_setup_token=" + token})
+                                 headers={"Cookie": "%s=%s" % (cookie["name"], cookie["value"])})
     with urllib.request.urlopen(req, timeout=10) as res:
         return res.read().decode("utf-8")
 
@@ -126,6 +126,15 @@ def y_message():
 try:
     address = re.search(r"http://\S+", server.stdout.readline()).group(0)
     token = address.split("token=")[1]
+    # The browser opens the token page (a file only the player reads), which
+    # posts the token: no command line ever holds it.
+    page = None
+    while page is None:
+        m = re.search(r"harness: token page (file://\S+)", server.stdout.readline())
+        page = m and m.group(1)
+    page_file = urllib.request.url2pathname(page[len("file://"):])
+    check(os.stat(page_file).st_mode & 0o777 == 0o600 and token in open(page_file).read(),
+          "the token page is the player's alone (mode 0600)")
     options = webdriver.ChromeOptions()
     options.binary_location = "/usr/bin/chromium"
     for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1280,720",
@@ -134,9 +143,17 @@ try:
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     # The page re-renders as edits come back: an element may go stale under a wait.
     wait = WebDriverWait(driver, 20, ignored_exceptions=[StaleElementReferenceException])
-    driver.get(address)
+    driver.get(page)
     wait.until(lambda d: d.find_element(By.ID, "field-flapsdown"))
-    check("token" not in driver.current_url, "the address bar is cleaned of the token")
+    check("token" not in driver.current_url and driver.current_url.startswith(address.split("?")[0]),
+          "the token page opens the configurator: %s" % driver.current_url)
+    check(not os.path.exists(page_file), "the token page is removed once used")
+    cookie = driver.get_cookie("zq_setup_" + address.split(":")[2].split("/")[0])
+    check(cookie is not None and cookie["value"] != token and cookie.get("httpOnly"),
+          "the session cookie is this port's, HttpOnly, and not the token")
+    driver.get(address)
+    check("token" not in driver.current_url and driver.find_elements(By.ID, "field-flapsdown"),
+          "the printed address, used again in the same browser, leads back to the page")
     def value(element_id):
         """The value of an input the page may be drawing anew just now."""
         for _ in range(20):

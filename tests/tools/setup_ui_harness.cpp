@@ -1,6 +1,7 @@
 // zq-setup with one SDL virtual joystick plugged in, for the browser tests:
 // SDL's virtual sticks exist only inside the process that makes them. Lines
 // on standard input move it: "axis N VALUE" (-32768..32767), "button N 0|1".
+// The token page's address is printed instead of opened.
 // Everything else is the real program: its commands, server and devices.
 #include <SDL.h>
 
@@ -58,7 +59,12 @@ int main(int argc, char** argv) {
                  zq::setup::SetupContext& c) {
     zq::setup::ui::UiOptions options;
     options.path = o.path;
-    options.openBrowser = false;
+    // The test's browser opens the token page as the player's would: its
+    // address goes to standard output instead of to a browser.
+    options.openPage = [](const std::string& page) {
+      std::cout << "harness: token page " << page << std::endl;
+      return true;
+    };
     VirtualStickSource live(zq::setup::ui::MakePlatformLiveSource());
     std::thread([] {
       std::string line;

@@ -23,6 +23,8 @@ using testkit::WriteBytes;
 
 constexpr unsigned short kPort = 40123;
 const std::string kToken = "0123456789abcdef0123456789abcdef";
+const std::string kSession = "fedcba9876543210fedcba9876543210";
+const std::string kCookie = "zq_setup_40123";
 
 class SetupUiTest : public testing::Test {
  protected:
@@ -36,7 +38,7 @@ class SetupUiTest : public testing::Test {
     WriteBytes(path_, std::string(kExampleSetupText));
     api_ = std::make_unique<SettingsApi>(*ops_, path_, std::string(kExampleSetupText));
     ASSERT_EQ(api_->Open(), "");
-    handler_ = std::make_unique<RequestHandler>(kToken, kPort, *api_);
+    handler_ = std::make_unique<RequestHandler>(kToken, kSession, kPort, *api_);
   }
   void TearDown() override { fs::remove_all(dir_); }
 
@@ -44,7 +46,7 @@ class SetupUiTest : public testing::Test {
   static Request Make(http::verb verb, std::string target, std::string body = "") {
     Request req{verb, target, 11};
     req.set(http::field::host, "127.0.0.1:" + std::to_string(kPort));
-    req.set(http::field::cookie, "other=1; zq_setup_token=" + kToken);
+    req.set(http::field::cookie, "other=1; " + kCookie + "=" + kSession);
     if (verb == http::verb::post) {
       req.set(http::field::origin, "http://127.0.0.1:" + std::to_string(kPort));
       req.body() = std::move(body);
@@ -80,10 +82,18 @@ TEST_F(SetupUiTest, RequestsWithoutTheTokenHostOrOriginAreRefused) {
   };
   const Case cases[] = {
       {"no cookie", [](Request& r) { r.erase(http::field::cookie); }},
-      {"wrong token",
-       [](Request& r) { r.set(http::field::cookie, "zq_setup_token=" + std::string(32, '0')); }},
-      {"short token", [](Request& r) { r.set(http::field::cookie, "zq_setup_token=0123"); }},
-      {"empty token", [](Request& r) { r.set(http::field::cookie, "zq_setup_token="); }},
+      {"wrong cookie",
+       [](Request& r) { r.set(http::field::cookie, kCookie + "=" + std::string(32, '0')); }},
+      {"short cookie", [](Request& r) { r.set(http::field::cookie, kCookie + "=fedc"); }},
+      {"empty cookie", [](Request& r) { r.set(http::field::cookie, kCookie + "="); }},
+      {"the token as cookie",
+       [](Request& r) { r.set(http::field::cookie, kCookie + "=" + kToken); }},
+      {"the cookie of another instance",
+       [](Request& r) { r.set(http::field::cookie, "zq_setup_40124=" + kSession); }},
+      {"the old cookie name",
+       [](Request& r) { r.set(http::field::cookie, "zq_setup_token=" + kSession); }},
+      {"a page of another site", [](Request& r) { r.set("Sec-Fetch-Site", "cross-site"); }},
+      {"a page on another port", [](Request& r) { r.set("Sec-Fetch-Site", "same-site"); }},
       {"foreign Host",
        [](Request& r) { r.set(http::field::host, "evil.example:" + std::to_string(kPort)); }},
       {"Host of another port", [](Request& r) { r.set(http::field::host, "127.0.0.1:1"); }},
@@ -98,8 +108,8 @@ TEST_F(SetupUiTest, RequestsWithoutTheTokenHostOrOriginAreRefused) {
   const std::string before = ReadBytes(path_);
   for (const Case& c : cases) {
     for (http::verb verb : {http::verb::get, http::verb::post}) {
-      if (verb == http::verb::get && std::string(c.what).find("Origin") != std::string::npos)
-        continue;  // reading needs no Origin
+      if (verb == http::verb::get && std::string(c.what) == "no Origin")
+        continue;  // reading needs no Origin, but one that is given must be ours
       Request req = verb == http::verb::get
                         ? Make(verb, "/api/state")
                         : Make(verb, "/api/save", R"({"edits":{"Yaxis":"1 1"}})");
@@ -116,13 +126,19 @@ TEST_F(SetupUiTest, RequestsWithoutTheTokenHostOrOriginAreRefused) {
 
   // The same request, unspoilt, passes; localhost is the other allowed name.
   EXPECT_EQ(Send(Make(http::verb::get, "/api/state")).result(), http::status::ok);
+  Request own = Make(http::verb::get, "/api/state");
+  own.set("Sec-Fetch-Site", "same-origin");
+  own.set(http::field::origin, "http://127.0.0.1:" + port);
+  EXPECT_EQ(Send(own).result(), http::status::ok);
   Request local = Make(http::verb::post, "/api/check", "{}");
   local.set(http::field::host, "localhost:" + port);
   local.set(http::field::origin, "http://localhost:" + port);
   EXPECT_EQ(Send(local).result(), http::status::ok);
 }
 
-TEST_F(SetupUiTest, TheFirstAddressTradesItsTokenForAStrictCookie) {
+TEST_F(SetupUiTest, TheTokenOpensTheConfiguratorOnceAndTheCookieStaysWithThisPort) {
+  int exchanges = 0;
+  handler_->OnExchange([&exchanges] { ++exchanges; });
   Request first = Make(http::verb::get, "/?token=" + kToken);
   first.erase(http::field::cookie);
   EXPECT_EQ(handler_->FirstAddress(), "http://127.0.0.1:40123/?token=" + kToken);
@@ -130,13 +146,71 @@ TEST_F(SetupUiTest, TheFirstAddressTradesItsTokenForAStrictCookie) {
   EXPECT_EQ(res.result(), http::status::see_other);
   EXPECT_EQ(res[http::field::location], "/");  // the address bar loses the token
   EXPECT_EQ(res[http::field::set_cookie],
-            "zq_setup_token=" + kToken + "; Path=/; HttpOnly; SameSite=Strict");
+            kCookie + "=" + kSession + "; Path=/; HttpOnly; SameSite=Strict");
+  EXPECT_EQ(exchanges, 1);
+
+  // The same address again (history, scrollback, another user): refused, and
+  // the answer says how to get a new one.
+  Response again = Send(first);
+  EXPECT_EQ(again.result(), http::status::forbidden);
+  EXPECT_EQ(again[http::field::set_cookie], "");
+  EXPECT_NE(again.body().find("start it again"), std::string::npos);
+  Request form = Make(http::verb::post, "/session", "token=" + kToken);
+  form.erase(http::field::cookie);
+  form.set(http::field::origin, "null");
+  EXPECT_EQ(Send(form).result(), http::status::forbidden);
+  // The player's browser, already in, is sent back to the page.
+  Request mine = Make(http::verb::get, "/?token=" + kToken);
+  Response back = Send(mine);
+  EXPECT_EQ(back.result(), http::status::see_other);
+  EXPECT_EQ(back[http::field::set_cookie], "");
+  EXPECT_EQ(exchanges, 1);
 
   Request wrong = Make(http::verb::get, "/?token=" + std::string(32, 'f'));
   wrong.erase(http::field::cookie);
   EXPECT_EQ(Send(wrong).result(), http::status::forbidden);
   EXPECT_EQ(NewToken().size(), 32u);
   EXPECT_NE(NewToken(), NewToken());
+}
+
+// The browser opens a file page that posts the token: a navigation from a
+// file, so cross-site with Origin "null"; the answer's redirect then comes
+// from the server's own site.
+TEST_F(SetupUiTest, TheTokenPagePostsTheTokenOnce) {
+  const std::string page = handler_->TokenPage();
+  EXPECT_NE(page.find("action=\"http://127.0.0.1:40123/session\""), std::string::npos);
+  EXPECT_NE(page.find("value=\"" + kToken + "\""), std::string::npos);
+  EXPECT_EQ(page.find(kSession), std::string::npos);
+
+  auto post = [](std::string origin, std::string body) {
+    Request r = Make(http::verb::post, "/session", std::move(body));
+    r.erase(http::field::cookie);
+    r.set(http::field::origin, origin);
+    r.set("Sec-Fetch-Site", "cross-site");
+    r.set(http::field::content_type, "application/x-www-form-urlencoded");
+    return r;
+  };
+  for (const Request& refused : {post("http://evil.example", "token=" + kToken),
+                                 post("null", "token=" + std::string(32, '0')),
+                                 post("null", "token="), post("null", "hello")}) {
+    Response res = Send(refused);
+    EXPECT_EQ(res.result(), http::status::forbidden) << refused.body();
+    EXPECT_EQ(res[http::field::set_cookie], "");
+  }
+  EXPECT_FALSE(handler_->TokenUsed());
+  // The answer moves on to the page itself: a redirect would still count as
+  // the file's navigation, another site's, and the page would get no cookie.
+  Response in = Send(post("null", "token=" + kToken));
+  EXPECT_EQ(in.result(), http::status::ok);
+  EXPECT_EQ(in[http::field::location], "");
+  EXPECT_NE(in.body().find("http-equiv=\"refresh\" content=\"0;url=/\""), std::string::npos);
+  EXPECT_EQ(in[http::field::set_cookie],
+            kCookie + "=" + kSession + "; Path=/; HttpOnly; SameSite=Strict");
+  EXPECT_TRUE(handler_->TokenUsed());
+  EXPECT_EQ(Send(post("null", "token=" + kToken)).result(), http::status::forbidden);
+  Request typed = Make(http::verb::get, "/?token=" + kToken);
+  typed.erase(http::field::cookie);
+  EXPECT_EQ(Send(typed).result(), http::status::forbidden);
 }
 
 TEST_F(SetupUiTest, ServesOnlyItsOwnFilesAndLimitsWhatItTakes) {
@@ -154,8 +228,13 @@ TEST_F(SetupUiTest, ServesOnlyItsOwnFilesAndLimitsWhatItTakes) {
   EXPECT_EQ(Send(put).result(), http::status::method_not_allowed);
   Request big = Make(http::verb::post, "/api/check", std::string(kMaxBodyBytes + 1, ' '));
   EXPECT_EQ(Send(big).result(), http::status::payload_too_large);
-  json bad = SendJson(Make(http::verb::post, "/api/check", "not json"), http::status::bad_request);
-  EXPECT_TRUE(bad.contains("error"));
+  // A body that is not JSON is refused on every route, before any route acts on it.
+  for (const char* route : {"/api/check", "/api/save", "/api/curve", "/api/nothing"}) {
+    for (const char* body : {"not json", "", "{\"edits\":", "hello"}) {
+      json bad = SendJson(Make(http::verb::post, route, body), http::status::bad_request);
+      EXPECT_TRUE(bad.contains("error")) << route << " " << body;
+    }
+  }
   Reply live = handler_->Handle(Make(http::verb::get, "/api/live"));
   EXPECT_TRUE(live.eventStream);
   EXPECT_EQ(live.response[http::field::content_type], "text/event-stream");
@@ -255,6 +334,10 @@ TEST_F(SetupUiTest, SavingChangesOnlyTheEditedLinesAndRefusesAFileChangedSince) 
 
   // Only the settings the page edits, in the one file.
   const std::string now = ReadBytes(path_);
+  for (const char* body : {R"({"edits":{"fire":"0 8"},"keepMine":1})",
+                           R"({"edits":{"fire":"0 8"},"keepMine":"yes"})", R"([1,2])"}) {
+    SendJson(Make(http::verb::post, "/api/save", body), http::status::bad_request);
+  }
   for (const char* body : {R"({"edits":{"unknown":"1"}})", R"({"edits":{"Yaxis":5}})",
                            R"({"edits":{"Yaxis":"1\n[other]"}})", R"({"edits":[1]})"}) {
     Response res = Send(Make(http::verb::post, "/api/save", body));
@@ -264,6 +347,84 @@ TEST_F(SetupUiTest, SavingChangesOnlyTheEditedLinesAndRefusesAFileChangedSince) 
   // "Reload": the page's view of the file as it is now.
   json reloaded = SendJson(Make(http::verb::get, "/api/state?reload=1"));
   EXPECT_EQ(reloaded["changedOnDisk"], "");
+}
+
+// An ANSI Setup.ini (cp1252 bytes on binding lines) in a folder whose name is
+// not UTF-8: every answer is still JSON, with replacement characters.
+TEST_F(SetupUiTest, AnswersStayJsonWhateverBytesTheFileAndItsPathHold) {
+  fs::path odd = dir_ / "Jo\xEBl's \xFF settings";
+  fs::create_directories(odd);
+  const std::string path = (odd / "Setup.ini").string();
+  std::string ansi(kExampleSetupText);
+  ansi.replace(ansi.find("fire=0 1"), 8, "fire=\xE9");
+  ansi.replace(ansi.find("chat=-1 192"), 11, "chat=\x80\xFF \xE9");
+  WriteBytes(path, ansi);
+  SettingsApi api(*ops_, path, std::string(kExampleSetupText));
+  ASSERT_EQ(api.Open(), "");
+  RequestHandler handler(kToken, kSession, kPort, api);
+  auto send = [&handler](const Request& req, http::status expected) {
+    Response res = handler.Handle(req).response;
+    EXPECT_EQ(res.result(), expected) << req.target() << " " << req.body();
+    json j = json::parse(res.body(), nullptr, false);
+    EXPECT_FALSE(j.is_discarded()) << res.body();
+    return j;
+  };
+  json state = send(Make(http::verb::get, "/api/state"), http::status::ok);
+  EXPECT_NE(state["path"].get<std::string>().find("\xEF\xBF\xBD"), std::string::npos);
+  for (const json& slot : state["slots"]) {
+    if (slot["key"] == "fire") EXPECT_EQ(slot["value"], "\xEF\xBF\xBD");  // as the page shows it
+  }
+
+  // fire changed from the page: saved, answered, the other lines left as they were.
+  json saved =
+      send(Make(http::verb::post, "/api/save", R"({"edits":{"fire":"0 2"}})"), http::status::ok);
+  EXPECT_TRUE(saved["saved"].get<bool>());
+  ASSERT_EQ(saved["changes"].size(), 1u);
+  EXPECT_EQ(saved["changes"][0]["before"], "fire=\xEF\xBF\xBD");
+  std::string expected = ansi;
+  expected.replace(expected.find("fire=\xE9"), 6, "fire=0 2");
+  EXPECT_EQ(ReadBytes(path), expected);
+
+  // Someone else writes it: the "changed on disk" answer names the odd path.
+  WriteBytes(path, expected + "; theirs\n");
+  json conflict = send(Make(http::verb::post, "/api/save", R"({"edits":{"fire":"0 3"}})"),
+                       http::status::conflict);
+  EXPECT_NE(conflict["changedOnDisk"].get<std::string>(), "");
+  send(Make(http::verb::post, "/api/check", R"({"edits":{"chat":"-1 193"}})"), http::status::ok);
+  send(Make(http::verb::get, "/api/state?reload=1"), http::status::ok);
+}
+
+// A route that throws fails its own request with 500; the next is answered.
+TEST_F(SetupUiTest, ARequestThatFailsInsideARouteFailsAlone) {
+  struct Throwing : ApiRoutes {
+    bool Answer(const Request&, std::string_view path, std::string_view, Response&) override {
+      if (path == "/api/throw") throw std::runtime_error("no");
+      return false;
+    }
+  } routes;
+  RequestHandler handler(kToken, kSession, kPort, routes);
+  Reply failed = handler.Handle(Make(http::verb::get, "/api/throw"));
+  EXPECT_EQ(failed.response.result(), http::status::internal_server_error);
+  EXPECT_FALSE(json::parse(failed.response.body(), nullptr, false).is_discarded());
+  EXPECT_EQ(handler.Handle(Make(http::verb::get, "/api/other")).response.result(),
+            http::status::not_found);
+  EXPECT_EQ(handler.Handle(Make(http::verb::get, "/")).response.result(), http::status::ok);
+}
+
+// The live stream shows the keyboard only while a Bind waits for a key.
+TEST(SetupUiLive, KeysReachThePageOnlyWhileABindWaits) {
+  const std::string reading =
+      R"({"joysticks":[{"id":0,"name":"Stick \u00e9","axes":[1,2],"buttons":[3],"pov":0}],)"
+      R"("keys":[72,85,78,84,69,82]})";
+  json hidden = json::parse(LiveForPage(reading, false));
+  EXPECT_EQ(hidden["keys"], json::array());
+  EXPECT_EQ(hidden["joysticks"], json::parse(reading)["joysticks"]);
+  EXPECT_EQ(json::parse(LiveForPage(reading, true)), json::parse(reading));
+  for (const char* odd : {"", "garbage", "[1]", "{\"joysticks\":[]}"}) {
+    json j = json::parse(LiveForPage(odd, true), nullptr, false);
+    ASSERT_TRUE(j.is_object()) << odd;
+    EXPECT_EQ(j["keys"], json::array()) << odd;
+  }
 }
 
 // Random bytes through Beast's parser and the handler: nothing crashes and
@@ -279,8 +440,9 @@ TEST_F(SetupUiTest, RandomRequestsNeverHurt) {
                                  "Host: evil:40123\r\n",
                                  "Origin: http://127.0.0.1:40123\r\n",
                                  "Origin: null\r\n",
-                                 "Cookie: zq_setup_token=" + kToken + "\r\n",
-                                 "Cookie: zq_setup_token=;;=\r\n",
+                                 "Cookie: zq_setup_40123=" + kSession + "\r\n",
+                                 "Cookie: zq_setup_40123=;;=\r\n",
+                                 "Sec-Fetch-Site: cross-site\r\n",
                                  "Content-Length: 42\r\n",
                                  "Transfer-Encoding: chunked\r\n",
                                  "X: \x01\xff\r\n"};

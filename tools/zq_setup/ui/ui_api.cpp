@@ -88,11 +88,18 @@ std::string ApplyEdits(const json& body, SettingsDocument& doc,
   return "";
 }
 
+// Every answer goes out as JSON whatever bytes the file or its path hold:
+// text that is not UTF-8 (an ANSI Setup.ini, a folder named in another code
+// page) shows with replacement characters instead of failing the answer.
+std::string Dump(const json& j) {
+  return j.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 bool ParseBody(const Request& req, json& body, Response& res) {
   body = json::parse(req.body(), nullptr, false);
   if (!body.is_discarded() && body.is_object()) return true;
   res.result(http::status::bad_request);
-  res.body() = json{{"error", "the request is not a JSON object"}}.dump();
+  res.body() = Dump(json{{"error", "the request is not a JSON object"}});
   return false;
 }
 
@@ -181,7 +188,7 @@ void SettingsApi::State(const SettingsDocument& doc, Response& res, const std::s
            {"findings", findings},
            {"status", r.ExitStatus()}};
   if (!editError.empty()) out["editError"] = editError;
-  res.body() = out.dump(-1, ' ', false, json::error_handler_t::replace);
+  res.body() = Dump(out);
 }
 
 void SettingsApi::Curve(const std::string& bodyText, Response& res) {
@@ -196,7 +203,7 @@ void SettingsApi::Curve(const std::string& bodyText, Response& res) {
   }
   if (!ok) {
     res.result(http::status::bad_request);
-    res.body() = json{{"error", "points: eleven whole numbers"}}.dump();
+    res.body() = Dump(json{{"error", "points: eleven whole numbers"}});
     return;
   }
   // A trim total, when given: the values the panel sends with that trim
@@ -205,7 +212,7 @@ void SettingsApi::Curve(const std::string& bodyText, Response& res) {
   if (trim != nullptr && !(trim->is_number_integer() && trim->get<int64_t>() >= -100000 &&
                            trim->get<int64_t>() <= 100000)) {
     res.result(http::status::bad_request);
-    res.body() = json{{"error", "trim: a whole number"}}.dump();
+    res.body() = Dump(json{{"error", "trim: a whole number"}});
     return;
   }
   // The panel's own evaluation for every reading -1000..1000.
@@ -219,22 +226,32 @@ void SettingsApi::Curve(const std::string& bodyText, Response& res) {
   }
   json out{{"outputs", outputs}};
   if (trim != nullptr) out["mixed"] = mixed;
-  res.body() = out.dump();
+  res.body() = Dump(out);
 }
 
 void SettingsApi::Save(const std::string& bodyText, Response& res) {
   json body = json::parse(bodyText, nullptr, false);
-  bool keepMine = body.is_object() && body.value("keepMine", false);
+  if (body.is_discarded() || !body.is_object()) {
+    res.result(http::status::bad_request);
+    res.body() = Dump(json{{"error", "the request is not a JSON object"}});
+    return;
+  }
+  if (body.contains("keepMine") && !body["keepMine"].is_boolean()) {
+    res.result(http::status::bad_request);
+    res.body() = Dump(json{{"error", "keepMine: true or false"}});
+    return;
+  }
+  bool keepMine = body.value("keepMine", false);
   if (keepMine) {
     // Their file is read again and the page's edits go on top of it.
     if (std::string problem = Open(); !problem.empty()) {
       res.result(http::status::conflict);
-      res.body() = json{{"error", problem}}.dump();
+      res.body() = Dump(json{{"error", problem}});
       return;
     }
   } else if (std::string changed = editor_.ChangedOnDisk(); !changed.empty()) {
     res.result(http::status::conflict);
-    res.body() = json{{"changedOnDisk", changed}}.dump();
+    res.body() = Dump(json{{"changedOnDisk", changed}});
     return;
   }
   SettingsDocument doc = editor_.Document();
@@ -242,27 +259,26 @@ void SettingsApi::Save(const std::string& bodyText, Response& res) {
   std::vector<LineChange> changes;
   if (std::string problem = ApplyEdits(body, doc, &changes); !problem.empty()) {
     res.result(http::status::unprocessable_entity);
-    res.body() = json{{"error", problem}}.dump();
+    res.body() = Dump(json{{"error", problem}});
     return;
   }
   if (doc.Bytes() == before && editor_.Exists()) {
     res.body() =
-        json{{"saved", false}, {"message", "Nothing to save: the file already reads so."}}.dump();
+        Dump(json{{"saved", false}, {"message", "Nothing to save: the file already reads so."}});
     return;
   }
   editor_.Document() = doc;
   if (std::string problem = editor_.Save(); !problem.empty()) {
     Open();  // the file as it is now: the page offers to reload it
     res.result(http::status::conflict);
-    res.body() = json{{"error", problem}}.dump();
+    res.body() = Dump(json{{"error", problem}});
     return;
   }
-  res.body() = json{{"saved", true},
-                    {"changes", ChangesJson(changes)},
-                    {"message",
-                     "Saved. A running panel reads Setup.ini only when it starts: "
-                     "restart it to use these settings."}}
-                   .dump();
+  res.body() = Dump(json{{"saved", true},
+                         {"changes", ChangesJson(changes)},
+                         {"message",
+                          "Saved. A running panel reads Setup.ini only when it starts: "
+                          "restart it to use these settings."}});
 }
 
 std::optional<std::string> SettingsApi::EditedBytes(const std::string& bodyText,

@@ -7,6 +7,7 @@
 
 #include <boost/beast/http.hpp>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -17,7 +18,11 @@ using Request = http::request<http::string_body>;
 using Response = http::response<http::string_body>;
 
 constexpr size_t kMaxBodyBytes = 64 * 1024;
-constexpr std::string_view kCookieName = "zq_setup_token";
+// The session cookie's name is this and the port: two configurators side by
+// side keep their own.
+constexpr std::string_view kCookiePrefix = "zq_setup_";
+// Where the token page posts the token to.
+constexpr std::string_view kSessionPath = "/session";
 
 // Answers the API routes (/api/...) once a request has passed the checks.
 class ApiRoutes {
@@ -31,31 +36,53 @@ class ApiRoutes {
 struct Reply {
   Response response;
   bool eventStream = false;  // the caller keeps it open and sends live events
+  bool trusted = false;      // the request showed the session cookie or the token
 };
 
+// The token opens the configurator once: the first exchange (the first
+// address, or the token page's form) turns it into the session cookie, and
+// later ones are refused. The cookie alone is then the key.
 class RequestHandler {
  public:
-  RequestHandler(std::string token, unsigned short port, ApiRoutes& api)
-      : token_(std::move(token)), port_(port), api_(api) {}
-  Reply Handle(const Request& req) const;
+  // `session`: the cookie's value, given at the exchange; "" never matches.
+  RequestHandler(std::string token, std::string session, unsigned short port, ApiRoutes& api)
+      : token_(std::move(token)), session_(std::move(session)), port_(port), api_(api) {}
+  Reply Handle(const Request& req);
   unsigned short Port() const { return port_; }
   // The first address: it carries the token once, then the cookie does.
   std::string FirstAddress() const;
+  std::string CookieName() const;
+  // A page for the browser that posts the token to this server: it opens the
+  // configurator without the token on any command line.
+  std::string TokenPage() const;
+  bool TokenUsed() const { return tokenUsed_; }
+  // Called once, when the token has been exchanged.
+  void OnExchange(std::function<void()> f) { onExchange_ = std::move(f); }
 
  private:
   bool HostAllowed(std::string_view host) const;
   bool OriginAllowed(std::string_view origin, std::string_view host) const;
-  bool TokenMatches(std::string_view candidate) const;
+  Reply Exchange(const Request& req, std::string_view candidate, bool haveSession, bool fromForm);
 
   std::string token_;
+  std::string session_;
   unsigned short port_;
   ApiRoutes& api_;
+  bool tokenUsed_ = false;
+  std::function<void()> onExchange_;
 };
+
+// Compares in the same time whatever matches; "" matches nothing.
+bool SecretMatches(std::string_view secret, std::string_view candidate);
 
 // The value of one cookie in a Cookie header ("" when absent).
 std::string_view CookieValue(std::string_view header, std::string_view name);
 // The value of one parameter in a query string ("" when absent).
 std::string_view QueryValue(std::string_view query, std::string_view name);
+
+// A reading of the devices as the live stream sends it: the keyboard only
+// while `keys` (a Bind waits for a key), otherwise no key at all.
+std::string LiveForPage(const std::string& reading, bool keys);
 
 // 32 hex digits from the system's random source; "" when it fails.
 std::string NewToken();

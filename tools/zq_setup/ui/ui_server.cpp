@@ -8,9 +8,10 @@
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <chrono>
+#include <list>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
-#include <set>
 #include <sstream>
 
 #include "zq_setup/ui/preview_api.h"
@@ -27,6 +28,14 @@ using tcp = asio::ip::tcp;
 using namespace std::chrono_literals;
 
 constexpr auto kReadTimeout = 10s;  // a slow client loses its connection, not the server
+// A connection that has not shown the cookie or the token yet: a short time
+// for its first request, and a few of them at once, the oldest let go first.
+constexpr auto kFirstRequestTimeout = 3s;
+constexpr size_t kMaxStrangers = 32;
+constexpr auto kAcceptPause = 100ms;  // out of descriptors: wait, never spin
+// While a Bind waits for a key, the page sees every key, for as long as the
+// page waits (10 s), counted in ticks.
+constexpr int kBindTicks = 10000 / zq::kTickMs;
 constexpr auto kLivePeriod = std::chrono::milliseconds(zq::kTickMs);  // the panel's tick
 constexpr unsigned kMaxHeaderBytes = 8 * 1024;
 
@@ -37,6 +46,12 @@ class Session : public std::enable_shared_from_this<Session> {
   Session(tcp::socket socket, Server& server) : stream_(std::move(socket)), server_(server) {}
   void Start() { Read(); }
   void SendLive(const std::string& event);
+  // Ends the stream once what is queued has been sent.
+  void EndLive() {
+    closing_ = true;
+    if (!writing_) Close();
+  }
+  bool Trusted() const { return trusted_; }
   void Close() {
     beast::error_code ec;
     stream_.socket().shutdown(tcp::socket::shutdown_both, ec);
@@ -55,42 +70,83 @@ class Session : public std::enable_shared_from_this<Session> {
   std::shared_ptr<Response> reply_;
   std::string liveOut_;
   bool writing_ = false;
+  bool trusted_ = false;
+  bool closing_ = false;  // the stream ends once what is queued has gone
 };
 
-class Server {
+class Server : public ApiRoutes {
  public:
-  Server(asio::io_context& io, tcp::acceptor& acceptor, const RequestHandler& handler,
-         LiveSource& live, PreviewApi& preview, int idleSeconds)
+  Server(asio::io_context& io, tcp::acceptor& acceptor, LiveSource& live, PreviewApi& preview,
+         int idleSeconds)
       : io_(io),
         preview_(preview),
         acceptor_(acceptor),
-        handler_(handler),
         live_(live),
         ticker_(io),
         idle_(io),
+        pause_(io),
         idleSeconds_(idleSeconds) {}
+
+  void SetHandler(RequestHandler& handler) { handler_ = &handler; }
+  RequestHandler& Handler() { return *handler_; }
 
   void Accept() {
     acceptor_.async_accept([this](beast::error_code ec, tcp::socket socket) {
       if (!acceptor_.is_open()) return;
-      if (!ec) std::make_shared<Session>(std::move(socket), *this)->Start();
+      if (ec) {
+        // Out of descriptors (or another passing failure): a pause lets
+        // connections close before the next try, instead of failing at once
+        // over and over.
+        pause_.expires_after(kAcceptPause);
+        pause_.async_wait([this](beast::error_code e) {
+          if (!e) Accept();
+        });
+        return;
+      }
+      auto session = std::make_shared<Session>(std::move(socket), *this);
+      AddStranger(session);
+      session->Start();
       Accept();
     });
   }
-  const RequestHandler& Handler() const { return handler_; }
 
+  // A connection that has not shown who it is yet.
+  void AddStranger(const std::shared_ptr<Session>& s) {
+    strangers_.push_back(s);
+    while (strangers_.size() > kMaxStrangers) {
+      if (auto oldest = strangers_.front().lock()) oldest->Close();
+      strangers_.pop_front();
+    }
+  }
+  void Trust(const Session* s) {
+    strangers_.remove_if([s](const std::weak_ptr<Session>& w) {
+      auto p = w.lock();
+      return !p || p.get() == s;
+    });
+  }
+
+  // One live stream for the session: a newer page takes it over, and the
+  // older one is told so.
   void AddLive(const std::shared_ptr<Session>& s) {
-    bool first = live_sessions_.empty();
-    live_sessions_.insert(s);
+    std::shared_ptr<Session> old = std::move(live_session_);
+    live_session_ = s;
     idle_.cancel();
-    if (first) Tick();
+    if (old) {
+      old->SendLive("event: replaced\ndata: {}\n\n");
+      old->EndLive();
+    } else {
+      bindTicks_ = 0;
+      Tick();
+    }
   }
   void RemoveLive(const std::shared_ptr<Session>& s) {
-    if (live_sessions_.erase(s) == 0 || !live_sessions_.empty()) return;
+    if (live_session_ != s) return;
+    live_session_.reset();
+    bindTicks_ = 0;
     ticker_.cancel();
     idle_.expires_after(std::chrono::seconds(idleSeconds_));
     idle_.async_wait([this](beast::error_code ec) {
-      if (!ec && live_sessions_.empty()) Stop();
+      if (!ec && !live_session_) Stop();
     });
   }
   void Stop() {
@@ -98,17 +154,35 @@ class Server {
     acceptor_.close(ec);
     ticker_.cancel();
     idle_.cancel();
-    for (const auto& s : live_sessions_) s->Close();
+    pause_.cancel();
+    if (live_session_) live_session_->Close();
     io_.stop();
   }
 
+  // POST /api/live/bind {"waiting": true|false}: a Bind waits for a key, or
+  // no longer does. Everything else goes on to the preview and settings.
+  bool Answer(const Request& req, std::string_view path, std::string_view query,
+              Response& res) override {
+    if (path != "/api/live/bind") return preview_.Answer(req, path, query, res);
+    if (req.method() != http::verb::post) return false;
+    nlohmann::json body = nlohmann::json::parse(req.body(), nullptr, false);
+    if (!body.is_object() || !body.contains("waiting") || !body["waiting"].is_boolean()) {
+      res.result(http::status::bad_request);
+      res.body() = R"({"error":"waiting: true or false"})";
+      return true;
+    }
+    bindTicks_ = body["waiting"].get<bool>() && live_session_ ? kBindTicks : 0;
+    res.body() = nlohmann::json{{"keys", bindTicks_ > 0}}.dump();
+    return true;
+  }
+
  private:
-  // One reading of the devices for every open page, on the panel's period.
+  // One reading of the devices for the open page, on the panel's period.
   void Tick() {
-    if (live_sessions_.empty()) return;
-    std::string event = "data: " + live_.Snapshot() + "\n\n";
-    std::set<std::shared_ptr<Session>> now = live_sessions_;
-    for (const auto& s : now) s->SendLive(event);
+    if (!live_session_) return;
+    std::string reading = live_.Snapshot();
+    live_session_->SendLive("data: " + LiveForPage(reading, bindTicks_ > 0) + "\n\n");
+    if (bindTicks_ > 0) --bindTicks_;
     preview_.Tick(live_);
     ticker_.expires_after(kLivePeriod);
     ticker_.async_wait([this](beast::error_code ec) {
@@ -119,19 +193,22 @@ class Server {
   asio::io_context& io_;
   PreviewApi& preview_;
   tcp::acceptor& acceptor_;
-  const RequestHandler& handler_;
+  RequestHandler* handler_ = nullptr;
   LiveSource& live_;
   asio::steady_timer ticker_;
   asio::steady_timer idle_;
+  asio::steady_timer pause_;
   int idleSeconds_;
-  std::set<std::shared_ptr<Session>> live_sessions_;
+  int bindTicks_ = 0;
+  std::shared_ptr<Session> live_session_;
+  std::list<std::weak_ptr<Session>> strangers_;
 };
 
 void Session::Read() {
   parser_.emplace();
   parser_->header_limit(kMaxHeaderBytes);
   parser_->body_limit(kMaxBodyBytes);
-  stream_.expires_after(kReadTimeout);
+  stream_.expires_after(trusted_ ? kReadTimeout : kFirstRequestTimeout);
   http::async_read(stream_, buffer_, *parser_,
                    [self = shared_from_this()](beast::error_code ec, size_t) { self->OnRead(ec); });
 }
@@ -145,7 +222,22 @@ void Session::OnRead(beast::error_code ec) {
     Close();  // garbage, a header too large, a client too slow: drop it
     return;
   } else {
-    Reply reply = server_.Handler().Handle(parser_->get());
+    Reply reply;
+    try {
+      reply = server_.Handler().Handle(parser_->get());
+    } catch (const std::exception&) {
+      // Whatever a request meets, it fails alone: the server goes on serving.
+      reply = Reply{};
+      reply.response = Response{http::status::internal_server_error, parser_->get().version()};
+      reply.response.set(http::field::content_type, "text/plain; charset=utf-8");
+      reply.response.body() = "The configurator could not answer this request.\n";
+      reply.response.keep_alive(false);
+      reply.response.prepare_payload();
+    }
+    if (reply.trusted && !trusted_) {
+      trusted_ = true;
+      server_.Trust(this);
+    }
     if (reply.eventStream) {
       StartLive(std::move(reply.response));
       return;
@@ -190,6 +282,8 @@ void Session::SendLive(const std::string& event) {
                       if (ec) {
                         self->server_.RemoveLive(self);
                         self->Close();
+                      } else if (self->closing_ && self->liveOut_.empty()) {
+                        self->Close();
                       } else if (!self->liveOut_.empty()) {
                         self->SendLive("");
                       }
@@ -205,7 +299,8 @@ int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live) {
     return kNotDoneStatus;
   }
   std::string token = NewToken();
-  if (token.empty()) {
+  std::string session = NewToken();
+  if (token.empty() || session.empty()) {
     ctx.err << "zq-setup: the system's random source gave no token; the page is not served\n";
     return kNotDoneStatus;
   }
@@ -226,8 +321,9 @@ int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live) {
   }
   unsigned short port = acceptor.local_endpoint().port();
   PreviewApi preview(api);
-  RequestHandler handler(token, port, preview);
-  Server server(io, acceptor, handler, live, preview, options.idleSeconds);
+  Server server(io, acceptor, live, preview, options.idleSeconds);
+  RequestHandler handler(token, session, port, server);
+  server.SetHandler(handler);
   asio::signal_set signals(io, SIGINT, SIGTERM);
   signals.async_wait([&server](beast::error_code e, int) {
     if (!e) server.Stop();
@@ -238,7 +334,19 @@ int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live) {
           << "Press Ctrl+C to stop; it also stops " << options.idleSeconds
           << " s after the last page is closed.\n";
   ctx.out.flush();
-  if (options.openBrowser && !OpenInBrowser(address)) ctx.err << kNoBrowser;
+  // The browser gets a page in the player's own folder that posts the token:
+  // an address with the token would show in every process list.
+  TokenPageFile page;
+  if (options.openBrowser) {
+    handler.OnExchange([&page] { page.Remove(); });
+    if (std::string problem = page.Write(handler.TokenPage(), port); !problem.empty()) {
+      ctx.err << "zq-setup: " << problem << '\n' << kNoBrowser;
+    } else if (!(options.openPage ? options.openPage(page.Location())
+                                  : OpenInBrowser(page.Location()))) {
+      page.Remove();
+      ctx.err << kNoBrowser;
+    }
+  }
   io.run();
   return 0;
 }

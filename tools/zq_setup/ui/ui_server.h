@@ -31,6 +31,8 @@ struct UiOptions {
   unsigned short port = 0;  // 0: a free one
   bool openBrowser = true;
   int idleSeconds = 30;  // after the last page closed
+  // Opens the token page (its file:// address); the default browser when unset.
+  std::function<bool(const std::string&)> openPage;
 };
 
 // Serves until Ctrl+C or the idle time after the last page closed. The
@@ -41,6 +43,27 @@ int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live);
 // failure known only later is told on stderr.
 bool OpenInBrowser(const std::string& address);
 extern const char* const kNoBrowser;
+
+// The token page on disk, readable by the player alone: in $XDG_RUNTIME_DIR
+// when that is the player's private folder, else in a folder made for it
+// (on Windows, the user's temporary folder). Removed with the object.
+class TokenPageFile {
+ public:
+  TokenPageFile() = default;
+  TokenPageFile(const TokenPageFile&) = delete;
+  TokenPageFile& operator=(const TokenPageFile&) = delete;
+  ~TokenPageFile() { Remove(); }
+  // "" once written, else why it could not be.
+  std::string Write(const std::string& html, unsigned short port);
+  // The page's file:// address.
+  std::string Location() const;
+  const std::string& Path() const { return path_; }
+  void Remove();
+
+ private:
+  std::string path_;
+  std::string madeFolder_;  // removed with the page
+};
 
 }  // namespace zq::setup::ui
 
