@@ -2,13 +2,16 @@
 // parses them: it never crashes, never answers 200 without the token, sends
 // no CORS header, and the settings file changes only by a save it reports.
 //
-// Input: one byte of flags that put in the right Host (1), token cookie (2),
-// Origin (4); the rest is the raw HTTP request.
+// Input: one byte of flags that put in the right Host (1), session cookie
+// (2), Origin (4), and start from an ANSI file with high bytes on binding
+// lines (8) instead of the example; the rest is the raw HTTP request.
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "kit/fakes.h"
 #include "tools/example_setup.h"
@@ -22,6 +25,19 @@ using namespace zq::setup::ui;
 
 constexpr unsigned short kPort = 40123;
 const std::string kToken = "0123456789abcdef0123456789abcdef";
+const std::string kSession = "fedcba9876543210fedcba9876543210";
+
+// The example as an ANSI (cp1252) editor saves it: high bytes in values.
+std::string AnsiExample() {
+  std::string text(zq::kExampleSetupText);
+  auto put = [&text](std::string_view from, std::string_view to) {
+    if (size_t at = text.find(from); at != std::string::npos) text.replace(at, from.size(), to);
+  };
+  put("fire=0 1", "fire=\xE9");
+  put("chat=-1 192", "chat=-1 192 \x80\xFF");
+  put("Y=", "; r\xE9glage\nY=");
+  return text;
+}
 
 std::string ReadAll(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -52,10 +68,13 @@ struct Folder {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static Folder folder;
-  static const std::string original = std::string(zq::kExampleSetupText);
+  static const std::string example = std::string(zq::kExampleSetupText);
+  static const std::string ansi = AnsiExample();
   static std::unique_ptr<zq::FileOps> ops = zq::MakePlatformFileOps();
   if (size == 0) return 0;
   const uint8_t flags = data[0];
+  const std::string& original = (flags & 8) ? ansi : example;
+  WriteAll(folder.path, original);
 
   http::request_parser<http::string_body> parser;
   parser.header_limit(8 * 1024);  // as the server reads
@@ -68,19 +87,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Request req = parser.release();
   const std::string host = "127.0.0.1:" + std::to_string(kPort);
   if (flags & 1) req.set(http::field::host, host);
-  if (flags & 2) req.set(http::field::cookie, std::string(kCookieName) + "=" + kToken);
+  if (flags & 2) req.set(http::field::cookie, "zq_setup_" + std::to_string(kPort) + "=" + kSession);
   if (flags & 4) req.set(http::field::origin, "http://" + host);
 
   SettingsApi api(*ops, folder.path, original);
   ZQ_KIT_CHECK(api.Open().empty());
-  RequestHandler handler(kToken, kPort, api);
+  RequestHandler handler(kToken, kSession, kPort, api);
   Reply reply = handler.Handle(req);
   const Response& res = reply.response;
 
   for (const auto& field : res)
     ZQ_KIT_CHECK(std::string(field.name_string()).rfind("Access-Control", 0) != 0);
-  bool tokenSent = CookieValue(req[http::field::cookie], kCookieName) == kToken;
+  bool tokenSent = CookieValue(req[http::field::cookie], handler.CookieName()) == kSession;
   if (res.result() == http::status::ok) ZQ_KIT_CHECK(tokenSent);
+  // Every JSON answer is JSON, whatever bytes the file holds.
+  if (res[http::field::content_type] == "application/json")
+    ZQ_KIT_CHECK(nlohmann::json::accept(res.body()));
 
   const std::string now = ReadAll(folder.path);
   if (now != original) {
@@ -88,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                  res.result() == http::status::ok &&
                  res.body().find("\"saved\":true") != std::string::npos;
     ZQ_KIT_CHECK(saved && tokenSent);
-    WriteAll(folder.path, original);  // the next input starts from the example again
+    // the next input starts from its file again
     std::remove((folder.path + ".bak").c_str());
   }
   return 0;
