@@ -113,13 +113,27 @@ try:
     first = request(port, "GET", "/?token=" + token)
     m = re.search(rb"Set-Cookie: (zq_setup_%d=[0-9a-f]{32});" % port, first)
     cookie = m.group(1) if m else b"none"
-    live = socket.create_connection(("127.0.0.1", port), timeout=10)
-    live.sendall(b"GET /api/live HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nCookie: %s\r\n\r\n"
-                 % (port, cookie))
-    got = b""
-    while got.count(b"data: ") < 3:
-        got += live.recv(4096)
+    def open_live():
+        s = socket.create_connection(("127.0.0.1", port), timeout=10)
+        s.sendall(b"GET /api/live HTTP/1.1\r\nHost: 127.0.0.1:%d\r\nCookie: %s\r\n\r\n"
+                  % (port, cookie))
+        got = b""
+        while got.count(b"data: ") < 3:
+            got += s.recv(4096)
+        return s, got
+
+    older, got = open_live()
     check(b"text/event-stream" in got and b'"joysticks"' in got, "live readings arrive as events")
+    # One stream per session: a second page takes it over, the first is told and closed.
+    live, _ = open_live()
+    rest = b""
+    while True:
+        chunk = older.recv(4096)
+        if not chunk:
+            break
+        rest += chunk
+    check(b"event: replaced" in rest, "a second live stream takes over from the first")
+    older.close()
     live.close()
     try:
         code = server.wait(timeout=30)
