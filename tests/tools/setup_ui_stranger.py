@@ -17,7 +17,7 @@ a network namespace of its own (only `lo`), so no traffic leaves it.
 Exit status 77 (skipped) when not root or no namespace can be made.
 
 usage: setup_ui_stranger.py ZQ_SETUP EXAMPLE_SETUP_INI WORKDIR"""
-import json, os, resource, shutil, signal, stat, subprocess, sys, time
+import atexit, json, os, resource, shutil, signal, stat, subprocess, sys, tempfile, time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kit"))
 import harness_kit as kit  # noqa: E402
@@ -29,18 +29,19 @@ if os.geteuid() != 0 or not kit.enter_own_netns():
     print("skipped: needs root and a network namespace of its own")
     sys.exit(77)
 
+# The build folder may be closed to other users: the player's things (and a
+# copy of zq-setup) go in a folder under /tmp that every user can reach.
 shutil.rmtree(work, ignore_errors=True)
 os.makedirs(work)
+work = tempfile.mkdtemp(prefix="zq-setup-stranger-")
+atexit.register(shutil.rmtree, work, True)
 os.chmod(work, 0o755)
 home = os.path.join(work, "player")
 os.makedirs(home)
 os.chown(home, PLAYER, PLAYER)
 os.chmod(home, 0o700)
-# zq-setup must be reachable by the player's uid.
-if not all(os.stat(d).st_mode & 0o001 for d in [os.path.dirname(os.path.abspath(zq_setup))]):
-    copy = os.path.join(work, "zq-setup")
-    shutil.copy(zq_setup, copy)
-    zq_setup = copy
+shutil.copy(zq_setup, os.path.join(work, "zq-setup"))
+zq_setup = os.path.join(work, "zq-setup")
 
 
 def player_file(name, data):
