@@ -162,38 +162,6 @@ TEST_F(SettingsStoreTest, FileAndBackupKeepTheFilesOwnMode) {
   }
 }
 
-// Temporary files that a killed save left behind go at the next start: only
-// ours by name and owner, and only those older than a save can take.
-TEST_F(SettingsStoreTest, StaleTemporaryFilesOfAnInterruptedSaveAreRemovedAtOpen) {
-  WriteBytes(path_, "[main]\nY=1\n");
-  const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(5);
-  auto make = [&](const std::string& name, bool aged) {
-    WriteBytes(dir_ / name, "[main]\nY=0\n");
-    if (aged) fs::last_write_time(dir_ / name, old);
-  };
-  make("Setup.ini.a1B2c3", true);
-  make("Setup.ini.bak.Zz9yY8", true);
-  make("Setup.ini.fresh1", false);  // a save that is running now
-  make("Setup.ini.keep", true);     // not our pattern
-  make("Setup.ini.abcdefg", true);  // not our pattern
-  make("Other.ini.a1B2c3", true);   // another file's
-  const bool root = ::geteuid() == 0;
-  if (root) {
-    make("Setup.ini.theirs", true);
-    ASSERT_EQ(::lchown((dir_ / "Setup.ini.theirs").c_str(), 65534, 65534), 0);
-  }
-  SettingsEditor editor(*ops_, path_);
-  ASSERT_EQ(editor.Open(), "");
-  EXPECT_FALSE(fs::exists(dir_ / "Setup.ini.a1B2c3"));
-  EXPECT_FALSE(fs::exists(dir_ / "Setup.ini.bak.Zz9yY8"));
-  for (const char* kept :
-       {"Setup.ini.fresh1", "Setup.ini.keep", "Setup.ini.abcdefg", "Other.ini.a1B2c3"})
-    EXPECT_TRUE(fs::exists(dir_ / kept)) << kept;
-  if (root) {
-    EXPECT_TRUE(fs::exists(dir_ / "Setup.ini.theirs"));
-  }
-}
-
 // A link at the file's name that another user made is not followed.
 TEST_F(SettingsStoreTest, ALinkMadeByAnotherUserIsNotFollowed) {
   if (::geteuid() != 0) GTEST_SKIP() << "needs root to make a link owned by another user";
@@ -209,6 +177,42 @@ TEST_F(SettingsStoreTest, ALinkMadeByAnotherUserIsNotFollowed) {
   EXPECT_EQ(ReadBytes(secret), "[main]\nY=1\n");
 }
 #endif
+
+// Temporary files that a killed save left behind go at the next start: only
+// ours by name and owner, and only those older than a save can take.
+TEST_F(SettingsStoreTest, StaleTemporaryFilesOfAnInterruptedSaveAreRemovedAtOpen) {
+  WriteBytes(path_, "[main]\nY=1\n");
+  const auto old = fs::file_time_type::clock::now() - std::chrono::minutes(5);
+  auto make = [&](const std::string& name, bool aged) {
+    WriteBytes(dir_ / name, "[main]\nY=0\n");
+    if (aged) fs::last_write_time(dir_ / name, old);
+  };
+  make("Setup.ini.a1B2c3", true);
+  make("Setup.ini.bak.Zz9yY8", true);
+  make("Setup.ini.fresh1", false);  // a save that is running now
+  make("Setup.ini.keep", true);     // not our pattern
+  make("Setup.ini.abcdefg", true);  // not our pattern
+  make("Other.ini.a1B2c3", true);   // another file's
+#ifndef _WIN32
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    make("Setup.ini.theirs", true);
+    ASSERT_EQ(::lchown((dir_ / "Setup.ini.theirs").c_str(), 65534, 65534), 0);
+  }
+#endif
+  SettingsEditor editor(*ops_, path_);
+  ASSERT_EQ(editor.Open(), "");
+  EXPECT_FALSE(fs::exists(dir_ / "Setup.ini.a1B2c3"));
+  EXPECT_FALSE(fs::exists(dir_ / "Setup.ini.bak.Zz9yY8"));
+  for (const char* kept :
+       {"Setup.ini.fresh1", "Setup.ini.keep", "Setup.ini.abcdefg", "Other.ini.a1B2c3"})
+    EXPECT_TRUE(fs::exists(dir_ / kept)) << kept;
+#ifndef _WIN32
+  if (root) {
+    EXPECT_TRUE(fs::exists(dir_ / "Setup.ini.theirs"));
+  }
+#endif
+}
 
 TEST_F(SettingsStoreTest, CreatesAMissingFileWithoutBackup) {
   SettingsEditor editor(*ops_, path_);
