@@ -204,10 +204,11 @@ class PosixFolder : public SettingsFolder {
     }
     if (fd < 0) return {FileFault::other, "no free name for a temporary file"};
     tempName = name;
-    if (sameGroup) {
+    if (sameGroup) {  // the file's owner and group, as far as we may give them
       struct stat mine;
-      if (::fstat(fd, &mine) == 0 && mine.st_gid != st.st_gid) {
-        if (::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0)
+      if (::fstat(fd, &mine) == 0 && (mine.st_uid != st.st_uid || mine.st_gid != st.st_gid)) {
+        if (::fchown(fd, st.st_uid, st.st_gid) != 0 &&
+            ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0 && mine.st_gid != st.st_gid)
           mode &= ~static_cast<mode_t>(0070);  // not that group's: not readable by ours
       }
     }
@@ -264,7 +265,8 @@ class PosixFileOps : public FileOps {
  public:
   FileOutcome OpenFolder(const std::string& path, std::unique_ptr<SettingsFolder>& folder,
                          std::string& name) override {
-    if (path.empty() || path.back() == '/') return {FileFault::notRegular, "a directory"};
+    if (path.empty()) return FromErrno(ENOENT);
+    if (path.back() == '/') return {FileFault::notRegular, "a directory"};
     struct stat st;
     std::string full;
     if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
