@@ -9,6 +9,7 @@ links in shared folders, at the backup's name and, while a save runs, in the
 place of Setup.ini; the player's private file must stay byte-identical and
 every save must refuse or replace the link itself. Saves are stopped and killed
 at the program's own steps (ZQ_TEST_STOP_AT), never after a sleep.
+ZQ_STRANGER_ONLY=check_name runs one check of the files (and the socket's).
 """
 
 import os
