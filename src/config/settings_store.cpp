@@ -44,16 +44,31 @@ std::string SettingsEditor::Say(const FileOutcome& o, std::string_view doing,
 }
 
 std::string SettingsEditor::Open() {
-  std::string bytes;
-  FileInfo info;
-  FileOutcome o = ops_.Read(path_, kMaxSettingsBytes, bytes, info);
-  if (o.fault == FileFault::missing) {
+  std::unique_ptr<SettingsFolder> folder;
+  std::string name;
+  FileOutcome o = ops_.OpenFolder(path_, folder, name);
+  if (o.fault == FileFault::missing) {  // not even its folder yet
+    folder_.reset();
     stamp_ = FileStamp{};
     document_ = SettingsDocument();
     return "";
   }
   if (!o.ok()) return Say(o, "cannot read", path_);
-  stamp_ = FileStamp{true, info.size, info.modified, ContentHash(bytes)};
+  folder->RemoveStaleTemps(name);
+  std::string bytes;
+  FileInfo info;
+  o = folder->Read(name, kMaxSettingsBytes, bytes, info);
+  if (o.fault == FileFault::missing) {
+    folder_ = std::move(folder);
+    name_ = std::move(name);
+    stamp_ = FileStamp{};
+    document_ = SettingsDocument();
+    return "";
+  }
+  if (!o.ok()) return Say(o, "cannot read", path_);
+  folder_ = std::move(folder);
+  name_ = std::move(name);
+  stamp_ = FileStamp{true, info.size, info.modified, ContentHash(bytes), info.device, info.node};
   document_ = SettingsDocument(std::move(bytes));
   return "";
 }
@@ -63,59 +78,90 @@ void SettingsEditor::StartNew(std::string bytes) {
   document_ = SettingsDocument(std::move(bytes));
 }
 
-std::string SettingsEditor::ChangedOnDisk() const {
-  std::string bytes;
-  FileInfo info;
-  FileOutcome o = ops_.Read(path_, kMaxSettingsBytes, bytes, info);
+std::string SettingsEditor::Compare(std::string* bytes, FileInfo& info) const {
   const std::string refuse = "'" + path_ + "' ";
+  if (!folder_) return stamp_.exists ? refuse + "cannot be found where it was read" : "";
+  FileOutcome o = folder_->StillThere();
+  if (!o.ok()) return refuse + "is not where it was read: " + o.detail;
+  o = bytes != nullptr ? folder_->Read(name_, kMaxSettingsBytes, *bytes, info)
+                       : folder_->Look(name_, info);
   if (o.fault == FileFault::missing) {
     return stamp_.exists ? refuse + "was removed since it was read" : "";
   }
   if (!stamp_.exists) return refuse + "was created by someone else since it was looked for";
+  if (o.fault == FileFault::notRegular) {
+    return refuse + "was replaced by " + o.detail + " since it was read";
+  }
   if (!o.ok()) return Say(o, "cannot read", path_);
+  const bool known = (stamp_.device | stamp_.node) != 0 && (info.device | info.node) != 0;
+  if (known && (info.device != stamp_.device || info.node != stamp_.node)) {
+    return refuse +
+           "was replaced by another file since it was read: read it again and redo the "
+           "change";
+  }
   if (info.size != stamp_.size || info.modified != stamp_.modified ||
-      ContentHash(bytes) != stamp_.hash) {
+      (bytes != nullptr && ContentHash(*bytes) != stamp_.hash)) {
     return refuse + "changed on disk since it was read: read it again and redo the change";
   }
   return "";
 }
 
+std::string SettingsEditor::ChangedOnDisk() const {
+  std::string bytes;
+  FileInfo info;
+  return Compare(&bytes, info);
+}
+
 // Order: the new text is written out in full before anything is replaced, so
 // a full disk or a crash leaves the file and its backup as they were; then the
-// backup takes the old text, then the file the new.
+// backup takes the old text, then the file the new. Every step names a file
+// in the folder found when the file was read.
 std::string SettingsEditor::Save() {
-  std::string refusal = ChangedOnDisk();
-  if (!refusal.empty()) return "not saved: " + refusal;
+  const std::string unchanged = "; '" + path_ + "' is unchanged";
+  if (!folder_) {  // the folder did not exist when the file was looked for
+    FileOutcome o = ops_.OpenFolder(path_, folder_, name_);
+    if (!o.ok()) {
+      folder_.reset();
+      return "not saved: " + Say(o, "cannot write a new copy of", path_) + unchanged;
+    }
+  }
   std::string old;
   FileInfo info;
-  if (stamp_.exists) {
-    FileOutcome o = ops_.Read(path_, kMaxSettingsBytes, old, info);
-    if (!o.ok()) return "not saved: " + Say(o, "cannot read", path_);
-    if (info.readOnly) return "not saved: '" + path_ + "' is read-only; nothing was changed";
+  std::string refusal = Compare(&old, info);
+  if (!refusal.empty()) return "not saved: " + refusal;
+  if (stamp_.exists && info.readOnly) {
+    return "not saved: '" + path_ + "' is read-only; nothing was changed";
   }
   const std::string& bytes = document_.Bytes();
   std::string temp;
-  FileOutcome o = ops_.WriteTemp(path_, bytes, temp);
+  FileOutcome o = folder_->WriteTemp(name_, bytes, temp);
   auto fail = [&](const FileOutcome& why, std::string_view doing, const std::string& path) {
-    if (!temp.empty()) ops_.Remove(temp);
-    return "not saved: " + Say(why, doing, path) + "; '" + path_ + "' is unchanged";
+    if (!temp.empty()) folder_->Remove(temp);
+    return "not saved: " + Say(why, doing, path) + unchanged;
   };
   if (!o.ok()) return fail(o, "cannot write a new copy of", path_);
   if (stamp_.exists) {
     std::string backupTemp;
-    o = ops_.WriteTemp(BackupPath(), old, backupTemp);
-    if (o.ok()) o = ops_.Replace(backupTemp, BackupPath());
+    o = folder_->WriteTemp(name_, old, backupTemp);
+    if (o.ok()) o = folder_->Replace(backupTemp, name_ + ".bak");
     if (!o.ok()) {
-      if (!backupTemp.empty()) ops_.Remove(backupTemp);
+      if (!backupTemp.empty()) folder_->Remove(backupTemp);
       return fail(o, "cannot keep the backup", BackupPath());
     }
   }
-  o = ops_.Replace(temp, path_);
+  // a last look, right before the name changes hands
+  refusal = Compare(nullptr, info);
+  if (!refusal.empty()) {
+    folder_->Remove(temp);
+    return "not saved: " + refusal;
+  }
+  o = folder_->Replace(temp, name_);
   if (!o.ok()) return fail(o, "cannot replace", path_);
   temp.clear();
-  FileOutcome again = ops_.Read(path_, kMaxSettingsBytes, old, info);
-  stamp_ = again.ok() ? FileStamp{true, info.size, info.modified, ContentHash(old)}
-                      : FileStamp{true, bytes.size(), 0, ContentHash(bytes)};
+  FileOutcome again = folder_->Read(name_, kMaxSettingsBytes, old, info);
+  stamp_ = again.ok()
+               ? FileStamp{true, info.size, info.modified, ContentHash(old), info.device, info.node}
+               : FileStamp{true, bytes.size(), 0, ContentHash(bytes), 0, 0};
   return "";
 }
 

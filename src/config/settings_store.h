@@ -38,22 +38,50 @@ struct FileInfo {
   uint64_t size = 0;
   int64_t modified = 0;  // the platform's modification time, compared as is
   bool readOnly = false;
+  // Which file it is on its device (the same name may come to mean another
+  // file); both 0 where the platform cannot tell.
+  uint64_t device = 0;
+  uint64_t node = 0;
+};
+
+// The folder of a settings file, looked up once and held open: every call
+// names a file in it by its bare name, and no call follows a link there, so a
+// folder shared with others cannot redirect a save to some other file.
+class SettingsFolder {
+ public:
+  virtual ~SettingsFolder() = default;
+  // Fails while the folder's path names another folder than the one held
+  // (moved, removed or replaced since it was opened).
+  virtual FileOutcome StillThere() = 0;
+  // What is at `name`, without reading it and without following a link.
+  virtual FileOutcome Look(const std::string& name, FileInfo& info) = 0;
+  // A regular file whole: refuses links, directories, FIFOs and devices
+  // (without waiting on a FIFO) and files over `limit` bytes.
+  virtual FileOutcome Read(const std::string& name, uint64_t limit, std::string& bytes,
+                           FileInfo& info) = 0;
+  // A new file of our temporary name pattern ("<like>.XXXXXX") holding
+  // `bytes`, flushed to disk and closed; its name in `tempName`. It gets the
+  // permissions of the file `like` when that exists, else those any program
+  // gives a new file.
+  virtual FileOutcome WriteTemp(const std::string& like, std::string_view bytes,
+                                std::string& tempName) = 0;
+  // Puts `from` in the place of `to` in one step; whatever was at `to`, a
+  // link too, is replaced itself, never what it points to.
+  virtual FileOutcome Replace(const std::string& from, const std::string& to) = 0;
+  virtual void Remove(const std::string& name) = 0;
+  // Removes the temporary files of `like` that a save ended before its
+  // end left behind: ours, older than a minute.
+  virtual void RemoveStaleTemps(const std::string& like) = 0;
 };
 
 class FileOps {
  public:
   virtual ~FileOps() = default;
-  // A regular file whole: refuses directories, FIFOs and devices (without
-  // waiting on a FIFO) and files over `limit` bytes.
-  virtual FileOutcome Read(const std::string& path, uint64_t limit, std::string& bytes,
-                           FileInfo& info) = 0;
-  // A new file in the folder of `near`, holding `bytes`, flushed to disk and
-  // closed; its name in `tempPath`. Takes the permissions of `near` when it exists.
-  virtual FileOutcome WriteTemp(const std::string& near, std::string_view bytes,
-                                std::string& tempPath) = 0;
-  // Puts `from` in the place of `to` in one step, replacing it.
-  virtual FileOutcome Replace(const std::string& from, const std::string& to) = 0;
-  virtual void Remove(const std::string& path) = 0;
+  // Finds the folder of the file at `path` and holds it open; the file's
+  // name in it goes to `name`. A link at the file's own name, made by the
+  // player, is followed once, here, to where the file lives.
+  virtual FileOutcome OpenFolder(const std::string& path, std::unique_ptr<SettingsFolder>& folder,
+                                 std::string& name) = 0;
 };
 
 // The platform's file calls.
@@ -65,6 +93,8 @@ struct FileStamp {
   uint64_t size = 0;
   int64_t modified = 0;
   uint64_t hash = 0;
+  uint64_t device = 0;
+  uint64_t node = 0;
 };
 
 uint64_t ContentHash(std::string_view bytes);
@@ -76,7 +106,9 @@ class SettingsEditor {
   SettingsEditor(FileOps& ops, std::string path) : ops_(ops), path_(std::move(path)) {}
 
   // Reads the file; a missing file gives an empty document (Exists() false).
-  // "" on success, else a message naming the file and the cause.
+  // "" on success, else a message naming the file and the cause. Its folder
+  // is held from here on, and temporary files that an interrupted save left
+  // there are removed.
   std::string Open();
   // Starts a document for a file that does not exist yet.
   void StartNew(std::string bytes);
@@ -86,7 +118,8 @@ class SettingsEditor {
   SettingsDocument& Document() { return document_; }
   const SettingsDocument& Document() const { return document_; }
 
-  // "" while the file on disk is still what Open read, else why not.
+  // "" while the file on disk is still what Open read, in the folder Open
+  // found, else why not.
   std::string ChangedOnDisk() const;
   // Writes the document over the file, keeping the old text as the backup.
   // "" on success; else the message, and the file and its backup as they were.
@@ -94,9 +127,14 @@ class SettingsEditor {
 
  private:
   std::string Say(const FileOutcome& o, std::string_view doing, const std::string& path) const;
+  // What is at the file's name now, against the stamp: "" while it is the
+  // same file (content too when `bytes` is given), else the refusal.
+  std::string Compare(std::string* bytes, FileInfo& info) const;
 
   FileOps& ops_;
   std::string path_;
+  std::unique_ptr<SettingsFolder> folder_;
+  std::string name_;  // the file's name in folder_
   SettingsDocument document_;
   FileStamp stamp_;
 };

@@ -68,6 +68,32 @@ def udp_socket_inodes(port):
     return inodes
 
 
+def udp_local_addresses(inodes):
+    """The local "address:port" of each UDP socket among `inodes`, IPv6 ones too."""
+    found = []
+    for table in ("/proc/net/udp", "/proc/net/udp6"):
+        try:
+            with open(table) as f:
+                lines = f.readlines()[1:]
+        except OSError:
+            continue
+        for line in lines:
+            fields = line.split()
+            if fields[9] not in inodes:
+                continue
+            address, port = fields[1].split(":")
+            raw = bytes.fromhex(address)
+            # the kernel writes each 32-bit word in host (little-endian) order
+            words = [raw[i:i + 4][::-1] for i in range(0, len(raw), 4)]
+            packed = b"".join(words)
+            if len(packed) == 4:
+                text = socket.inet_ntop(socket.AF_INET, packed)
+            else:
+                text = socket.inet_ntop(socket.AF_INET6, packed)
+            found.append("%s:%d" % (text, int(port, 16)))
+    return found
+
+
 def from_pids(pids):
     """Datagrams whose socket one of the processes `pids()` holds."""
     return lambda port: bool(udp_socket_inodes(port) & socket_inodes(pids()))

@@ -23,7 +23,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kit"))
 from harness_kit import (Failure, PanelPort, check, from_pids, socket_inodes,  # noqa: E402,F401
-                         start_xvfb, udp_socket_inodes, wait_for)
+                         start_xvfb, udp_local_addresses, udp_socket_inodes, wait_for)
 
 
 def udp_socket_inode(port):
@@ -388,6 +388,10 @@ def check_udp_power(args):
             s.hold_key("i")
             got = listener.receive(1.5)
             check(got == [b"R/83\\-0.34"], "power key sent %r" % got)
+            # its socket is reachable from this machine's loopback alone
+            local = udp_local_addresses(socket_inodes([p.pid for p in s.procs]))
+            check(local and all(a.startswith("127.0.0.1:") for a in local),
+                  "the panel's UDP sockets are on %r" % local)
         finally:
             listener.close()
 

@@ -52,6 +52,15 @@ TEST_F(SetupCommandsTest, GetPrintsWhatThePanelReads) {
   EXPECT_EQ(out_.str(), "0 1\n\n");
   EXPECT_NE(err_.str().find("nothing is not set"), std::string::npos);
   EXPECT_EQ(Run({"--section", "other", "get", "Yaxis"}), 1);
+  // no control byte of a value reaches the terminal: an OSC that would
+  // retitle it, a CSI as UTF-8 (U+009B) and as one byte; letters stay
+  WriteBytes(path_,
+             "[main]\nfire=\x1b]0;owned\x07 x\nname=\xc2\x9b"
+             "2J\x9d"
+             "caf\xc3\xa9 caf\xe9\n");
+  EXPECT_EQ(Run({"get", "fire", "name", "\x1b[2Jkey"}), 1);
+  EXPECT_EQ(out_.str(), "?]0;owned? x\n?2J?caf\xc3\xa9 caf\xe9\n\n");
+  EXPECT_EQ(err_.str().find('\x1b'), std::string::npos) << err_.str();
 }
 
 TEST_F(SetupCommandsTest, SetAppliesAllEditsOrNone) {

@@ -133,13 +133,7 @@ void CheckWindowPlace(const ProfileText& profile, CheckResult& r) {
 }
 
 std::string Shown(std::string_view text) {
-  std::string shown;
-  for (char c : text.substr(0, kShownChars)) {
-    unsigned char u = static_cast<unsigned char>(c);
-    shown += (u < 32 || u == 127) ? '?' : c;  // keep control bytes off the terminal
-  }
-  if (text.size() > kShownChars) shown += "...";
-  return shown;
+  return TerminalText(text, kShownChars);  // keep control bytes off the terminal
 }
 
 void Add(CheckResult& r, Severity severity, std::string kind, int line, std::string_view key,

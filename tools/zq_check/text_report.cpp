@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "config/ascii.h"
 #include "zq_check/binding_words.h"
 #include "zq_check/check_steps.h"
 #include "zq_check/curve_chart.h"
@@ -162,11 +163,7 @@ void WriteFindings(const CheckResult& r, std::ostream& out) {
     out << r.path;
     if (d.line != 0) out << ':' << d.line;
     // the error box text is quoted whole: keep its control bytes off the terminal
-    std::string message = d.message;
-    for (char& c : message) {
-      if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
-    }
-    out << ": " << SeverityName(d.severity) << ": " << message << '\n';
+    out << ": " << SeverityName(d.severity) << ": " << TerminalText(d.message) << '\n';
   }
   out << Summary(r) << '\n';
 }

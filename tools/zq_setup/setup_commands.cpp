@@ -4,6 +4,7 @@
 #include <tuple>
 
 #include "app/version.h"
+#include "config/ascii.h"
 #include "zq_check/check_model.h"
 #include "zq_check/text_report.h"
 
@@ -37,23 +38,21 @@ namespace {
 
 using Command = int (*)(const SetupOptions&, const std::vector<std::string>&, SetupContext&);
 
+// Everything printed that came from the file, the command line or the
+// system: never a control byte on the player's terminal.
 std::string Printable(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (static_cast<unsigned char>(c) < 32 || c == 127) c = '?';
-  }
-  return out;
+  return TerminalText(text);
 }
 
 int NotDone(SetupContext& ctx, const std::string& why) {
-  ctx.err << "zq-setup: " << why << '\n';
+  ctx.err << "zq-setup: " << Printable(why) << '\n';
   return kNotDoneStatus;
 }
 
 bool OpenOrSay(SettingsEditor& editor, SetupContext& ctx) {
   std::string problem = editor.Open();
   if (problem.empty()) return true;
-  ctx.err << "zq-setup: " << problem << '\n';
+  ctx.err << "zq-setup: " << Printable(problem) << '\n';
   return false;
 }
 
@@ -64,12 +63,12 @@ int Get(const SetupOptions& o, const std::vector<std::string>& keys, SetupContex
   for (const std::string& key : keys) {
     const ProfileText::Entry* e = editor.Document().Profile().FindEntry(o.section, key);
     if (e == nullptr || !e->hasValue) {
-      ctx.err << "zq-setup: " << Printable(key) << " is not set in [" << o.section << "] of '"
-              << o.path << "'" << (editor.Exists() ? "" : " (no such file)")
+      ctx.err << "zq-setup: " << Printable(key) << " is not set in [" << Printable(o.section)
+              << "] of '" << Printable(o.path) << "'" << (editor.Exists() ? "" : " (no such file)")
               << ": the panel uses its default\n";
       status = 1;
     }
-    ctx.out << editor.Document().Read(o.section, key, "") << '\n';
+    ctx.out << Printable(editor.Document().Read(o.section, key, "")) << '\n';
   }
   return status;
 }
@@ -87,7 +86,7 @@ int Save(const SetupOptions& o, SettingsEditor& editor, const std::string& befor
          const std::vector<LineChange>& changes, SetupContext& ctx) {
   const std::string& after = editor.Document().Bytes();
   if (after == before && editor.Exists()) {
-    ctx.err << "zq-setup: '" << o.path << "' already reads so: nothing to write\n";
+    ctx.err << "zq-setup: '" << Printable(o.path) << "' already reads so: nothing to write\n";
     return 0;
   }
   if (!o.force) {
@@ -98,7 +97,7 @@ int Save(const SetupOptions& o, SettingsEditor& editor, const std::string& befor
     for (const check::Diagnostic& d : now.diagnostics) {
       if (d.severity != check::Severity::error) continue;
       if (known.count({d.kind, d.key, d.message}) != 0) continue;
-      ctx.err << o.path << ':' << d.line << ": error: " << Printable(d.message) << '\n';
+      ctx.err << Printable(o.path) << ':' << d.line << ": error: " << Printable(d.message) << '\n';
       refused = true;
     }
     if (refused)
@@ -125,7 +124,8 @@ int Set(const SetupOptions& o, const std::vector<std::string>& edits, SetupConte
       }
     }
     editor.StartNew(text);
-    ctx.err << "zq-setup: no '" << o.path << "': a new one starts from the example layout\n";
+    ctx.err << "zq-setup: no '" << Printable(o.path)
+            << "': a new one starts from the example layout\n";
   }
   const std::string before = editor.Document().Bytes();
   std::vector<LineChange> changes;
@@ -148,7 +148,7 @@ int Unset(const SetupOptions& o, const std::vector<std::string>& keys, SetupCont
   SettingsEditor editor(ctx.ops, o.path);
   if (!OpenOrSay(editor, ctx)) return kNotDoneStatus;
   if (!editor.Exists()) {
-    ctx.err << "zq-setup: no '" << o.path << "': nothing to remove\n";
+    ctx.err << "zq-setup: no '" << Printable(o.path) << "': nothing to remove\n";
     return 0;
   }
   const std::string before = editor.Document().Bytes();
@@ -202,7 +202,7 @@ int Usage(SetupContext& ctx, const std::string& problem) {
 void WriteChanges(const std::string& path, const std::vector<LineChange>& changes,
                   std::ostream& out) {
   if (changes.empty()) return;
-  out << "--- " << path << "\n+++ " << path << '\n';
+  out << "--- " << Printable(path) << "\n+++ " << Printable(path) << '\n';
   for (const LineChange& c : changes) {
     if (c.added) {
       out << "@@ new line " << c.newLine << " @@\n+" << Printable(c.after) << '\n';

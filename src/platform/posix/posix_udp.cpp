@@ -126,6 +126,18 @@ SendResult PosixUdpSender::Send(const char* data, size_t size) {
     if (::setsockopt(fd_, SOL_SOCKET, SO_BROADCAST, &off, sizeof off) != 0) {
       return {SendResult::Kind::optionFailed, WinsockCodeOfErrno(errno)};
     }
+    // Reachable from this machine's loopback only, and never read: the
+    // smallest receive buffer, so nobody can park datagrams in it.
+    int smallest = 0;
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+      SendResult failed{SendResult::Kind::sendFailed, WinsockCodeOfErrno(errno)};
+      Close();  // the next send tries again rather than send from every address
+      return failed;
+    }
   }
   sockaddr_in to{};
   to.sin_family = AF_INET;

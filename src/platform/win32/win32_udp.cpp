@@ -44,6 +44,16 @@ SendResult Win32UdpSender::Send(const char* data, size_t size) {
                    sizeof off) != 0) {
       return {SendResult::Kind::optionFailed, WSAGetLastError()};
     }
+    // reachable from this machine's loopback only, never from the network
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(socket_, reinterpret_cast<const sockaddr*>(&local), static_cast<int>(sizeof local)) !=
+        0) {
+      SendResult failed{SendResult::Kind::sendFailed, WSAGetLastError()};
+      Close();  // the next send tries again rather than send from every address
+      return failed;
+    }
   }
   sockaddr_in to{};
   to.sin_family = AF_INET;
