@@ -261,8 +261,9 @@ try:
             subprocess.run(["xdotool", "keyup", "grave"], env=env)
             check(True, "the held chat key reaches the preview: it shows \"Чат\"")
         if i == 8:
-            subprocess.run(["xdotool", "key", "Escape"], env=env)
+            subprocess.run(["xdotool", "keydown", "Escape"], env=env)
             wait.until(lambda d: "Чат" not in d.find_element(By.ID, "preview-labels").text)
+            subprocess.run(["xdotool", "keyup", "Escape"], env=env)
         time.sleep(0.5)
     WebDriverWait(driver, 30, ignored_exceptions=[StaleElementReferenceException]).until(
         lambda d: "Recorded" in d.find_element(By.ID, "preview-record-status").text)
