@@ -1,4 +1,5 @@
-// One joystick, id 3, its X axis pushed all the way; no keyboard.
+// One joystick, id 3, its X axis pushed all the way, its hat centred; no
+// keyboard.
 #include "platform/live_devices.h"
 
 namespace zq {
@@ -15,6 +16,7 @@ class ToyLiveDevices : public LiveDevices {
     if (id != 3) return false;
     record.dwXpos = 65535;
     record.dwYpos = 32767;
+    record.dwPOV = 65535;  // the hat centred
     return true;
   }
 
