@@ -11,7 +11,7 @@
 include(GNUInstallDirs)
 
 # Each program (target and file name) and what it is (the Windows file
-# description). The Linux panel and zq-probe come with ZQ_BUILD_LINUX_PANEL.
+# description). The Linux panel comes with ZQ_BUILD_LINUX_PANEL.
 set(zq_programs
   "zq-thrust|ZQ - Thrust flight control panel"
   "zq-check|zq-thrust Setup.ini checker"

@@ -18,6 +18,10 @@
 //   ReadSettingsFile      config/settings_snapshot.h  Setup.ini read once, bounded
 //   MakePlatformFileOps   config/settings_store.h     safe replace for zq-setup
 //   and those below.
+//
+// The live devices the tools show (live_devices.h): each platform with
+// devices builds `zq_live_devices` with its MakeLiveDevices; where none
+// does, src/platform/null gives one that reads nothing.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +37,7 @@
 #include "config/settings_file.h"
 #include "control/datagram_sender.h"
 #include "input/input_devices.h"
+#include "platform/live_devices.h"
 
 namespace zq {
 

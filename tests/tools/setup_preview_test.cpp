@@ -1,6 +1,6 @@
 // The configurator's preview against zq-replay: the same settings (edited in
-// the page, then saved) and the same input (device frames, then a script)
-// must give the same events, byte for byte.
+// the page, then saved) and the same input (device frames, or the live
+// source's readings, then a script) must give the same events, byte for byte.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,12 +13,11 @@
 #include "tools/example_setup.h"
 #include "zq_setup/ui/preview_api.h"
 #include "zq_setup/ui/ui_http.h"
+#include "zq_setup/ui/ui_server.h"
 #ifdef ZQ_PREVIEW_SDL_STICK
 #include <map>
 
 #include "platform/linux/virtual_stick.h"
-
-#include "zq_setup/ui/ui_server.h"
 #endif
 
 namespace zq::setup::ui {
@@ -233,12 +232,88 @@ TEST_F(SetupPreviewTest, ARecordingReplaysToTheSameEvents) {
   EXPECT_GT(Sends(recorded).size(), 50u);
 }
 
+// A keyboard alone, as the build's live devices would report it: the keys
+// the test holds, no joystick.
+class HeldKeys : public LiveDevices {
+ public:
+  explicit HeldKeys(std::shared_ptr<std::array<uint8_t, 256>> keys) : keys_(std::move(keys)) {}
+  Opened Open() override { return {true, false, {}}; }
+  std::vector<LiveStick> Sticks() const override { return {}; }
+  uint8_t KeyState(int vk) override { return read_[static_cast<size_t>(vk & 255)]; }
+  bool PollJoystick(int, JoyInfoEx&) override { return false; }
+
+ protected:
+  void Read() override { read_ = *keys_; }
+
+ private:
+  std::shared_ptr<std::array<uint8_t, 256>> keys_;
+  std::array<uint8_t, 256> read_{};
+};
+
+TEST_F(SetupPreviewTest, HeldKeysReachThePreviewThroughTheLiveSourceAndTheirRecordingReplays) {
+  // As zq-setup runs it: the live view reads the devices, the preview ticks
+  // on what it read. The example binds chat to ` (192) and usetrim to
+  // Ctrl+T; fire goes to F here.
+  auto keys = std::make_shared<std::array<uint8_t, 256>>();
+  LiveSource live([keys] { return std::make_unique<HeldKeys>(keys); });
+  json edits{{"edits", {{"fire", "-1 70"}}}};
+  Ask(http::verb::post, "/api/preview", edits.dump());
+  auto label = [this](const char* name) {
+    json model = Model();
+    for (const json& l : model["labels"]) {
+      if (l["name"] == name) return l;
+    }
+    return json();
+  };
+  auto tick = [&](std::initializer_list<int> down, int ticks = 1) {
+    keys->fill(0);
+    for (int vk : down) (*keys)[static_cast<size_t>(vk)] = 128;
+    for (int i = 0; i < ticks; ++i) {
+      EXPECT_NE(live.Snapshot(), "");
+      preview_->Tick(live);
+    }
+  };
+  tick({}, 3);
+  Events();
+  Ask(http::verb::post, "/api/preview/record", "{}");
+  tick({});  // the recording starts a fresh run here
+  tick({192}, 2);
+  EXPECT_EQ(label("xp")["text"], "Чат") << "the chat key held";
+  tick({27});  // Escape ends chat mode
+  EXPECT_NE(label("xp")["text"], "Чат");
+  json colourBefore = label("xyp")["color"];
+  tick({17, 84});  // Ctrl+T: the X and Z trims switch into their axes
+  EXPECT_NE(label("xyp")["color"], colourBefore) << "Ctrl+T switches the trim routing";
+  json model = Model();
+  EXPECT_EQ(model["sends"][0]["tick"], model["tick"]) << "the switch sends at once";
+  tick({70}, 20);  // fire held one second
+  EXPECT_EQ(label("Label1")["text"], "1.0");
+  tick({}, kRecordTicks);
+  ASSERT_EQ(Model()["recording"]["state"], "done");
+
+  std::string script = Ask(http::verb::get, "/api/preview/recording").body();
+  for (const char* line : {"key 192 128\n", "key 27 128\n", "key 17 128\n", "key 84 128\n",
+                           "key 70 128\n", "key 70 0\n"}) {
+    EXPECT_NE(script.find(line), std::string::npos) << line << " missing from\n" << script;
+  }
+  // Replayed on the saved settings, the recording gives the preview's run.
+  std::string recorded;
+  std::istringstream in(Events());
+  for (std::string line; std::getline(in, line);) {
+    if (json::parse(line)["tick"] <= kRecordTicks) recorded += line + "\n";
+  }
+  Ask(http::verb::post, "/api/save", edits.dump());
+  EXPECT_EQ(Replay(script), recorded);
+  EXPECT_NE(recorded.find("\"text\":\"Чат\""), std::string::npos);
+}
+
 #ifdef ZQ_PREVIEW_SDL_STICK
 // The same through the panel's own SDL joystick code, as zq-setup runs it:
 // an SDL virtual stick holds known axis values and a button switches the Y
 // trim routing; zq-replay gets those values as the record's words.
 TEST_F(SetupPreviewTest, AgreesWithReplayOnAnSdlVirtualStick) {
-  std::unique_ptr<LiveSource> live = MakePlatformLiveSource();
+  auto live = std::make_unique<LiveSource>();
+  live->Snapshot();  // opens the devices: SDL's joysticks are started
   int index = -1;
   SDL_Joystick* stick = OpenVirtualStick("zq preview stick", &index);
   ASSERT_NE(stick, nullptr) << SDL_GetError();

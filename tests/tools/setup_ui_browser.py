@@ -265,11 +265,22 @@ try:
     time.sleep(0.5)
     shot("05-preview")
 
-    # Record 10 s while the stick moves; the preview's events of that run are read as tools do.
+    # Record 10 s while the stick moves and the keyboard flies too: the chat
+    # key (` in the example) held shows "Чат" on the panel until Escape; the
+    # preview's events of that run are read as tools do.
     ask("/api/preview/events")
-    click("preview-record")
+    click("preview-record")  # the focus stays on the button: keys type nothing
     for i in range(24):
         stick("axis 4 %d" % (-32768 + i * 2700))
+        if i == 4:
+            subprocess.run(["xdotool", "keydown", "grave"], env=env)
+            wait.until(lambda d: "Чат" in d.find_element(By.ID, "preview-labels").text)
+            subprocess.run(["xdotool", "keyup", "grave"], env=env)
+            check(True, "the held chat key reaches the preview: it shows \"Чат\"")
+        if i == 8:
+            subprocess.run(["xdotool", "keydown", "Escape"], env=env)
+            wait.until(lambda d: "Чат" not in d.find_element(By.ID, "preview-labels").text)
+            subprocess.run(["xdotool", "keyup", "Escape"], env=env)
         time.sleep(0.5)
     WebDriverWait(driver, 30, ignored_exceptions=[StaleElementReferenceException]).until(
         lambda d: "Recorded" in d.find_element(By.ID, "preview-record-status").text)
@@ -316,6 +327,12 @@ try:
     check(played.returncode == 0 and len(preview_sends) > 20 and replay_sends == preview_sends,
           "zq-replay plays the 10 s recording back to the preview's %d messages (%d)"
           % (len(preview_sends), len(replay_sends)))
+    labels = lambda stream: [(e["tick"], e["name"], e["text"]) for e in stream
+                             if e["event"] == "label"]
+    check("key 192 128" in recording and "key 27 128" in recording
+          and ("Чат" in [t for _, _, t in labels(recorded)])
+          and labels(events(played.stdout)) == labels(recorded),
+          "the recording holds the keys, and replays to the preview's labels, \"Чат\" included")
 
     # Curve sets: add one, give it the example's curve, copy it, remove it.
     def options():

@@ -20,13 +20,25 @@ namespace {
 std::mutex gMutex;
 std::vector<std::string> gPending;
 
-class VirtualStickSource : public zq::setup::ui::LiveSource {
+// The build's live devices with the virtual stick plugged in once they are
+// open, moved by the lines read since the last refresh.
+class VirtualStickDevices : public zq::LiveDevices {
  public:
-  explicit VirtualStickSource(std::unique_ptr<LiveSource> real) : real_(std::move(real)) {
+  explicit VirtualStickDevices(std::unique_ptr<zq::LiveDevices> real) : real_(std::move(real)) {}
+  Opened Open() override {
+    Opened opened = real_->Open();
     stick_ = zq::OpenVirtualStick("zq virtual stick");
     if (stick_ == nullptr) std::cerr << "harness: no virtual stick: " << SDL_GetError() << '\n';
+    return opened;
   }
-  std::string Snapshot() override {
+  std::vector<zq::LiveStick> Sticks() const override { return real_->Sticks(); }
+  uint8_t KeyState(int vk) override { return real_->KeyState(vk); }
+  bool PollJoystick(int id, zq::JoyInfoEx& record) override {
+    return real_->PollJoystick(id, record);
+  }
+
+ protected:
+  void Read() override {
     std::vector<std::string> lines;
     {
       std::lock_guard<std::mutex> lock(gMutex);
@@ -41,12 +53,11 @@ class VirtualStickSource : public zq::setup::ui::LiveSource {
       if (what == "axis") SDL_JoystickSetVirtualAxis(stick_, n, static_cast<Sint16>(value));
       if (what == "button") SDL_JoystickSetVirtualButton(stick_, n - 1, static_cast<Uint8>(value));
     }
-    return real_->Snapshot();
+    real_->Refresh();
   }
-  void LastFrame(zq::setup::ui::DeviceFrame& frame) const override { real_->LastFrame(frame); }
 
  private:
-  std::unique_ptr<LiveSource> real_;
+  std::unique_ptr<zq::LiveDevices> real_;
   SDL_Joystick* stick_ = nullptr;
 };
 
@@ -65,7 +76,8 @@ int main(int argc, char** argv) {
       std::cout << "harness: token page " << page << std::endl;
       return true;
     };
-    VirtualStickSource live(zq::setup::ui::MakePlatformLiveSource());
+    zq::setup::ui::LiveSource live(
+        [] { return std::make_unique<VirtualStickDevices>(zq::MakeLiveDevices()); });
     std::thread([] {
       std::string line;
       while (std::getline(std::cin, line)) {

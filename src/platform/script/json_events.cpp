@@ -98,6 +98,7 @@ void EventWriter::End() {
 }
 
 void EventWriter::Window(const Placement& p) {
+  if (observer_ != nullptr) observer_->OnWindow(tick_, p);
   Begin("window");
   out_ << ",\"left\":" << p.left << ",\"top\":" << p.top << ",\"width\":" << p.width
        << ",\"height\":" << p.height;
@@ -105,6 +106,7 @@ void EventWriter::Window(const Placement& p) {
 }
 
 void EventWriter::LabelText(Label label, std::string_view utf8) {
+  if (observer_ != nullptr) observer_->OnLabelText(tick_, label, utf8);
   Begin("label");
   out_ << ",\"name\":\"" << LabelName(label) << "\",\"text\":";
   WriteJsonUtf8(out_, utf8);
@@ -112,6 +114,7 @@ void EventWriter::LabelText(Label label, std::string_view utf8) {
 }
 
 void EventWriter::Color(Label label, Rgb rgb) {
+  if (observer_ != nullptr) observer_->OnColor(tick_, label, rgb);
   Begin("color");
   out_ << ",\"name\":\"" << LabelName(label) << "\",\"rgb\":";
   WriteRgb(out_, rgb);
@@ -119,6 +122,7 @@ void EventWriter::Color(Label label, Rgb rgb) {
 }
 
 void EventWriter::Background(Label label, Rgb rgb) {
+  if (observer_ != nullptr) observer_->OnBackground(tick_, label, rgb);
   Begin("background");
   out_ << ",\"name\":\"" << LabelName(label) << "\",\"rgb\":";
   WriteRgb(out_, rgb);
@@ -134,6 +138,7 @@ void EventWriter::Paint(const PreviewColumns& columns) {
 }
 
 void EventWriter::Send(std::string_view data) {
+  if (observer_ != nullptr) observer_->OnSend(tick_, data);
   Begin("send");
   out_ << ",\"data\":";
   WriteJsonLatin1(out_, data);
@@ -141,6 +146,7 @@ void EventWriter::Send(std::string_view data) {
 }
 
 void EventWriter::Error(std::string_view singleByteText) {
+  if (observer_ != nullptr) observer_->OnError(tick_, singleByteText);
   Begin("error");
   out_ << ",\"text\":";
   WriteJsonLatin1(out_, singleByteText);

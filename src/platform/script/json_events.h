@@ -11,6 +11,19 @@
 
 namespace zq {
 
+// The events of a run as values, for a reader inside the same program (the
+// configurator's preview) that would otherwise parse the JSON back.
+class EventObserver {
+ public:
+  virtual ~EventObserver() = default;
+  virtual void OnWindow(int64_t tick, const Placement& p) = 0;
+  virtual void OnLabelText(int64_t tick, Label label, std::string_view utf8) = 0;
+  virtual void OnColor(int64_t tick, Label label, Rgb rgb) = 0;
+  virtual void OnBackground(int64_t tick, Label label, Rgb rgb) = 0;
+  virtual void OnSend(int64_t tick, std::string_view data) = 0;
+  virtual void OnError(int64_t tick, std::string_view singleByteText) = 0;
+};
+
 // Writes the events byte for byte as the replay format fixes them, so it is
 // written by hand rather than with nlohmann-json (which zq-check uses): the
 // library writes \b and \f in their short forms and DEL unescaped, and
@@ -19,6 +32,8 @@ namespace zq {
 class EventWriter {
  public:
   explicit EventWriter(std::ostream& out) : out_(out) {}
+  // `observer` also gets every event but paint and state (null: none).
+  void Observe(EventObserver* observer) { observer_ = observer; }
   void SetTick(int64_t tick) { tick_ = tick; }
   int64_t Tick() const { return tick_; }
 
@@ -35,6 +50,7 @@ class EventWriter {
   void Begin(std::string_view event);
   void End();
   std::ostream& out_;
+  EventObserver* observer_ = nullptr;
   int64_t tick_ = 0;
 };
 

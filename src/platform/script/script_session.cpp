@@ -50,16 +50,22 @@ std::string Shown(std::string_view w) {
 }  // namespace
 
 ScriptSession::ScriptSession(const SettingsLookup& settings, ScreenSize screen, std::ostream& out,
-                             DatagramSender* real)
+                             DatagramSender* real, EventObserver* observer)
     : events_(out),
       view_(events_),
       report_(events_),
       sender_(events_, real),
       form_(bank_, devices_, view_, sender_) {
   view_.AttachForm(&form_);
+  events_.Observe(observer);
   NoKeyCharMap keyMap;
   events_.SetTick(0);
   CreateForm(form_, settings, keyMap, screen, report_);
+}
+
+void ScriptSession::Tick() {
+  events_.SetTick(++ticks_);
+  RunTick(form_, report_);
 }
 
 std::optional<std::string> ScriptSession::Execute(std::string_view line) {
@@ -88,7 +94,7 @@ std::optional<std::string> ScriptSession::Execute(std::string_view line) {
     if (!vk) return error_;
     auto state = number(2, 255, "key state");
     if (!state) return error_;
-    devices_.SetKey(static_cast<int>(*vk), static_cast<uint8_t>(*state));
+    SetKey(static_cast<int>(*vk), static_cast<uint8_t>(*state));
   } else if (cmd == "joy") {
     if (auto e = arity(4)) return e;
     auto id = number(1, 15, "joystick id");
@@ -97,7 +103,7 @@ std::optional<std::string> ScriptSession::Execute(std::string_view line) {
     if (!word) return error_;
     auto value = number(3, 4294967295u, "value");
     if (!value) return error_;
-    devices_.SetWord(static_cast<int>(*id), static_cast<int>(*word), static_cast<uint32_t>(*value));
+    SetStickWord(static_cast<int>(*id), static_cast<int>(*word), static_cast<uint32_t>(*value));
   } else if (cmd == "button") {
     if (auto e = arity(4)) return e;
     auto id = number(1, 15, "joystick id");
@@ -113,9 +119,9 @@ std::optional<std::string> ScriptSession::Execute(std::string_view line) {
     auto id = number(1, 15, "joystick id");
     if (!id) return error_;
     if (cmd == "plug") {
-      devices_.Plug(static_cast<int>(*id));
+      Plug(static_cast<int>(*id));
     } else {
-      devices_.Unplug(static_cast<int>(*id));
+      Unplug(static_cast<int>(*id));
     }
   } else if (cmd == "sendfail") {
     if (auto e = arity(2)) return e;
@@ -138,10 +144,7 @@ std::optional<std::string> ScriptSession::Execute(std::string_view line) {
       if (!count) return error_;
       n = *count;
     }
-    for (uint64_t i = 0; i < n; ++i) {
-      events_.SetTick(++ticks_);
-      RunTick(form_, report_);
-    }
+    for (uint64_t i = 0; i < n; ++i) Tick();
   } else if (cmd == "dump") {
     if (auto e = arity(1)) return e;
     events_.SetTick(ticks_);

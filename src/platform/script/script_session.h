@@ -1,6 +1,7 @@
 // One scripted run of the core: the settings load, then script lines one at
-// a time. zq-replay reads its lines from a file; zq-setup's preview makes
-// them from the live devices. Events go to `out` as JSON Lines.
+// a time (zq-replay reads them from a file), or the same steps called
+// directly (zq-setup's preview, from the live devices). Events go to `out`
+// as JSON Lines, and to an observer as values.
 #pragma once
 
 #include <cstdint>
@@ -21,13 +22,24 @@ class ScriptSession {
  public:
   // Runs the settings load on `settings` at once (its events are tick 0).
   // `real`, when given, also gets every message the core sends.
+  // `observer`, when given, gets the events as values, those of the load
+  // included.
   ScriptSession(const SettingsLookup& settings, ScreenSize screen, std::ostream& out,
-                DatagramSender* real = nullptr);
+                DatagramSender* real = nullptr, EventObserver* observer = nullptr);
   ScriptSession(const ScriptSession&) = delete;
   ScriptSession& operator=(const ScriptSession&) = delete;
 
   // Runs one script line; an empty result means it was well formed.
   std::optional<std::string> Execute(std::string_view line);
+
+  // The steps of the script's lines, without the text: `key VK STATE`,
+  // `joy ID WORD VALUE`, `plug ID`, `unplug ID` and `tick`. Arguments are
+  // in range (virtual key 0..255, id 0..15, word 0..10).
+  void SetKey(int vk, uint8_t state) { devices_.SetKey(vk, state); }
+  void SetStickWord(int id, int word, uint32_t value) { devices_.SetWord(id, word, value); }
+  void Plug(int id) { devices_.Plug(id); }
+  void Unplug(int id) { devices_.Unplug(id); }
+  void Tick();
 
   const TForm1& Form() const { return form_; }
   int64_t Ticks() const { return ticks_; }

@@ -14,23 +14,19 @@ constexpr size_t kMaxPendingEvents = 1 << 20;  // a reader that never asks loses
 constexpr size_t kSendsShown = 40;
 constexpr size_t kErrorsShown = 10;
 
-// Event texts of single bytes come as U+0000..U+00FF: back to the bytes.
-std::string Latin1Bytes(const std::string& utf8) {
-  std::string bytes;
-  for (size_t i = 0; i < utf8.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(utf8[i]);
-    if (c >= 0xC0 && c <= 0xC3 && i + 1 < utf8.size()) {
-      bytes +=
-          static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(utf8[++i]) & 0x3F));
+// Texts of single bytes shown as U+0000..U+00FF, as the event stream has them.
+std::string Latin1Utf8(std::string_view bytes) {
+  std::string utf8;
+  for (char ch : bytes) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if (c >= 0x80) {
+      utf8 += static_cast<char>(0xC0 | (c >> 6));
+      utf8 += static_cast<char>(0x80 | (c & 0x3F));
     } else {
-      bytes += static_cast<char>(c);
+      utf8 += ch;
     }
   }
-  return bytes;
-}
-
-Rgb RgbOf(const json& v) {
-  return Rgb{v.at(0).get<uint8_t>(), v.at(1).get<uint8_t>(), v.at(2).get<uint8_t>()};
+  return utf8;
 }
 
 json RgbJson(Rgb c) {
@@ -82,40 +78,47 @@ void Preview::Rebuild() {
   errors_.clear();
   placement_.reset();
   fed_ = DeviceFrame{};
-  session_ = std::make_unique<ScriptSession>(settings, screen_, out_);
+  EventObserver* observer = this;
+  session_ = std::make_unique<ScriptSession>(settings, screen_, out_, nullptr, observer);
   ++generation_;
   loadPending_ = false;
-  Take(out_.str());
-  out_.str("");
+  TakeEventText();
 }
 
-// The script lines that bring the session's devices to `devices`: only
-// joysticks and keys that the settings use, since the core samples no other.
-std::vector<std::string> Preview::FeedLines(const DeviceFrame& devices) {
-  std::vector<std::string> lines;
+// Brings the session's devices to `devices`, and writes each step to the
+// recording: only joysticks and keys that the settings use, since the core
+// samples no other.
+void Preview::Feed(const DeviceFrame& devices) {
   const FormState& st = session_->Form().State();
   for (int id = 0; id < kJoystickCount; ++id) {
     if (!st.joyUsed.Contains(id)) continue;
     size_t i = static_cast<size_t>(id);
     bool now = devices.plugged[i];
-    if (now != fed_.plugged[i]) lines.push_back((now ? "plug " : "unplug ") + std::to_string(id));
+    if (now != fed_.plugged[i]) {
+      if (now) {
+        session_->Plug(id);
+      } else {
+        session_->Unplug(id);
+      }
+      Record((now ? "plug " : "unplug ") + std::to_string(id));
+    }
     fed_.plugged[i] = now;
     if (!now) continue;  // an unplugged record keeps what it held
     for (int w = 0; w < JoyInfoEx::kWords; ++w) {
       uint32_t v = devices.sticks[i].Word(w);
       if (v == fed_.sticks[i].Word(w)) continue;
-      lines.push_back("joy " + std::to_string(id) + " " + std::to_string(w) + " " +
-                      std::to_string(v));
+      session_->SetStickWord(id, w, v);
+      Record("joy " + std::to_string(id) + " " + std::to_string(w) + " " + std::to_string(v));
       fed_.sticks[i].SetWord(w, v);
     }
   }
   for (int vk = 0; vk < 256; ++vk) {
     size_t i = static_cast<size_t>(vk);
     if (!st.watchedKeys.Contains(vk) || devices.keys[i] == fed_.keys[i]) continue;
-    lines.push_back("key " + std::to_string(vk) + " " + std::to_string(devices.keys[i]));
+    session_->SetKey(vk, devices.keys[i]);
+    Record("key " + std::to_string(vk) + " " + std::to_string(devices.keys[i]));
     fed_.keys[i] = devices.keys[i];
   }
-  return lines;
 }
 
 void Preview::Record(const std::string& line) {
@@ -134,14 +137,10 @@ void Preview::Record(const std::string& line) {
 void Preview::Tick(const DeviceFrame& devices) {
   if (loadPending_ || recordState_ == RecordState::waiting) Rebuild();
   if (!session_) return;
-  std::vector<std::string> lines = FeedLines(devices);
-  lines.push_back("tick");
-  for (const std::string& line : lines) {
-    session_->Execute(line);  // made here, always well formed
-    Record(line);
-  }
-  Take(out_.str());
-  out_.str("");
+  Feed(devices);
+  session_->Tick();
+  Record("tick");
+  TakeEventText();
   if (recordState_ == RecordState::recording && ++recordTicks_ == kRecordTicks) {
     Record("");
     recording_ = recordText_;
@@ -149,48 +148,47 @@ void Preview::Tick(const DeviceFrame& devices) {
   }
 }
 
-void Preview::Take(std::string_view text) {
-  size_t start = 0;
-  while (start < text.size()) {
-    size_t end = text.find('\n', start);
-    if (end == std::string_view::npos) end = text.size();
-    json event = json::parse(text.substr(start, end - start), nullptr, false);
-    if (!event.is_discarded()) Apply(event);
-    start = end + 1;
-  }
-  events_.append(text);
+// The events as zq-replay prints them, for the tools that ask for them.
+void Preview::TakeEventText() {
+  events_.append(out_.str());
+  out_.str("");
   if (events_.size() > kMaxPendingEvents) {
     size_t cut = events_.find('\n', events_.size() - kMaxPendingEvents);
     events_.erase(0, cut == std::string::npos ? events_.size() : cut + 1);
   }
 }
 
-void Preview::Apply(const json& e) {
-  const std::string what = e.value("event", "");
-  int64_t tick = e.value("tick", int64_t{0});
-  auto label = [&]() -> LabelShown* {
-    std::string name = e.value("name", "");
-    for (size_t i = 0; i < labels_.size(); ++i) {
-      if (LabelName(kLabelDesign[i].label) == name) return &labels_[i];
-    }
-    return nullptr;
-  };
-  if (what == "label") {
-    if (LabelShown* l = label()) l->text = e.value("text", "");
-  } else if (what == "color") {
-    if (LabelShown* l = label()) l->color = RgbOf(e.at("rgb"));
-  } else if (what == "background") {
-    if (LabelShown* l = label()) l->background = RgbOf(e.at("rgb"));
-  } else if (what == "send") {
-    sends_.push_front({tick, Latin1Bytes(e.value("data", ""))});
-    if (sends_.size() > kSendsShown) sends_.pop_back();
-  } else if (what == "error") {
-    errors_.push_front({tick, e.value("text", "")});
-    if (errors_.size() > kErrorsShown) errors_.pop_back();
-  } else if (what == "window") {
-    placement_ =
-        Placement{e.value("left", 0), e.value("top", 0), e.value("width", 0), e.value("height", 0)};
+Preview::LabelShown* Preview::Shown(Label label) {
+  for (size_t i = 0; i < labels_.size(); ++i) {
+    if (kLabelDesign[i].label == label) return &labels_[i];
   }
+  return nullptr;
+}
+
+void Preview::OnLabelText(int64_t, Label label, std::string_view utf8) {
+  if (LabelShown* l = Shown(label)) l->text = std::string(utf8);
+}
+
+void Preview::OnColor(int64_t, Label label, Rgb rgb) {
+  if (LabelShown* l = Shown(label)) l->color = rgb;
+}
+
+void Preview::OnBackground(int64_t, Label label, Rgb rgb) {
+  if (LabelShown* l = Shown(label)) l->background = rgb;
+}
+
+void Preview::OnSend(int64_t tick, std::string_view data) {
+  sends_.push_front({tick, std::string(data)});
+  if (sends_.size() > kSendsShown) sends_.pop_back();
+}
+
+void Preview::OnError(int64_t tick, std::string_view singleByteText) {
+  errors_.push_front({tick, Latin1Utf8(singleByteText)});
+  if (errors_.size() > kErrorsShown) errors_.pop_back();
+}
+
+void Preview::OnWindow(int64_t, const Placement& p) {
+  placement_ = p;
 }
 
 std::string Preview::TakeEvents() {

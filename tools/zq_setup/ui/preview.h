@@ -1,8 +1,9 @@
 // The configurator's preview: the panel's core loaded from the page's
 // unsaved document and ticked on the live devices, exactly as zq-replay runs
-// it. Each tick's device changes become script lines (`plug`, `joy`, `key`,
-// `tick`) run by a ScriptSession, so a recording of them replays the same
-// flight offline. Its sender only captures: nothing goes to the network.
+// it. Each tick's device changes drive a ScriptSession step by step (`plug`,
+// `joy`, `key`, `tick`), and a recording writes the same steps as script
+// lines, so that it replays the same flight offline. The core's events come
+// back as values; its sender only captures: nothing goes to the network.
 #pragma once
 
 #include <deque>
@@ -21,7 +22,7 @@ namespace zq::setup::ui {
 
 constexpr int kRecordTicks = 200;  // ten seconds of 50 ms ticks
 
-class Preview {
+class Preview : private EventObserver {
  public:
   explicit Preview(ScreenSize screen) : screen_(screen) {}
 
@@ -52,10 +53,17 @@ class Preview {
     std::string data;  // the message's bytes
   };
   void Rebuild();
-  std::vector<std::string> FeedLines(const DeviceFrame& devices);
-  void Take(std::string_view lines);
-  void Apply(const nlohmann::json& event);
+  void Feed(const DeviceFrame& devices);
+  void TakeEventText();
   void Record(const std::string& line);
+  LabelShown* Shown(Label label);
+
+  void OnWindow(int64_t tick, const Placement& p) override;
+  void OnLabelText(int64_t tick, Label label, std::string_view utf8) override;
+  void OnColor(int64_t tick, Label label, Rgb rgb) override;
+  void OnBackground(int64_t tick, Label label, Rgb rgb) override;
+  void OnSend(int64_t tick, std::string_view data) override;
+  void OnError(int64_t tick, std::string_view singleByteText) override;
 
   ScreenSize screen_;
   std::string path_;
@@ -68,8 +76,8 @@ class Preview {
   std::unique_ptr<ScriptSession> session_;
   DeviceFrame fed_{};  // what the session's devices report now
 
-  std::string events_;  // not yet taken
-  std::vector<LabelShown> labels_;
+  std::string events_;              // not yet taken
+  std::vector<LabelShown> labels_;  // in the order of kLabelDesign
   std::deque<SendShown> sends_;
   std::deque<std::pair<int64_t, std::string>> errors_;
   std::optional<Placement> placement_;

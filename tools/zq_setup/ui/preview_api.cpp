@@ -28,9 +28,7 @@ void PreviewApi::Tick(const DeviceFrame& devices) {
 }
 
 void PreviewApi::Tick(LiveSource& live) {
-  DeviceFrame devices;
-  live.LastFrame(devices);
-  Tick(devices);
+  Tick(live.Frame());
 }
 
 bool PreviewApi::Answer(const Request& req, std::string_view path, std::string_view query,

@@ -7,23 +7,6 @@
 
 namespace zq::setup::ui {
 
-namespace {
-
-// The devices are opened when a page first asks for them, after it has
-// shown the settings: opening them (X, SDL) must not hold up the first page.
-class LazyLiveSource : public LiveSource {
- public:
-  std::string Snapshot() override {
-    if (!source_) source_ = MakePlatformLiveSource();
-    return source_->Snapshot();
-  }
-
- private:
-  std::unique_ptr<LiveSource> source_;
-};
-
-}  // namespace
-
 int UiCommand(const SetupOptions& o, const std::vector<std::string>& args, SetupContext& ctx) {
   UiOptions options;
   options.path = o.path;
@@ -47,7 +30,7 @@ int UiCommand(const SetupOptions& o, const std::vector<std::string>& args, Setup
       return kUsageStatus;
     }
   }
-  LazyLiveSource live;
+  LiveSource live;
   return RunUi(options, ctx, live);
 }
 

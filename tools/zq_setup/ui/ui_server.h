@@ -6,25 +6,33 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "zq_setup/setup_commands.h"
 #include "zq_setup/ui/device_frame.h"
 
 namespace zq::setup::ui {
 
-// What the page's live view shows: the panel's own readings of the devices,
-// as one JSON object, asked for 20 times a second while a page is open.
+// What the page's live view shows and the preview runs on: the build's live
+// devices read once per tick while a page is open. They are opened when a
+// page first asks for them, after it has shown the settings: opening them
+// (X, SDL) must not hold up the first page.
 class LiveSource {
  public:
-  virtual ~LiveSource() = default;
-  virtual std::string Snapshot() = 0;
-  // The devices as the last Snapshot() read them, for the preview; a source
-  // that reads none leaves `frame` as it is (no keys, no joystick).
-  virtual void LastFrame(DeviceFrame& frame) const { (void)frame; }
-};
+  using Opener = std::function<std::unique_ptr<LiveDevices>()>;
+  explicit LiveSource(Opener open = MakeLiveDevices) : open_(std::move(open)) {}
 
-// The platform's devices (joysticks and keyboard as the panel reads them);
-// a source with no devices when they cannot be opened.
-std::unique_ptr<LiveSource> MakePlatformLiveSource();
+  // Reads the devices once; the panel's readings of them as one JSON object
+  // for the page's live view.
+  std::string Snapshot();
+  // The devices as the last Snapshot() read them, for the preview: no key
+  // and no joystick before the first.
+  const DeviceFrame& Frame() const { return frame_; }
+
+ private:
+  Opener open_;
+  std::unique_ptr<LiveDevices> devices_;
+  DeviceFrame frame_{};
+};
 
 struct UiOptions {
   std::string path = "Setup.ini";
