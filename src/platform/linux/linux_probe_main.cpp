@@ -23,8 +23,13 @@
 namespace zq {
 namespace {
 
+// Plain text goes out as it is: only a call with values is a format.
 void Print(const char* format, auto... args) {
-  std::printf(format, args...);
+  if constexpr (sizeof...(args) == 0) {
+    std::fputs(format, stdout);
+  } else {
+    std::printf(format, args...);
+  }
   std::fflush(stdout);
 }
 
