@@ -117,14 +117,18 @@ foreach(var zq_debian zq_text ZQ_LATEST_CHANGES)
 endforeach()
 string(REGEX REPLACE "\n$" "" ZQ_LATEST_CHANGES "${ZQ_LATEST_CHANGES}")
 
-file(WRITE ${zq_generated}/changelog.Debian.tmp "${zq_debian}")
-file(COPY_FILE ${zq_generated}/changelog.Debian.tmp ${zq_generated}/changelog.Debian
-     ONLY_IF_DIFFERENT)
+# Written only when changed, so that nothing is rebuilt for nothing.
+function(zq_write_if_changed file text)
+  file(WRITE ${file}.tmp "${text}")
+  file(COPY_FILE ${file}.tmp ${file} ONLY_IF_DIFFERENT)
+  file(REMOVE ${file}.tmp)
+endfunction()
+
 if(WIN32)
   string(REPLACE "\n" "\r\n" zq_text "${zq_text}")
-  file(WRITE ${zq_generated}/CHANGES.txt.tmp "${zq_text}")
-  file(COPY_FILE ${zq_generated}/CHANGES.txt.tmp ${zq_generated}/CHANGES.txt ONLY_IF_DIFFERENT)
+  zq_write_if_changed(${zq_generated}/CHANGES.txt "${zq_text}")
 else()
+  zq_write_if_changed(${zq_generated}/changelog.Debian "${zq_debian}")
   # gzip -n: no name nor time stamp in the file, so the package is reproducible
   find_program(ZQ_GZIP gzip REQUIRED)
   if(${zq_generated}/changelog.Debian IS_NEWER_THAN ${zq_generated}/changelog.Debian.gz)

@@ -52,6 +52,19 @@ foreach(entry ${zq_programs})
   endif()
   list(APPEND zq_installed_programs ${ZQ_RC_NAME})
   install(TARGETS ${target} RUNTIME DESTINATION ${zq_bin_dir})
+  if(NOT WIN32 AND CMAKE_OBJCOPY)
+    # Stripped for a package as Debian strips: the compilers' version notes
+    # (.comment) go as well.
+    install(CODE "
+      set(zq_file \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${zq_bin_dir}/${ZQ_RC_NAME}\")
+      if(CMAKE_INSTALL_DO_STRIP AND EXISTS \"\${zq_file}\")
+        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment \"\${zq_file}\"
+                        RESULT_VARIABLE zq_result)
+        if(NOT zq_result EQUAL 0)
+          message(FATAL_ERROR \"objcopy --remove-section=.comment \${zq_file}: \${zq_result}\")
+        endif()
+      endif()")
+  endif()
   if(WIN32)
     set(ZQ_RC_ICON "")
     if(ZQ_RC_NAME STREQUAL "zq-thrust")
@@ -94,6 +107,16 @@ else()
   # compiled into the programs) and the changelog, where Debian keeps them.
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${zq_generated}/changelog.Debian.gz
           DESTINATION ${zq_doc_dir})
+  # A first release that closes no Debian bug: zq-thrust is published by its
+  # developers, not uploaded to Debian, so no ITP bug exists to close. Gone
+  # with the second changelog entry, as the tag is.
+  if(zq_entry_count EQUAL 1)
+    file(WRITE ${zq_generated}/lintian-overrides
+         "# Published by its developers, not uploaded to Debian: no ITP bug to close.\n"
+         "${PROJECT_NAME}: initial-upload-closes-no-bugs\n")
+    install(FILES ${zq_generated}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+            RENAME ${PROJECT_NAME})
+  endif()
 endif()
 
 # ---- Example settings and the players' README ----

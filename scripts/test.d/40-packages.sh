@@ -131,6 +131,7 @@ expected_files="./usr/bin/zq-check
 ./usr/share/doc/zq-thrust/players-guide.md
 ./usr/share/icons/hicolor/48x48/apps/zq-thrust.png
 ./usr/share/icons/hicolor/scalable/apps/zq-thrust.svg
+./usr/share/lintian/overrides/zq-thrust
 ./usr/share/man/man1/zq-check.1.gz
 ./usr/share/man/man1/zq-listen.1.gz
 ./usr/share/man/man1/zq-probe.1.gz
@@ -143,16 +144,19 @@ files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
   fail "the package's files differ: $(diff <(echo "$expected_files") <(echo "$files") || true)"
 echo "   files: $(echo "$files" | wc -l), as expected"
 
-# Debian's own checker: no error, no warning, and every information tag left
-# is one docs/packaging.md explains.
-explained_info_tags="no-manual-page"
+# Debian's own checker: no error, no warning, and no information tag but
+# misspelt words where no source has them. Those are seams, not typos: the
+# compiler copies a string's pieces in overlapping blocks ("over the" and
+# "er the limit" read as "over theer the limit"), as docs/packaging.md tells.
 lintian --display-info --fail-on none "$deb" >"$scratch/lintian.log" 2>&1 ||
   { cat "$scratch/lintian.log" >&2; fail "lintian did not run"; }
-unexplained=$(awk -v ok=" $explained_info_tags " '
-  /^[EW]: / { print; next }
-  /^[IXP]: / { if (index(ok, " " $3 " ") == 0) print }' "$scratch/lintian.log")
+unexplained=$(awk '/^[EW]: / || (/^[IXP]: / && $3 != "spelling-error-in-binary")' \
+  "$scratch/lintian.log")
 [ -z "$unexplained" ] || fail "lintian: $unexplained"
-echo "   lintian: $(grep -c '^[EWIXP]: ' "$scratch/lintian.log" || true) tags, all explained"
+for word in $(awk '$3 == "spelling-error-in-binary" {print $4}' "$scratch/lintian.log" | sort -u); do
+  ! grep -rqiw -- "$word" src tools web || fail "lintian: '$word' is misspelt in the sources"
+done
+echo "   lintian: no error, no warning; $(grep -c '^I: ' "$scratch/lintian.log" || true) seams of strings"
 
 debroot=$scratch/debroot
 dpkg -x "$deb" "$debroot"
