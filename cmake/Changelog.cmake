@@ -125,6 +125,8 @@ function(zq_write_if_changed file text)
 endfunction()
 
 if(WIN32)
+  # configure_file ends the template's lines as asked, not those of a value.
+  string(REPLACE "\n" "\r\n" ZQ_LATEST_CHANGES "${ZQ_LATEST_CHANGES}")
   string(REPLACE "\n" "\r\n" zq_text "${zq_text}")
   zq_write_if_changed(${zq_generated}/CHANGES.txt "${zq_text}")
 else()

@@ -161,9 +161,10 @@ echo "   lintian: no error, no warning; $(grep -c '^I: ' "$scratch/lintian.log" 
 debroot=$scratch/debroot
 dpkg -x "$deb" "$debroot"
 # Hardened as Debian builds: fortified, stack protector, RELRO with
-# immediate binding, PIE.
+# immediate binding, PIE. Control-flow protection (-fcf-protection) is not
+# among the flags dpkg-buildflags gives on Debian 12, so it is not asked for.
 for bin in "$debroot"/usr/bin/*; do
-  hardening-check "$bin" >"$scratch/hardening.log" 2>&1 ||
+  hardening-check --nocfprotection "$bin" >"$scratch/hardening.log" 2>&1 ||
     { cat "$scratch/hardening.log" >&2; fail "$(basename "$bin") is not hardened"; }
 done
 echo "   hardening-check: every program passes"
