@@ -52,6 +52,19 @@ foreach(entry ${zq_programs})
   endif()
   list(APPEND zq_installed_programs ${ZQ_RC_NAME})
   install(TARGETS ${target} RUNTIME DESTINATION ${zq_bin_dir})
+  if(NOT WIN32 AND CMAKE_OBJCOPY)
+    # Stripped for a package as Debian strips: the compilers' version notes
+    # (.comment) go as well.
+    install(CODE "
+      set(zq_file \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${zq_bin_dir}/${ZQ_RC_NAME}\")
+      if(CMAKE_INSTALL_DO_STRIP AND EXISTS \"\${zq_file}\")
+        execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment \"\${zq_file}\"
+                        RESULT_VARIABLE zq_result)
+        if(NOT zq_result EQUAL 0)
+          message(FATAL_ERROR \"objcopy --remove-section=.comment \${zq_file}: \${zq_result}\")
+        endif()
+      endif()")
+  endif()
   if(WIN32)
     set(ZQ_RC_ICON "")
     if(ZQ_RC_NAME STREQUAL "zq-thrust")
@@ -66,6 +79,44 @@ endforeach()
 if(NOT "zq-thrust" IN_LIST zq_installed_programs)
   message(STATUS "Packaging: no panel in this build (ZQ_BUILD_LINUX_PANEL=OFF?): "
                  "cmake --install and cpack leave it out")
+endif()
+
+# ---- Changelog, license and the players' README ----
+set(ZQ_PACKAGE_CONTACT "zq-thrust maintainers <zq-thrust@example.org>"
+    CACHE STRING "Maintainer named in the Debian package and its changelog")
+set(ZQ_HOMEPAGE "https://zq-thrust.example.org"
+    CACHE STRING "Home page named in the AppStream metadata; its screenshots are docs/ there")
+set(zq_debian_revision 1)
+include(${CMAKE_CURRENT_LIST_DIR}/Changelog.cmake)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+if(WIN32)
+  file(READ ${PROJECT_SOURCE_DIR}/LICENSE zq_text)
+  string(REPLACE "\r\n" "\n" zq_text "${zq_text}")
+  string(REPLACE "\n" "\r\n" zq_text "${zq_text}")
+  file(WRITE ${zq_generated}/LICENSE.txt "${zq_text}")
+  file(READ ${PROJECT_SOURCE_DIR}/packaging/THIRD-PARTY-windows.txt zq_text)
+  string(REPLACE "\r\n" "\n" zq_text "${zq_text}")
+  string(REPLACE "\n" "\r\n" zq_text "${zq_text}")
+  file(WRITE ${zq_generated}/THIRD-PARTY.txt "${zq_text}")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+               ${PROJECT_SOURCE_DIR}/packaging/THIRD-PARTY-windows.txt)
+  install(FILES ${zq_generated}/LICENSE.txt ${zq_generated}/THIRD-PARTY.txt
+                ${zq_generated}/CHANGES.txt DESTINATION ${zq_doc_dir})
+else()
+  # Debian's machine-readable copyright (the project's files and what is
+  # compiled into the programs) and the changelog, where Debian keeps them.
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${zq_generated}/changelog.Debian.gz
+          DESTINATION ${zq_doc_dir})
+  # A first release that closes no Debian bug: zq-thrust is published by its
+  # developers, not uploaded to Debian, so no ITP bug exists to close. Gone
+  # with the second changelog entry, as the tag is.
+  if(zq_entry_count EQUAL 1)
+    file(WRITE ${zq_generated}/lintian-overrides
+         "# Published by its developers, not uploaded to Debian: no ITP bug to close.\n"
+         "${PROJECT_NAME}: initial-upload-closes-no-bugs\n")
+    install(FILES ${zq_generated}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+            RENAME ${PROJECT_NAME})
+  endif()
 endif()
 
 # ---- Example settings and the players' README ----
@@ -98,6 +149,13 @@ else()
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/icons/zq-thrust.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps)
+  # What software centres show of the panel and the configurator.
+  foreach(component org.example.zq_thrust org.example.zq_thrust.setup)
+    configure_file(${PROJECT_SOURCE_DIR}/packaging/${component}.metainfo.xml.in
+                   ${zq_generated}/${component}.metainfo.xml @ONLY)
+    install(FILES ${zq_generated}/${component}.metainfo.xml
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+  endforeach()
 endif()
 
 # ---- CPack ----
@@ -113,8 +171,6 @@ string(CONCAT CPACK_PACKAGE_DESCRIPTION
   "UDP datagram to the simulator on 127.0.0.1:21100. zq-check explains a\n"
   "Setup.ini, zq-listen shows what the panel sends, zq-probe shows the keys\n"
   "and joystick inputs to bind.")
-set(ZQ_PACKAGE_CONTACT "zq-thrust maintainers <zq-thrust@example.org>"
-    CACHE STRING "Maintainer named in the Debian package")
 set(CPACK_PACKAGE_CONTACT ${ZQ_PACKAGE_CONTACT})
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 set(CPACK_STRIP_FILES ON)
@@ -134,8 +190,9 @@ if(WIN32)
 else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-  set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
-  set(CPACK_DEBIAN_PACKAGE_SECTION games)
+  set(CPACK_DEBIAN_PACKAGE_RELEASE ${zq_debian_revision})
+  # A utility beside the game, not a game itself.
+  set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   # The libraries the programs link (SDL2, SDL2_ttf, X11, Xi, fontconfig, the
   # C++ runtime) from dpkg-shlibdeps; the font the panel draws with besides.

@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # The release packages, as a player gets them. Builds the Debian package and
 # the Windows zip with cpack, then
-# - checks the .deb's metadata (version, dependencies) and file list, unpacks
-#   it into a scratch root (dpkg -x), runs its programs from there and checks
-#   that every library they link comes from a declared dependency; checks that
+# - checks the .deb's metadata (version, section, dependencies) and file list,
+#   has Debian's own checker (lintian) find nothing beyond the information
+#   explained in docs/packaging.md, unpacks it into a scratch root (dpkg -x),
+#   runs its programs from there, checks their hardening (hardening-check),
+#   that every library they link comes from a declared dependency, the
+#   changelog, copyright and AppStream metadata; checks that a plain Release
+#   configuration is hardened and a sanitizer one is not, and that
 #   cmake --install into a prefix gives the same files;
 # - checks the zip's file list and the version resource, subsystem and
 #   imports of each .exe, unpacks it into a fresh wine prefix and runs the
@@ -33,7 +37,8 @@ for candidate in /usr/lib/wine/wine64 /usr/lib/x86_64-linux-gnu/wine/wine64 "$(c
 done
 missing=()
 for tool in cmake cpack dpkg-deb dpkg-shlibdeps desktop-file-validate file objdump python3 \
-  Xvfb x86_64-w64-mingw32-g++-posix help2man man; do
+  Xvfb x86_64-w64-mingw32-g++-posix help2man man lintian hardening-check appstreamcli \
+  dpkg-parsechangelog; do
   command -v "$tool" >/dev/null || missing+=("$tool")
 done
 [ -n "$loader" ] || missing+=(wine64)
@@ -101,6 +106,8 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ "$(field Package)" = zq-thrust ] || fail "Package: $(field Package)"
 [ "$(field Version)" = "$version-1" ] || fail "Version: $(field Version), expected $version-1"
 [ "$(field Architecture)" = amd64 ] || fail "Architecture: $(field Architecture)"
+[ "$(field Section)" = utils ] || fail "Section: $(field Section), expected utils"
+[ "$(field Priority)" = optional ] || fail "Priority: $(field Priority), expected optional"
 depends=$(field Depends)
 echo "   Depends: $depends"
 depends_on() { tr ',' '\n' <<<"$depends" | awk '{print $1}' | grep -qxF "$1"; }
@@ -117,23 +124,50 @@ expected_files="./usr/bin/zq-check
 ./usr/share/applications/zq-setup.desktop
 ./usr/share/applications/zq-thrust.desktop
 ./usr/share/doc/zq-thrust/README.txt
+./usr/share/doc/zq-thrust/changelog.Debian.gz
+./usr/share/doc/zq-thrust/copyright
 ./usr/share/doc/zq-thrust/docs/players-curves.svg
 ./usr/share/doc/zq-thrust/examples/Setup.ini
 ./usr/share/doc/zq-thrust/players-guide.md
 ./usr/share/icons/hicolor/48x48/apps/zq-thrust.png
 ./usr/share/icons/hicolor/scalable/apps/zq-thrust.svg
+./usr/share/lintian/overrides/zq-thrust
 ./usr/share/man/man1/zq-check.1.gz
 ./usr/share/man/man1/zq-listen.1.gz
 ./usr/share/man/man1/zq-probe.1.gz
 ./usr/share/man/man1/zq-setup.1.gz
-./usr/share/man/man1/zq-thrust.1.gz"
+./usr/share/man/man1/zq-thrust.1.gz
+./usr/share/metainfo/org.example.zq_thrust.metainfo.xml
+./usr/share/metainfo/org.example.zq_thrust.setup.metainfo.xml"
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
 [ "$files" = "$expected_files" ] ||
   fail "the package's files differ: $(diff <(echo "$expected_files") <(echo "$files") || true)"
 echo "   files: $(echo "$files" | wc -l), as expected"
 
+# Debian's own checker: no error, no warning, and no information tag but
+# misspelt words where no source has them. Those are seams, not typos: the
+# compiler copies a string's pieces in overlapping blocks ("over the" and
+# "er the limit" read as "over theer the limit"), as docs/packaging.md tells.
+lintian --display-info --fail-on none "$deb" >"$scratch/lintian.log" 2>&1 ||
+  { cat "$scratch/lintian.log" >&2; fail "lintian did not run"; }
+unexplained=$(awk '/^[EW]: / || (/^[IXP]: / && $3 != "spelling-error-in-binary")' \
+  "$scratch/lintian.log")
+[ -z "$unexplained" ] || fail "lintian: $unexplained"
+for word in $(awk '$3 == "spelling-error-in-binary" {print $4}' "$scratch/lintian.log" | sort -u); do
+  ! grep -rqiw -- "$word" src tools web || fail "lintian: '$word' is misspelt in the sources"
+done
+echo "   lintian: no error, no warning; $(grep -c '^I: ' "$scratch/lintian.log" || true) seams of strings"
+
 debroot=$scratch/debroot
 dpkg -x "$deb" "$debroot"
+# Hardened as Debian builds: fortified, stack protector, RELRO with
+# immediate binding, PIE. Control-flow protection (-fcf-protection) is not
+# among the flags dpkg-buildflags gives on Debian 12, so it is not asked for.
+for bin in "$debroot"/usr/bin/*; do
+  hardening-check --nocfprotection "$bin" >"$scratch/hardening.log" 2>&1 ||
+    { cat "$scratch/hardening.log" >&2; fail "$(basename "$bin") is not hardened"; }
+done
+echo "   hardening-check: every program passes"
 for tool in zq-check zq-listen zq-probe zq-setup; do
   said=$("$debroot/usr/bin/$tool" --version)
   [ "$said" = "$tool $version" ] || fail "$tool --version printed '$said'"
@@ -145,6 +179,29 @@ cmp -s "$debroot/usr/share/doc/zq-thrust/examples/Setup.ini" examples/Setup.ini 
   fail "the installed example differs from examples/Setup.ini"
 grep -q "zq-thrust $version for Linux" "$debroot/usr/share/doc/zq-thrust/README.txt" ||
   fail "README.txt does not name version $version"
+# The changelog's newest entry is this package; README.txt shows its items.
+changelog=$debroot/usr/share/doc/zq-thrust/changelog.Debian.gz
+[ "$(zcat "$changelog" | dpkg-parsechangelog -l- -S Version)" = "$version-1" ] ||
+  fail "changelog.Debian.gz does not begin with $version-1"
+first_item=$(zcat "$changelog" | sed -n 's/^  \* //p' | head -n1)
+grep -qF -- "- $first_item" "$debroot/usr/share/doc/zq-thrust/README.txt" ||
+  fail "README.txt does not show the changes of $version"
+# The copyright names the project's license in the very words of LICENSE.
+copyright=$debroot/usr/share/doc/zq-thrust/copyright
+python3 - "$copyright" LICENSE <<'EOF' || fail "the copyright's Expat text differs from LICENSE"
+import re, sys
+deb, lic = (open(p, encoding="utf-8").read() for p in sys.argv[1:])
+body = re.search(r"^License: Expat\n((?: .*\n)+)", deb, re.M).group(1)
+body = "\n".join("" if l == " ." else l[1:] for l in body.splitlines())
+own = lic.split("\n\n", 2)[2].strip()
+sys.exit(0 if body.strip() == own and "Copyright: 2026 The zq-thrust developers" in deb else 1)
+EOF
+for metainfo in "$debroot"/usr/share/metainfo/*.xml; do
+  appstreamcli validate --no-net --pedantic "$metainfo" >"$scratch/appstream.log" 2>&1 ||
+    { cat "$scratch/appstream.log" >&2; fail "appstreamcli validate $(basename "$metainfo")"; }
+  grep -q "<release version=\"$version\"" "$metainfo" || fail "$(basename "$metainfo") lacks $version"
+done
+echo "   changelog, copyright and AppStream metadata valid"
 for bin in "$debroot"/usr/bin/*; do
   file -b "$bin" | grep -q ", stripped" || fail "$(basename "$bin") is not stripped"
 done
@@ -203,6 +260,24 @@ grep -qx 'Exec=zq-setup --setup "~/flying/Setup.ini" ui' "$setup_desktop" ||
   fail "the configurator's menu entry does not edit the file the panel's entry reads"
 echo "   menu entries valid, icon in hicolor scalable and 48x48"
 
+# A plain Release configuration is hardened by CMakeLists.txt itself; one with
+# sanitizers is left as it is.
+configure_flags() { # DIR CMAKE_ARGS...: the flags that compile and link zq-check
+  local dir=$1
+  shift
+  cmake -S "$root" -B "$dir" -G "Unix Makefiles" -DZQ_BUILD_TESTS=OFF "$@" >/dev/null
+  cat "$dir"/tools/CMakeFiles/zq-check.dir/flags.make "$dir"/tools/CMakeFiles/zq-check.dir/link.txt
+}
+plain=$(configure_flags "$scratch/plain-release" -DCMAKE_BUILD_TYPE=Release)
+for flag in -D_FORTIFY_SOURCE=2 -fstack-protector-strong -Werror=format-security -Wl,-z,relro \
+  -Wl,-z,now -pie; do
+  grep -qF -- "$flag" <<<"$plain" || fail "a plain Release build lacks $flag"
+done
+sanitized=$(configure_flags "$scratch/sanitized" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  "-DCMAKE_CXX_FLAGS=-fsanitize=address" "-DCMAKE_EXE_LINKER_FLAGS=-fsanitize=address")
+! grep -qE -- "_FORTIFY_SOURCE|-z,now" <<<"$sanitized" || fail "a sanitizer build got hardened"
+echo "   a plain Release configuration is hardened, a sanitizer one is not"
+
 # cmake --install into any prefix gives the same tree.
 prefix=$scratch/prefix
 cmake --install "$linux_build" --prefix "$prefix" >/dev/null
@@ -215,7 +290,10 @@ echo "   cmake --install --prefix: the same files"
 # ---------------------------------------------------------------- Windows
 echo "== Windows zip"
 folder=zq-thrust-$version-windows-x64
-expected_entries="$folder/README.txt
+expected_entries="$folder/CHANGES.txt
+$folder/LICENSE.txt
+$folder/README.txt
+$folder/THIRD-PARTY.txt
 $folder/examples/Setup.ini
 $folder/zq-check.exe
 $folder/zq-listen.exe
@@ -248,7 +326,7 @@ echo "   fresh wine prefix in $((SECONDS - started)) s"
 
 python3 -m zipfile -e "$zip" "$WINEPREFIX/drive_c/"
 unpacked=$WINEPREFIX/drive_c/$folder
-for text in README.txt examples/Setup.ini; do
+for text in README.txt CHANGES.txt LICENSE.txt THIRD-PARTY.txt examples/Setup.ini; do
   python3 - "$unpacked/$text" <<'EOF' || fail "$text does not end its lines with CR LF"
 import sys
 data = open(sys.argv[1], "rb").read()
@@ -257,6 +335,8 @@ EOF
 done
 grep -q "zq-thrust $version for Windows" "$unpacked/README.txt" ||
   fail "README.txt does not name version $version"
+cmp -s <(tr -d '\r' <"$unpacked/LICENSE.txt") LICENSE || fail "LICENSE.txt differs from LICENSE"
+grep -q "^zq-thrust $version (" "$unpacked/CHANGES.txt" || fail "CHANGES.txt lacks $version"
 python3 tests/packaging/pe_check.py --version "$version" --icon zq-thrust.exe \
   "$unpacked/zq-thrust.exe=gui:ZQ - Thrust flight control panel" \
   "$unpacked/zq-check.exe=console:zq-thrust Setup.ini checker" \

@@ -1,5 +1,6 @@
 #include "config/settings_snapshot.h"
 
+#include <cstdio>
 #include <utility>
 
 namespace zq {
@@ -35,9 +36,16 @@ std::string SettingsFileCause(const SettingsFileText& file) {
       return "permission denied";
     case SettingsFileState::symlinkLoop:
       return "a loop of symbolic links";
-    case SettingsFileState::tooLarge:
-      return "it is too large: " + std::to_string(file.size) + " bytes, over the limit of " +
-             std::to_string(kSettingsFileLimit >> 20) + " MiB";
+    case SettingsFileState::tooLarge: {
+      // One format rather than glued pieces: the compiler copies a glued
+      // piece in overlapping blocks, which a reader of the program's strings
+      // takes for misspelt words.
+      char text[96];
+      std::snprintf(text, sizeof text, "it is too large: %llu bytes, over the limit of %llu MiB",
+                    static_cast<unsigned long long>(file.size),
+                    static_cast<unsigned long long>(kSettingsFileLimit >> 20));
+      return text;
+    }
     case SettingsFileState::ioError:
       return "read error" + (file.detail.empty() ? std::string() : ": " + file.detail);
   }
