@@ -88,6 +88,18 @@ def main():
         expect(r.returncode == 2 and len(r.stderr.splitlines()) == 1,
                f"zq-replay malformed script: {r.returncode} {r.stderr!r}")
 
+    # --screen reads alike in every tool that takes it: a size of whole pixels, both above 0
+    for name, head, stdin in (("zq-check", [], b""), ("zq-replay", ["--setup=clean.ini"], b"tick 1\n")):
+        tool = tools.get(name)
+        if not tool:
+            continue
+        for size, status in (("1600X900", 0), ("1x1", 0), ("99999x99999", 0), ("0x600", 2),
+                             ("800x0", 2), ("100000x600", 2), ("800x", 2), ("+800x600", 2),
+                             ("800*600", 2)):
+            tail = ["clean.ini"] if name == "zq-check" else ["-"]
+            r = run([tool] + head + ["--screen", size] + tail, work, stdin)
+            expect(r.returncode == status, f"{name} --screen {size}: status {r.returncode}, expected {status}")
+
     probe = tools.get("zq-probe")
     if probe:
         r = run([probe, "--seconds=x"], work)
