@@ -59,7 +59,6 @@ class SdlWindowView : public WindowView {
   Display* XDisplay() const;
   // Pixel size of the primary screen.
   ScreenSize PrimaryScreen() const;
-  const Placement& CurrentPlacement() const { return placement_; }
 
  private:
   struct LabelState {

@@ -24,7 +24,6 @@ class MessageBoxErrorReport : public ErrorReport {
   // The panel: an owned box stays above the top-most panel and the game.
   void SetOwner(HWND owner) { owner_ = owner; }
   void ReportError(std::string_view text) override;
-  const std::string& Title() const { return title_; }
 
  private:
   std::string title_;
