@@ -11,7 +11,7 @@
 #include <string_view>
 #include <utility>
 
-#include "app/status_window.h"
+#include "app/placement.h"
 #include "app/version.h"
 
 namespace zq::tools {

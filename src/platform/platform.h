@@ -27,7 +27,7 @@
 #include <string>
 
 #include "app/error_report.h"
-#include "app/status_window.h"
+#include "app/placement.h"
 #include "app/window_view.h"
 #include "config/binding.h"
 #include "config/settings_file.h"

@@ -165,12 +165,12 @@ void SdlWindowView::DrawLabel(SDL_Surface* target, Label label) {
   SDL_SetClipRect(target, nullptr);
 }
 
-void SdlWindowView::DrawPreview(SDL_Surface* target) {
+void SdlWindowView::DrawPaintBox(SDL_Surface* target) {
   if (form_ == nullptr) return;
-  PreviewColumns columns = form_->PPaint();
+  PaintColumns columns = form_->PPaint();
   Uint32 white = MapRgb(target, kWhite);
   for (int i = 1; i <= 20; ++i) {
-    PreviewRows rows = PreviewColumnRows(columns[static_cast<size_t>(i - 1)]);
+    PaintRows rows = PaintColumnRows(columns[static_cast<size_t>(i - 1)]);
     if (rows.first > rows.last) continue;
     SDL_Rect line{kPaintBox.left + i, kPaintBox.top + rows.first, 1, rows.last - rows.first + 1};
     SDL_FillRect(target, &line, white);
@@ -185,7 +185,7 @@ void SdlWindowView::Present() {
   SDL_FillRect(surface, nullptr, MapRgb(surface, kNavy));
   // Creation order is drawing order: f, yp, xp, then P, then the rest.
   for (size_t i = 0; i < kLabelDesign.size(); ++i) {
-    if (i == kLabelsBeforeP) DrawPreview(surface);
+    if (i == kLabelsBeforeP) DrawPaintBox(surface);
     DrawLabel(surface, kLabelDesign[i].label);
   }
   SDL_UpdateWindowSurface(window_);

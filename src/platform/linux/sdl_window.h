@@ -5,7 +5,8 @@
 #include <array>
 #include <string>
 
-#include "app/status_window.h"
+#include "app/paint_box.h"
+#include "app/placement.h"
 #include "app/window_view.h"
 #include "control/fixed_text.h"
 
@@ -71,7 +72,7 @@ class SdlWindowView : public WindowView {
   LabelState& State(Label label) { return labels_[static_cast<size_t>(label)]; }
   void RenderLabel(LabelState& s);
   void DrawLabel(SDL_Surface* target, Label label);
-  void DrawPreview(SDL_Surface* target);
+  void DrawPaintBox(SDL_Surface* target);
 
   SDL_Window* window_ = nullptr;
   TTF_Font* font_ = nullptr;

@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "app/status_window.h"
+#include "app/paint_box.h"
 #include "app/tform1.h"
 #include "app/tick_driver.h"
 #include "control/tick_length.h"
@@ -212,7 +212,7 @@ void Win32Panel::Render(HDC dc) const {
   DeleteObject(navy);
   // Creation order: a later component covers an earlier one; P comes after xp.
   for (size_t i = 0; i < kLabelDesign.size(); ++i) {
-    if (i == kLabelsBeforeP) DrawPreview(dc);
+    if (i == kLabelsBeforeP) DrawPaintBox(dc);
     Label label = kLabelDesign[i].label;
     const LabelState& s = State(label);
     RECT r = LabelRect(dc, label);
@@ -226,13 +226,13 @@ void Win32Panel::Render(HDC dc) const {
   }
 }
 
-void Win32Panel::DrawPreview(HDC dc) const {
+void Win32Panel::DrawPaintBox(HDC dc) const {
   if (form_ == nullptr) return;
-  PreviewColumns columns = form_->PPaint();
+  PaintColumns columns = form_->PPaint();
   HPEN pen = CreatePen(PS_SOLID, 1, ToColorRef(kWhite));
   HGDIOBJ old = SelectObject(dc, pen);
   for (int i = 1; i <= 20; ++i) {
-    PreviewRows rows = PreviewColumnRows(columns[static_cast<size_t>(i - 1)]);
+    PaintRows rows = PaintColumnRows(columns[static_cast<size_t>(i - 1)]);
     if (rows.first > rows.last) continue;
     int x = kPaintBox.left + i;
     // The end point of a line is not drawn.

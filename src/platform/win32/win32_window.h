@@ -1,8 +1,8 @@
 // The panel as a plain Win32 window: borderless, top-most, with a task-bar
-// entry; the labels and the curve preview are drawn here with GDI.
+// entry; the labels and the curve in P are drawn here with GDI.
 //
 // Done: labels (opaque, sized to their text, UTF-8 texts drawn with the W
-// calls), font colours, f's background, the preview P, placement, the 50 ms
+// calls), font colours, f's background, the paint box P, placement, the 50 ms
 // timer, close from the task bar. Not done: no input is taken from the window
 // itself (the tick polls), and a click never activates it.
 #pragma once
@@ -45,7 +45,7 @@ class Win32Panel : public WindowView {
   // Makes the hidden window at the design's place and size; false with the
   // system's error code in GetLastError when it cannot be made.
   bool Create(HINSTANCE instance);
-  // Where ticks and the preview come from; errors of a tick go to `report`.
+  // Where ticks and P's curve come from; errors of a tick go to `report`.
   void Attach(TForm1& form, ErrorReport& report);
   // Lines about sticks and sends after each tick; `answers` is the devices
   // the form polls through.
@@ -83,7 +83,7 @@ class Win32Panel : public WindowView {
   LRESULT OnMessage(UINT message, WPARAM wp, LPARAM lp);
   void Paint();
   void Tick();
-  void DrawPreview(HDC dc) const;
+  void DrawPaintBox(HDC dc) const;
   const LabelState& State(Label label) const { return labels_[static_cast<size_t>(label)]; }
   LabelState& State(Label label) { return labels_[static_cast<size_t>(label)]; }
 
