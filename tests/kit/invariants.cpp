@@ -1,7 +1,7 @@
 #include "kit/invariants.h"
 
+#include "app/form_shell.h"
 #include "app/paint_box.h"
-#include "app/tick_driver.h"
 #include "config/settings_file.h"
 #include "control/command_message.h"
 #include "control/curve_math.h"

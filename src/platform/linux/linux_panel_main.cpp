@@ -11,11 +11,11 @@
 
 #include "app/command_line.h"
 #include "app/error_report.h"
+#include "app/form_shell.h"
 #include "app/run_report.h"
 #include "app/tform1.h"
-#include "app/tick_driver.h"
 #include "config/settings_snapshot.h"
-#include "control/quiet_tick.h"
+#include "control/tick_skip.h"
 #include "platform/linux/fontconfig_font.h"
 #include "platform/linux/linux_error_box.h"
 #include "platform/linux/linux_input_devices.h"
@@ -119,7 +119,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
 
   // The first tick comes one interval after the window is shown, never
   // before the settings load has ended.
-  TickTimer timer;
+  LinuxTickTimer timer;
   if (!timer.Start(kTickMilliseconds, error)) return FailToStart(executable, "ETimerError", error);
   const bool traceTicks = TickTraceRequested();
 

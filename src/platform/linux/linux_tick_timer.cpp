@@ -17,11 +17,11 @@
 
 namespace zq {
 
-TickTimer::~TickTimer() {
+LinuxTickTimer::~LinuxTickTimer() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool TickTimer::Start(int milliseconds, std::string& error) {
+bool LinuxTickTimer::Start(int milliseconds, std::string& error) {
   fd_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
   if (fd_ < 0) {
     error = std::string("cannot create the tick timer: ") + std::strerror(errno);
@@ -35,7 +35,7 @@ bool TickTimer::Start(int milliseconds, std::string& error) {
   return true;
 }
 
-bool TickTimer::Arm(int64_t firstDue) {
+bool LinuxTickTimer::Arm(int64_t firstDue) {
   // Absolute times: the kernel keeps every later expiry on the same grid.
   itimerspec due{};
   due.it_interval.tv_sec = static_cast<time_t>(interval_ / 1000000);
@@ -47,7 +47,7 @@ bool TickTimer::Arm(int64_t firstDue) {
   return true;
 }
 
-uint64_t TickTimer::Consume() {
+uint64_t LinuxTickTimer::Consume() {
   uint64_t expiries = 0;
   if (::read(fd_, &expiries, sizeof expiries) != static_cast<ssize_t>(sizeof expiries)) return 0;
   if (expiries == 0) return 0;
@@ -63,14 +63,14 @@ uint64_t TickTimer::Consume() {
   return expiries;
 }
 
-bool TickTimer::Pause() {
+bool LinuxTickTimer::Pause() {
   itimerspec stop{};
   if (::timerfd_settime(fd_, 0, &stop, nullptr) != 0) return false;
   paused_ = true;
   return true;
 }
 
-bool TickTimer::Resume() {
+bool LinuxTickTimer::Resume() {
   if (!paused_) return true;
   // The places that passed meanwhile count as ticks left out.
   const int64_t now = MonotonicMicroseconds();

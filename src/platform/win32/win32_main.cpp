@@ -13,8 +13,8 @@
 
 #include "app/command_line.h"
 #include "app/form_design.h"
+#include "app/form_shell.h"
 #include "app/run_report.h"
-#include "app/tick_driver.h"
 #include "config/settings_snapshot.h"
 #include "control/command_message.h"
 #include "platform/win32/win32_error_box.h"

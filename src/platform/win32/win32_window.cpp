@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
+#include "app/form_shell.h"
 #include "app/paint_box.h"
 #include "app/tform1.h"
-#include "app/tick_driver.h"
 #include "control/tick_length.h"
 
 namespace zq {
@@ -282,7 +282,7 @@ LRESULT Win32Panel::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
       Tick();
       return 0;
     case WM_TIMER:
-      if (wp == Win32TickDriver::kWindowTimerId) Tick();  // the driver's last resort
+      if (wp == Win32TickTimer::kWindowTimerId) Tick();  // the driver's last resort
       return 0;
     case WM_PAINT:
       Paint();

@@ -17,7 +17,7 @@
 #include "app/form_design.h"
 #include "app/run_report.h"
 #include "app/window_view.h"
-#include "platform/win32/win32_tick_driver.h"
+#include "platform/win32/win32_tick_timer.h"
 
 namespace zq {
 
@@ -54,7 +54,7 @@ class Win32Panel : public WindowView {
     answers_ = &answers;
   }
   // Timer1: a tick every 50 ms on this thread, never overlapping, never
-  // made up (Win32TickDriver).
+  // made up (Win32TickTimer).
   bool StartTimer();
   void Show();
   HWND Handle() const { return window_; }
@@ -95,7 +95,7 @@ class Win32Panel : public WindowView {
   ErrorReport* report_ = nullptr;
   RunReport* run_ = nullptr;
   const AnswerWatch* answers_ = nullptr;
-  Win32TickDriver ticks_;
+  Win32TickTimer ticks_;
   bool traceTicks_ = false;
 };
 

@@ -10,7 +10,7 @@
 
 #include "app/tform1.h"
 #include "config/settings_file.h"
-#include "control/quiet_tick.h"
+#include "control/tick_skip.h"
 #include "kit/fakes.h"
 
 namespace zq {
