@@ -174,7 +174,7 @@ TEST(KeyStates, LettersFollowTheLayout) {
 }
 
 TEST(KeyCharMap, KeypadCharactersNameKeypadKeys) {
-  UsKeyCharMap map;
+  X11KeyCharMap map;
   NoKeyCharMap none;
   struct Case {
     std::string_view text;

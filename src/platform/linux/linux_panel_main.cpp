@@ -81,7 +81,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   std::string fontPath = FindPanelFont(error);
   if (fontPath.empty()) return FailToStart(executable, "EFontError", error);
-  SdlWindowView view;
+  SdlWindow view;
   if (!view.Create(fontPath, error)) return FailToStart(executable, "EWindowError", error);
 
   SdlJoysticks joysticks;
@@ -112,7 +112,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
     lines.Line(line);
   }
   RunReport runReport(lines);
-  UsKeyCharMap keyMap;
+  X11KeyCharMap keyMap;
   CreateForm(form, settings, keyMap, view.PrimaryScreen(), report);
   ReportLoadError(form, settings, shownPath, lines, runReport);
   if (!view.Show(error)) return FailToStart(executable, "EWindowError", error);

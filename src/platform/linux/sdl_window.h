@@ -28,12 +28,12 @@ constexpr int kLabelFontPixels = 8;
 // Row of a label's 13 on which the text stands.
 constexpr int kLabelBaseline = 10;
 
-class SdlWindowView : public WindowView {
+class SdlWindow : public WindowView {
  public:
-  SdlWindowView() = default;
-  ~SdlWindowView() override;
-  SdlWindowView(const SdlWindowView&) = delete;
-  SdlWindowView& operator=(const SdlWindowView&) = delete;
+  SdlWindow() = default;
+  ~SdlWindow() override;
+  SdlWindow(const SdlWindow&) = delete;
+  SdlWindow& operator=(const SdlWindow&) = delete;
 
   // Prepares the window with the labels' start texts, at the design's place
   // and size until Place() says otherwise. False with `error` set when the

@@ -19,6 +19,7 @@
 #include "control/command_message.h"
 #include "platform/win32/win32_error_box.h"
 #include "platform/win32/win32_input.h"
+#include "platform/win32/win32_keyboard.h"
 #include "platform/win32/win32_profile.h"
 #include "platform/win32/win32_report_lines.h"
 #include "platform/win32/win32_udp.h"
@@ -44,7 +45,7 @@ bool AnotherCopyRuns() {
          (instanceMutex == nullptr && error == ERROR_ACCESS_DENIED);
 }
 
-std::optional<StartupFailure> MakeWindow(HINSTANCE instance, Win32Panel& panel,
+std::optional<StartupFailure> MakeWindow(HINSTANCE instance, Win32Window& panel,
                                          WinsockSession& winsock) {
   // The position reported is this step's place in the program's image.
   auto failure = [](std::string kind, std::string message) {
@@ -127,10 +128,10 @@ int RunPanel(HINSTANCE instance, const PanelOptions& options) {
   AnswerWatch answers(devices);
   WinsockSession winsock;
   Win32UdpSender udp;
-  Win32Panel panel;
+  Win32Window panel;
   TForm1 form(curveBank, answers, panel, udp);
   const std::string title = ProgramTitle(ExecutablePath());
-  MessageBoxErrorReport report(title);
+  Win32ErrorReport report(title);
   DebugStringLines lines(title);
   RunReport run(lines);
   panel.Attach(form, report);

@@ -35,12 +35,12 @@ LOGFONTW ChooseLabelFont(HDC dc, const wchar_t* preferredFace = L"MS Sans Serif"
 // Pixel width of `text` drawn in `font` on `dc`.
 int LabelTextWidth(HDC dc, const LOGFONTW& font, const wchar_t* text);
 
-class Win32Panel : public WindowView {
+class Win32Window : public WindowView {
  public:
-  Win32Panel();
-  ~Win32Panel() override;
-  Win32Panel(const Win32Panel&) = delete;
-  Win32Panel& operator=(const Win32Panel&) = delete;
+  Win32Window();
+  ~Win32Window() override;
+  Win32Window(const Win32Window&) = delete;
+  Win32Window& operator=(const Win32Window&) = delete;
 
   // Makes the hidden window at the design's place and size; false with the
   // system's error code in GetLastError when it cannot be made.
