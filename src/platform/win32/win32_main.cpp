@@ -19,6 +19,7 @@
 #include "control/command_message.h"
 #include "platform/win32/win32_error_box.h"
 #include "platform/win32/win32_input.h"
+#include "platform/win32/win32_instance.h"
 #include "platform/win32/win32_keyboard.h"
 #include "platform/win32/win32_profile.h"
 #include "platform/win32/win32_report_lines.h"
@@ -30,20 +31,6 @@ namespace {
 
 // Program-wide storage outside the window, all zero when the process starts.
 CurveBank curveBank;
-
-// A second copy may not run: two panels would send conflicting values.
-// Creating the mutex and looking at the result closes the gap that opening
-// it first would leave between two copies started at the same instant.
-bool AnotherCopyRuns() {
-  SetLastError(ERROR_SUCCESS);
-  HANDLE instanceMutex = CreateMutexA(nullptr, FALSE, std::string(kInstanceName).c_str());
-  DWORD error = GetLastError();
-  // The handle is held to the end of the run; the system releases it with
-  // the process. Access denied means the mutex exists but was made by a copy
-  // of another integrity level (an elevated one): a copy runs all the same.
-  return error == ERROR_ALREADY_EXISTS ||
-         (instanceMutex == nullptr && error == ERROR_ACCESS_DENIED);
-}
 
 std::optional<StartupFailure> MakeWindow(HINSTANCE instance, Win32Window& panel,
                                          WinsockSession& winsock) {
@@ -192,7 +179,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     case zq::PanelOptions::Action::run:
       break;
   }
-  if (zq::AnotherCopyRuns()) return 0;
+  // A second copy may not run: two panels would send conflicting values.
+  zq::InstanceGuard guard;
+  if (guard.Acquire() == zq::InstanceGuard::Result::otherCopyRuns) return 0;
   // Numbers are formatted by the panel itself with "."; the C library's
   // locale stays the classic one whatever the regional settings say.
   std::setlocale(LC_ALL, "C");
