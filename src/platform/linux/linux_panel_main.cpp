@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@
 #include "platform/linux/test_stick.h"
 #include "platform/linux/wake_sources.h"
 #include "platform/linux/x11_lost_server.h"
+#include "platform/platform.h"
 #include "platform/posix/posix_udp.h"
 
 namespace zq {
@@ -67,8 +69,12 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   const std::string title = ProgramTitle(executable);
   std::string error;
 
-  TerminationSignals signals;
-  if (!signals.Start(error)) return FailToStart(executable, "ESignalError", error);
+  // Until the loop below can look at the stop descriptor, a stop ends the
+  // start at once.
+  if (!InstallStopSignals(true)) {
+    return FailToStart(executable, "ESignalError",
+                       std::string("cannot catch the stop signals: ") + std::strerror(errno));
+  }
   EndWhenXServerGoes(title);
 
   X11Keyboard keyboard;
@@ -123,7 +129,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   if (!timer.Start(kTickMilliseconds, error)) return FailToStart(executable, "ETimerError", error);
   const bool traceTicks = TickTraceRequested();
 
-  signals.EndStartup();  // from here a signal ends the loop, below
+  StopWakesTheLoop();  // from here a signal ends the loop, below
   Display* display = view.XDisplay();
   const int xfd = display != nullptr ? ConnectionNumber(display) : -1;
   // Ticks that would change nothing are left out, unless keys can only be
@@ -133,7 +139,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   WakeSources wake;
   if (!wake.Ok()) return FailToStart(executable, "ETimerError", "cannot make the wait set");
   wake.Watch(kTimer, timer.Fd());
-  wake.Watch(kSignals, signals.Fd());
+  wake.Watch(kSignals, StopDescriptor());
   wake.Watch(kWindow, xfd);
   wake.Watch(kKeys, keyboard.Fd());
   wake.Watch(kHotplug, joysticks.HotplugFd());
@@ -168,7 +174,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
       break;
     }
     auto woke = [ready](int source) { return (ready >> source & 1) != 0; };
-    if (woke(kSignals) && signals.Consume()) break;
+    if (woke(kSignals) && StopRequested()) break;
     if (woke(kBox)) report.Reap();
     windowEvents = xfd >= 0 && woke(kWindow);
     // Key events wait in the queue for the next tick, which sees them on

@@ -1,9 +1,5 @@
 #include "platform/linux/linux_tick_timer.h"
 
-#include <poll.h>
-#include <signal.h>
-#include <sys/eventfd.h>
-#include <sys/signalfd.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
@@ -14,6 +10,7 @@
 #include <ctime>
 
 #include "app/tick_schedule.h"
+#include "platform/platform.h"
 
 namespace zq {
 
@@ -111,55 +108,18 @@ void TraceSend(bool ok) {
   std::fputs(ok ? "sent ok\n" : "sent failed\n", stderr);
 }
 
-TerminationSignals::~TerminationSignals() {
-  EndStartup();
-  if (fd_ >= 0) ::close(fd_);
-}
-
 bool TerminationSignals::Start(std::string& error) {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGHUP);
-  if (::sigprocmask(SIG_BLOCK, &set, nullptr) != 0) {
-    error = std::string("cannot block the termination signals: ") + std::strerror(errno);
-    return false;
-  }
-  fd_ = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
-  if (fd_ < 0) {
-    error = std::string("cannot receive the termination signals: ") + std::strerror(errno);
-    return false;
-  }
-  stop_ = ::eventfd(0, EFD_CLOEXEC);
-  if (stop_ < 0) {
-    error = std::string("cannot watch the termination signals: ") + std::strerror(errno);
-    return false;
-  }
-  watcher_ = std::thread([fd = fd_, stop = stop_] {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {stop, POLLIN, 0}};
-    while (::poll(fds, 2, -1) < 0 && errno == EINTR) {
-    }
-    // A signal before the end of the start: leave at once, as asked.
-    if (fds[1].revents == 0 && fds[0].revents != 0) ::_exit(0);
-  });
-  return true;
+  if (InstallStopSignals()) return true;
+  error = std::string("cannot catch the stop signals: ") + std::strerror(errno);
+  return false;
 }
 
-void TerminationSignals::EndStartup() {
-  if (!watcher_.joinable()) return;
-  uint64_t one = 1;
-  (void)!::write(stop_, &one, sizeof one);
-  watcher_.join();
-  ::close(stop_);
-  stop_ = -1;
+int TerminationSignals::Fd() const {
+  return StopDescriptor();
 }
 
-bool TerminationSignals::Consume() {
-  signalfd_siginfo info;
-  bool any = false;
-  while (::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) any = true;
-  return any;
+bool TerminationSignals::Consume() const {
+  return StopRequested();
 }
 
 }  // namespace zq
