@@ -57,6 +57,10 @@ void ReportLoadError(const TForm1& form, const SettingsSnapshot& settings,
 }
 
 int RunPanel(const char* argv0, const PanelOptions& options) {
+  // First of all: until the loop below can look at the stop descriptor, a
+  // stop ends the start at once.
+  const bool stopsCaught = InstallStopSignals(true);
+  const int stopError = errno;
   InstanceGuard guard;
   // A second copy ends at once, silently; without any socket at all the
   // copy runs unguarded.
@@ -69,11 +73,9 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   const std::string title = ProgramTitle(executable);
   std::string error;
 
-  // Until the loop below can look at the stop descriptor, a stop ends the
-  // start at once.
-  if (!InstallStopSignals(true)) {
+  if (!stopsCaught) {
     return FailToStart(executable, "ESignalError",
-                       std::string("cannot catch the stop signals: ") + std::strerror(errno));
+                       std::string("cannot catch the stop signals: ") + std::strerror(stopError));
   }
   EndWhenXServerGoes(title);
 
