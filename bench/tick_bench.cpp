@@ -1,7 +1,7 @@
 // Cost of one control tick: busy (every channel changes) and idle.
 #include <benchmark/benchmark.h>
 
-#include "app/tick_driver.h"
+#include "app/form_shell.h"
 #include "config/settings_file.h"
 #include "kit/fakes.h"
 

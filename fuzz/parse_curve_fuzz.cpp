@@ -1,11 +1,11 @@
 // ParseCurve on any text, checked against a plain token list; then the curve
 // it made through every evaluation the panel does (point values, the fast
-// path against the exact one, the lookup table, the preview).
+// path against the exact one, the lookup table, the paint box's columns).
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "app/status_window.h"
+#include "app/paint_box.h"
 #include "config/curve_bank.h"
 #include "config/integer_syntax.h"
 #include "control/curve_math.h"
@@ -58,8 +58,8 @@ void CheckEvaluation(const zq::Curve& curve, zq::test::Mixer& mix) {
   zq::CurveBank bank;
   bank.curvesY[0] = curve;
   bank.curveCount = 1;
-  for (int32_t h : zq::ComputePreview(bank)) {
-    zq::PreviewRows rows = zq::PreviewColumnRows(h);
+  for (int32_t h : zq::ComputePaintColumns(bank)) {
+    zq::PaintRows rows = zq::PaintColumnRows(h);
     if (rows.first <= rows.last) ZQ_KIT_CHECK(rows.first >= 0 && rows.last <= 16);
   }
 }

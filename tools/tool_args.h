@@ -11,6 +11,7 @@
 #include <string_view>
 #include <utility>
 
+#include "app/placement.h"
 #include "app/version.h"
 
 namespace zq::tools {
@@ -36,17 +37,20 @@ inline std::optional<uint64_t> ParseDecimal(std::string_view text, uint64_t max,
   return v;
 }
 
-// A size "WxH": decimal numbers either side of the first of `separators`.
-inline std::optional<std::pair<uint64_t, uint64_t>> ParseSize(std::string_view text,
-                                                              std::string_view separators,
-                                                              size_t maxDigits) {
-  size_t x = text.find_first_of(separators);
+// "--screen WxH", the same for every tool: the primary screen's width and
+// height in pixels, "1920x1080" or "1920X1080". A screen has at least one
+// pixel each way and fewer than 100000: anything else is a typing slip that
+// would only move the panel somewhere meaningless, so it is refused rather
+// than run with.
+inline std::optional<ScreenSize> ParseScreen(std::string_view text) {
+  size_t x = text.find_first_of("xX");
   if (x == std::string_view::npos) return std::nullopt;
-  auto w = ParseDecimal(text.substr(0, x), UINT64_MAX, maxDigits);
-  auto h = ParseDecimal(text.substr(x + 1), UINT64_MAX, maxDigits);
-  if (!w || !h) return std::nullopt;
-  return std::pair{*w, *h};
+  auto w = ParseDecimal(text.substr(0, x), 99999, 5);
+  auto h = ParseDecimal(text.substr(x + 1), 99999, 5);
+  if (!w || !h || *w == 0 || *h == 0) return std::nullopt;
+  return ScreenSize{static_cast<int32_t>(*w), static_cast<int32_t>(*h)};
 }
+inline constexpr std::string_view kScreenProblem = "--screen needs a size such as 1920x1080";
 
 class ArgReader {
  public:

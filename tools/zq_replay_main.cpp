@@ -6,13 +6,14 @@
 #include <string_view>
 
 #include "app/version.h"
+#include "control/datagram_sender.h"
 #include "platform/platform.h"
 #include "platform/script/replay.h"
 #include "tool_args.h"
 
 namespace {
 
-constexpr std::string_view kUsage =
+const std::string kUsage =
     "usage: zq-replay [--setup PATH] [--screen WxH] [--udp] [--help] [--version]\n"
     "                 [SCRIPT]\n"
     "Runs the settings load and the control tick of the panel on a scripted\n"
@@ -22,7 +23,9 @@ constexpr std::string_view kUsage =
     "  --setup PATH   the settings file to load (default: Setup.ini here; a\n"
     "                 missing file means all defaults, as in the panel)\n"
     "  --screen WxH   the primary screen for window placement (default 1920x1080)\n"
-    "  --udp          also send each command message to 127.0.0.1:21100\n"
+    "  --udp          also send each command message to " +
+    std::string(zq::kCommandAddress) +
+    "\n"
     "  --help         show this and exit\n"
     "  --version      show the version and exit\n"
     "Options take their value as '--opt value' or '--opt=value'.\n"
@@ -30,13 +33,6 @@ constexpr std::string_view kUsage =
     "Exit status: 0 the whole script ran (errors the panel would show in an\n"
     "error box are events, not failures); 2 a malformed script line or bad\n"
     "usage, with one line on standard error.\n";
-
-bool ParseScreen(std::string_view s, zq::ScreenSize& screen) {
-  auto size = zq::tools::ParseSize(s, "x", 6);
-  if (!size) return false;
-  screen = {static_cast<int32_t>(size->first), static_cast<int32_t>(size->second)};
-  return true;
-}
 
 int Usage(std::string_view problem) {
   return zq::tools::UsageError("zq-replay", problem);
@@ -67,9 +63,9 @@ int main(int argc, char** argv) {
       options.setupPath = *v;
     } else if (a == "--screen") {
       std::optional<std::string> v = args.Value();
-      if (!v || !ParseScreen(*v, options.screen)) {
-        return Usage("--screen needs a size such as 1920x1080");
-      }
+      std::optional<zq::ScreenSize> screen = v ? zq::tools::ParseScreen(*v) : std::nullopt;
+      if (!screen) return Usage(zq::tools::kScreenProblem);
+      options.screen = *screen;
     } else if (a == "--udp") {
       if (!sender) sender = zq::MakeCommandSender();
       options.udp = sender.get();

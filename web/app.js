@@ -2,60 +2,13 @@
 // panel would compute (findings, curve responses) is asked of zq-setup.
 'use strict';
 
-const SLOT_TEXT = {
-  Yaxis: ['Pitch axis', 'the stick forward and back'],
-  Xaxis: ['Roll axis', 'the stick left and right'],
-  Zaxis: ['Yaw axis', 'rudder or twist grip'],
-  trimbtn: ['Set pitch trim', 'trims pitch where the stick stands'],
-  trimXbtn: ['Set roll trim', 'trims roll where the stick stands'],
-  trimZbtn: ['Set yaw trim', 'trims yaw where the twist stands'],
-  resetbtn: ['Clear trims', 'clears the three trims set by buttons'],
-  TrimAxis: ['Pitch trim axis', 'a wheel or knob, shaped by the TrimY curve'],
-  TrimXAxis: ['Roll trim axis', 'shaped by the TrimX curve'],
-  TrimZAxis: ['Yaw trim axis', 'shaped by the TrimZ curve'],
-  IncZtrim: ['Yaw trim +1', 'one hundredth more yaw trim'],
-  DecZtrim: ['Yaw trim −1', 'one hundredth less yaw trim'],
-  power: ['Power reset', 'puts back starttrim and startflaps and clears both counters'],
-  PowerPlus: ['Throttle up', 'while held: steps of 10, or 2 with Num Lock on'],
-  PowerMinus: ['Throttle down', 'while held'],
-  flapsdown: ['Flaps down', 'one step: “убраны” (retracted), “боевые” (combat), “взлет” (take-off), “посадка” (landing)'],
-  flapsup: ['Flaps up', 'one step back'],
-  curvedown: ['Next curve set', 'after the last comes set 0 again'],
-  curveup: ['Previous curve set', ''],
-  fire: ['Fire', 'time counter 1 runs while held'],
-  Fire2: ['Second weapon', 'time counter 2 runs while held'],
-  Fire12: ['Both weapons', 'both time counters run while held'],
-  chat: ['Chat mode', 'the panel shows “Чат” (chat); Enter or Escape ends it'],
-  usetrim: ['Roll and yaw trim routing', 'switches the roll and yaw trims between their own channels and the axes'],
-  useYtrim: ['Pitch trim routing', 'the same for the pitch trim'],
-};
-const GROUPS = [
-  ['Flight axes', ['Yaxis', 'Xaxis', 'Zaxis']],
-  ['Trims', ['trimbtn', 'trimXbtn', 'trimZbtn', 'resetbtn', 'TrimAxis', 'TrimXAxis', 'TrimZAxis', 'IncZtrim', 'DecZtrim']],
-  ['Throttle', ['power', 'PowerPlus', 'PowerMinus']],
-  ['Flaps', ['flapsdown', 'flapsup']],
-  ['Curve sets', ['curvedown', 'curveup']],
-  ['Fire timers', ['fire', 'Fire2', 'Fire12']],
-  ['Chat', ['chat']],
-  ['Trim routing', ['usetrim', 'useYtrim']],
-];
-const VALUE_TEXT = {
-  WindowX: 'Left edge of the panel in pixels (−1: at the right edge of the screen)',
-  WindowY: 'Top edge in pixels (−1: the screen height divided by 1.6)',
-  starttrim: 'Pitch trim the power key puts back, in hundredths',
-  startflaps: 'Flap position the power key puts back (0 “убраны” retracted, 1 “боевые” combat, 2 “взлет” take-off, 3 “посадка” landing)',
-};
-const CURVE_AXIS_SLOT = { Y: 'Yaxis', X: 'Xaxis', Z: 'Zaxis', TrimY: 'TrimAxis', TrimX: 'TrimXAxis', TrimZ: 'TrimZAxis' };
-// Each axis with its trim: the trim curve, its axis slot, the routing slot and the words.
-const AXIS_TRIM = { Y: ['TrimY', 'useYtrim', 'pitch'], X: ['TrimX', 'usetrim', 'roll'], Z: ['TrimZ', 'usetrim', 'yaw'] };
-const AXIS_WORDS = ['X', 'Y', 'Z', 'R', 'U', 'V'];
-const PUNCT = { 192: '`', 189: '-', 187: '=', 191: '/', 188: ',', 190: '.', 186: ';', 219: '[', 220: '\\', 221: ']', 222: "'" };
-const MODIFIERS = new Set([16, 17, 18, 160, 161, 162, 163, 164, 165]);
-
+// The panel's own tables (slots and their words, start values, axes, keys),
+// asked of zq-setup once: the page keeps none of its own.
+let facts = null;
 let saved = null;      // the file as read
 let view = null;       // the file with the edits, as zq-check reads it
 let edits = {};        // key -> text, or null to remove the key
-let curveKey = 'Y';
+let curveKey = null;   // the first curve until one is picked
 let curveOutputs = null;
 let live = { joysticks: [], keys: [] };
 let binding = null;    // the slot waiting for an input
@@ -70,6 +23,13 @@ function el(tag, attrs = {}, ...children) {
   return e;
 }
 function say(text) { $('message').textContent = text; }
+const slotFacts = (key) => facts.slots.find((s) => s.key === key);
+// The slot a curve reads: the flight axis of a letter, the trim axis of a trim curve.
+function curveSlot(axis) {
+  for (const a of facts.axes) { if (a.letter === axis) return a.slot; if (a.trimCurve === axis) return a.trimSlot; }
+  return null;
+}
+const isModifier = (vk) => facts.modifiers.some((m) => m.keys.includes(vk));
 
 async function api(path, body) {
   const init = body === undefined ? {} : { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(body) };
@@ -80,6 +40,11 @@ async function api(path, body) {
 }
 
 async function load(reload) {
+  if (!facts) {
+    const f = await api('/api/facts');
+    if (f.status !== 200) { say(f.json.error || 'The panel\'s tables could not be read: reload the page.'); return; }
+    facts = f.json;
+  }
   const r = await api(reload ? '/api/state?reload=1' : '/api/state');
   saved = r.json; edits = {};
   $('file').textContent = `Editing ${saved.path}` + (saved.exists ? '' : ' (a new file, from the example layout)');
@@ -119,11 +84,11 @@ function renderSlots() {
   const host = $('slot-groups');
   const focused = document.activeElement && document.activeElement.id;
   host.replaceChildren();
-  for (const [title, keys] of GROUPS) {
+  const groups = [...new Set(facts.slots.map((f) => f.group))];
+  for (const title of groups) {
     const body = el('tbody');
-    for (const key of keys) {
+    for (const { key, name, what } of facts.slots.filter((f) => f.group === title)) {
       const s = view.slots.find((x) => x.key === key);
-      const [name, what] = SLOT_TEXT[key];
       const input = el('input', { id: `field-${key}`, class: 'binding', value: s.set ? s.value : '', 'aria-label': `${name} binding text`,
         placeholder: s.set ? '' : `default ${s.default}` });
       input.addEventListener('change', () => edit(key, input.value));
@@ -153,16 +118,14 @@ function startBind(key, axis) {
   const now = Date.now();
   if (!axis) keysWanted(true);
   binding = { key, axis, since: now, until: now + 10000, keys: new Set(live.keys), buttons: buttonSet(), axes: axisMap() };
-  say(axis ? `Move the axis for ${SLOT_TEXT[key][0]} past a third of its travel (10 s)…` : `Press the key or button for ${SLOT_TEXT[key][0]} (10 s)…`);
+  say(axis ? `Move the axis for ${slotFacts(key).name} past a third of its travel (10 s)…` : `Press the key or button for ${slotFacts(key).name} (10 s)…`);
   renderSlots();
 }
 function buttonSet() { const s = new Set(); for (const j of live.joysticks) for (const b of j.buttons) s.add(`${j.id} ${b}`); return s; }
 function axisMap() { const m = {}; for (const j of live.joysticks) j.axes.forEach((v, i) => { m[`${j.id} ${i}`] = v; }); return m; }
 function keyText(vk, keys) {
-  const mods = (keys.some((k) => k === 17 || k === 162 || k === 163) ? '[CTRL]+' : '') +
-    (keys.some((k) => k === 18 || k === 164 || k === 165) ? '[ALT]+' : '') +
-    (keys.some((k) => k === 16 || k === 160 || k === 161) ? '[SHIFT]+' : '');
-  const ch = (vk >= 65 && vk <= 90) || (vk >= 48 && vk <= 57) ? String.fromCharCode(vk) : PUNCT[vk];
+  const mods = facts.modifiers.filter((m) => keys.some((k) => m.keys.includes(k))).map((m) => `${m.text}+`).join('');
+  const ch = facts.keyChars[vk];
   if (mods && ch) return mods + ch;
   return `-1 ${vk}`;
 }
@@ -179,7 +142,7 @@ function checkBind() {
   } else {
     // The Enter or Space that pressed "Bind" shows in the readings a little later: not an answer.
     if (Date.now() - binding.since < 300) for (const k of live.keys) binding.keys.add(k);
-    const key = live.keys.find((k) => !MODIFIERS.has(k) && !binding.keys.has(k));
+    const key = live.keys.find((k) => !isModifier(k) && !binding.keys.has(k));
     if (key !== undefined) text = keyText(key, live.keys);
     for (const j of live.joysticks) for (const b of j.buttons) if (!text && !binding.buttons.has(`${j.id} ${b}`)) text = `${j.id} ${b}`;
     // Keys let go since the start may be pressed again.
@@ -187,15 +150,15 @@ function checkBind() {
   }
   const key = binding.key;
   if ((text || Date.now() > binding.until) && !binding.axis) keysWanted(false);
-  if (text) { binding = null; say(`${SLOT_TEXT[key][0]}: bound to ${text}`); edit(key, text); renderSlots(); }
+  if (text) { binding = null; say(`${slotFacts(key).name}: bound to ${text}`); edit(key, text); renderSlots(); }
   else if (Date.now() > binding.until) { binding = null; say('Nothing was pressed within 10 seconds: the binding is unchanged.'); renderSlots(); }
 }
 
 // ---- Curves ----
 function curveEntries() {
   const out = [];
-  view.curveSets.forEach((set, i) => { for (const a of ['Y', 'X', 'Z']) out.push({ key: set[a].key, axis: a, label: `Set ${i} ${a} (${a === 'Y' ? 'pitch' : a === 'X' ? 'roll' : 'yaw'})`, curve: set[a] }); });
-  view.trimCurves.forEach((c) => out.push({ key: c.key, axis: c.key, label: `${c.key} (${c.key === 'TrimY' ? 'pitch' : c.key === 'TrimX' ? 'roll' : 'yaw'} trim axis)`, curve: c }));
+  view.curveSets.forEach((set, i) => { for (const a of facts.axes) out.push({ key: set[a.letter].key, axis: a.letter, label: `Set ${i} ${a.letter} (${a.word})`, curve: set[a.letter] }); });
+  view.trimCurves.forEach((c) => out.push({ key: c.key, axis: c.key, label: `${c.key} (${facts.axes.find((a) => a.trimCurve === c.key).word} trim axis)`, curve: c }));
   return out;
 }
 function currentCurve() { return curveEntries().find((e) => e.key === curveKey) || curveEntries()[0]; }
@@ -208,7 +171,7 @@ function renderCurvePicker() {
     sel.value = id === 'curve-pick' ? curveKey : (keep || entries[0].key);
   }
   $('remove-set').disabled = view.curveSets.length <= 1;
-  $('add-set').disabled = view.curveSets.length >= 10;
+  $('add-set').disabled = view.curveSets.length >= facts.curveSets;
 }
 let curveAsked = '';
 // The panel's response of other curves (the trim curves the dot needs), and
@@ -295,30 +258,31 @@ function startDrag(ev, k, m) {
 }
 // The bound axis of the shown curve as the panel reads it: -100 when its joystick is missing.
 function liveReading(slotKey) {
-  const slot = view.slots.find((s) => s.key === (slotKey || CURVE_AXIS_SLOT[currentCurve().axis]));
+  const slot = view.slots.find((s) => s.key === (slotKey || curveSlot(currentCurve().axis)));
   const parts = (slot.value || '').trim().split(/\s+/).map(Number);
-  if (parts.length !== 2 || !Number.isInteger(parts[0]) || parts[0] < 0 || parts[0] > 15 || parts[1] < 0 || parts[1] > 5) return null;
+  if (parts.length !== 2 || !Number.isInteger(parts[0]) || parts[0] < 0 || parts[0] >= facts.joysticks ||
+      parts[1] < 0 || parts[1] >= facts.stickAxes.length) return null;
   const j = live.joysticks.find((x) => x.id === parts[0]);
   const reading = j ? Math.max(-1000, Math.min(1000, j.axes[parts[1]])) : -100;
   return { reading, missing: !j, slot: slot.key, text: slot.value };
 }
 // What the panel sends for the reading now: the curve's output, and for a
-// flight axis also the value with its trim routed in (after usetrim or
-// useYtrim), all looked up in tables zq-setup computed.
+// flight axis also the value with its trim routed in (after its routing
+// slot switched it), all looked up in tables zq-setup computed.
 function liveDotText(d) {
   const c = currentCurve(); const out = curveOutputs[d.reading + 1000];
   const head = `${d.slot} (${d.text})${d.missing ? ': joystick missing, reads −100' : ''}: reading ${d.reading} → output ${out}`;
-  const trimAxis = AXIS_TRIM[c.axis];
-  if (!trimAxis) return `${head}; the panel sends ${out} as the trim (plus any trim set by button, 0 at start)`;
-  const set = Math.floor(curveEntries().findIndex((e) => e.key === c.key) / 3);
-  let text = `${head}; the panel sends ${out} on the ${trimAxis[2]} axis while curve set ${set} is selected (set 0 at start)`;
-  const t = liveReading(CURVE_AXIS_SLOT[trimAxis[0]]);
-  const trimCurve = view.trimCurves.find((x) => x.key === trimAxis[0]);
+  const axis = facts.axes.find((a) => a.letter === c.axis);
+  if (!axis) return `${head}; the panel sends ${out} as the trim (plus any trim set by button, 0 at start)`;
+  const set = Math.floor(curveEntries().findIndex((e) => e.key === c.key) / facts.axes.length);
+  let text = `${head}; the panel sends ${out} on the ${axis.word} axis while curve set ${set} is selected (set 0 at start)`;
+  const t = liveReading(axis.trimSlot);
+  const trimCurve = view.trimCurves.find((x) => x.key === axis.trimCurve);
   const trimTable = t && trimCurve ? tableFor(trimCurve.points) : null;
   if (trimTable) {
     const total = trimTable[t.reading + 1000];
     const m = mixedFor(c.curve.points, total);
-    if (m) text += `. With ${trimAxis[1]} switched, the trim axis's ${total} is mixed in: it sends ${m[d.reading + 1000]}`;
+    if (m) text += `. With ${axis.routing} switched, the trim axis's ${total} is mixed in: it sends ${m[d.reading + 1000]}`;
   }
   return text + '.';
 }
@@ -335,7 +299,7 @@ function showLiveDot() {
 function renderValues() {
   const host = $('value-fields');
   if (!host.contains(document.activeElement)) {
-    host.replaceChildren(...Object.entries(VALUE_TEXT).map(([key, text]) => {
+    host.replaceChildren(...facts.values.map(({ key, what: text }) => {
       const v = view.values[key];
       const input = el('input', { id: `field-${key}`, value: v.set ? v.value : '', inputmode: 'numeric' });
       input.addEventListener('change', () => edit(key, input.value));
@@ -370,15 +334,16 @@ function renderFindings() {
 // ---- Live input ----
 function renderDevices() {
   const bound = new Set();
-  for (const s of (view ? view.slots : [])) { const p = (s.value || '').trim().split(/\s+/).map(Number); if (p.length === 2 && p[0] >= 0 && p[0] <= 15) bound.add(p[0]); }
+  for (const s of (view ? view.slots : [])) { const p = (s.value || '').trim().split(/\s+/).map(Number); if (p.length === 2 && p[0] >= 0 && p[0] < facts.joysticks) bound.add(p[0]); }
   const items = live.joysticks.map((j) => el('div', { class: 'device' }, el('strong', { text: `Joystick ${j.id}: ${j.name}` }),
-    ` axes ${j.axes.map((v, i) => `${AXIS_WORDS[i]} ${v}`).join(', ')}; buttons ${j.buttons.length ? j.buttons.join(' ') : 'none'}; POV ${j.pov}`));
+    ` axes ${j.axes.map((v, i) => `${facts.stickAxes[i]} ${v}`).join(', ')}; buttons ${j.buttons.length ? j.buttons.join(' ') : 'none'}; POV ${j.pov}`));
   if (!items.length) items.push(el('p', { text: 'No joystick is connected.' }));
   for (const id of bound) if (!live.joysticks.some((j) => j.id === id)) items.push(el('div', { class: 'device missing', text: `Joystick ${id}: bound but missing (its axes read −100, as in the panel)` }));
   items.push(el('p', { text: binding && !binding.axis ? `Keys down (virtual keys): ${live.keys.length ? live.keys.join(' ') : 'none'}` : 'Keys down: shown while a Bind waits for a key.' }));
   $('device-list').replaceChildren(...items);
 }
 function startLive() {
+  if (!facts) return;
   const source = new EventSource('/api/live');
   source.onmessage = (e) => { live = JSON.parse(e.data); checkBind(); renderDevices(); if (view) showLiveDot(); };
   // One page at a time gets the live readings: a newer one took them over.

@@ -4,7 +4,6 @@
 'use strict';
 
 const PREVIEW_SCALE = 4;
-const PREVIEW_WORDS = { 'убраны': 'retracted', 'боевые': 'combat', 'взлет': 'take-off', 'посадка': 'landing', 'Чат': 'chat' };
 const PREVIEW_LABELS = { f: 'flaps', yp: 'Y (pitch)', xyp: 'X (roll)', zyp: 'Z (yaw)', xp: 'throttle / curve set', ty: 'Y trim', tx: 'X trim', tz: 'Z trim', Label1: 'fire timer 1', Label2: 'fire timer 2' };
 let previewPosted = null;   // the edits the preview last got, as JSON
 let previewSaved = null;    // the file they were applied to
@@ -59,7 +58,8 @@ function renderPreview(m) {
   drawPanel(m);
   const words = m.labels.map((l) => {
     const t = l.text.trim();
-    return previewEl('li', { text: `${PREVIEW_LABELS[l.name]}: ${t}${PREVIEW_WORDS[t] ? ` (${PREVIEW_WORDS[t]})` : ''}` });
+    const meaning = facts && facts.labelWords[t];  // the panel's Russian texts, as app.js asked them
+    return previewEl('li', { text: `${PREVIEW_LABELS[l.name]}: ${t}${meaning ? ` (${meaning})` : ''}` });
   });
   document.getElementById('preview-labels').replaceChildren(...words);
   const errors = document.getElementById('preview-errors');

@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "app/version.h"
+#include "control/datagram_sender.h"
 
 namespace zq {
 
@@ -44,7 +45,9 @@ std::string PanelHelpText(std::string_view program) {
          " --help | --version\n"
          "\n"
          "Shows the ZQ - Thrust panel and sends the controls bound in Setup.ini\n"
-         "to the simulator at 127.0.0.1:21100.\n"
+         "to the simulator at " +
+         std::string(kCommandAddress) +
+         ".\n"
          "\n"
          "  --setup PATH  read PATH as the settings file; when PATH is a folder,\n"
          "                read Setup.ini in it. Without it: Setup.ini in the\n"

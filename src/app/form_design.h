@@ -25,7 +25,7 @@ struct LabelDesign {
   std::string_view text;  // UTF-8
 };
 
-// In creation order. P, the paint box of the curve preview, is created
+// In creation order. P, the paint box the selected Y curve is drawn in, is created
 // between xp and xyp and stands in kPaintBox.
 constexpr std::array<LabelDesign, 10> kLabelDesign = {{
     {Label::f, 0, 0, kBlue, "убраны"},  // "retracted": flaps up

@@ -3,6 +3,7 @@
 #include "config/settings_file.h"
 #include "config/settings_near_miss.h"
 #include "control/command_message.h"
+#include "control/datagram_sender.h"
 
 namespace zq {
 
@@ -97,12 +98,12 @@ std::string SendFailedLine(const SendResult& result) {
     text.erase(at + 1, 1);
   }
   while (!text.empty() && text.back() == ' ') text.pop_back();
-  return "sending to 127.0.0.1:21100 failed: " + text +
+  return "sending to " + std::string(kCommandAddress) + " failed: " + text +
          " Changes are lost until sending works again";
 }
 
 std::string SendingAgainLine() {
-  return "sending to 127.0.0.1:21100 again";
+  return "sending to " + std::string(kCommandAddress) + " again";
 }
 
 bool AnswerWatch::PollJoystick(int id, JoyInfoEx& record) {

@@ -1,10 +1,11 @@
-// The main window's logic: settings load, tick and curve preview.
+// The main window's logic: settings load, tick and the curve in P.
 #pragma once
 
 #include <optional>
 #include <string>
 
-#include "app/status_window.h"
+#include "app/paint_box.h"
+#include "app/placement.h"
 #include "app/window_view.h"
 #include "config/binding.h"
 #include "config/curve_bank.h"
@@ -24,8 +25,8 @@ class TForm1 {
                                         ScreenSize screen);
   // One control tick.
   TickOutcome Timer1Timer();
-  // The preview of the selected Y curve.
-  PreviewColumns PPaint() const { return ComputePreview(bank_); }
+  // The selected Y curve as PPaint draws it in P.
+  PaintColumns PPaint() const { return ComputePaintColumns(bank_); }
   // Nothing is done at the end of a run: nothing is saved.
 
   const FormState& State() const { return state_; }

@@ -7,7 +7,7 @@
 
 namespace zq {
 
-const std::array<SlotInfo, kSlotCount> kSlotTable = {{
+constexpr std::array<SlotInfo, kSlotCount> kSlotTable = {{
     {"trimbtn", "0 0", SlotTest::pressed},   {"usetrim", "0 0", SlotTest::pressed},
     {"useYtrim", "0 0", SlotTest::pressed},  {"trimXbtn", "0 0", SlotTest::pressed},
     {"trimZbtn", "0 0", SlotTest::pressed},  {"fire", "0 0", SlotTest::held},
@@ -22,6 +22,19 @@ const std::array<SlotInfo, kSlotCount> kSlotTable = {{
     {"DecZtrim", "0 0", SlotTest::pressed},  {"PowerMinus", "0 0", SlotTest::held},
     {"PowerPlus", "0 0", SlotTest::held},
 }};
+
+// The slots are read by index: each key must sit at its own Slot's place.
+#define ZQ_SLOT_AT(name) (kSlotTable[slots::name].key == #name)
+static_assert(ZQ_SLOT_AT(trimbtn) && ZQ_SLOT_AT(usetrim) && ZQ_SLOT_AT(useYtrim) &&
+              ZQ_SLOT_AT(trimXbtn) && ZQ_SLOT_AT(trimZbtn) && ZQ_SLOT_AT(fire) &&
+              ZQ_SLOT_AT(Fire2) && ZQ_SLOT_AT(Fire12) && ZQ_SLOT_AT(chat) && ZQ_SLOT_AT(power) &&
+              ZQ_SLOT_AT(curveup) && ZQ_SLOT_AT(curvedown) && ZQ_SLOT_AT(resetbtn) &&
+              ZQ_SLOT_AT(flapsup) && ZQ_SLOT_AT(flapsdown) && ZQ_SLOT_AT(Yaxis) &&
+              ZQ_SLOT_AT(TrimAxis) && ZQ_SLOT_AT(Xaxis) && ZQ_SLOT_AT(Zaxis) &&
+              ZQ_SLOT_AT(TrimXAxis) && ZQ_SLOT_AT(TrimZAxis) && ZQ_SLOT_AT(IncZtrim) &&
+              ZQ_SLOT_AT(DecZtrim) && ZQ_SLOT_AT(PowerMinus) && ZQ_SLOT_AT(PowerPlus) &&
+              slots::PowerPlus + 1 == kSlotCount);
+#undef ZQ_SLOT_AT
 
 int32_t PunctuationKey(unsigned char c) {
   static constexpr std::string_view kChars = "`-=/,.;[\\]'";

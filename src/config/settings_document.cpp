@@ -164,7 +164,7 @@ std::string SettingsDocument::DominantLineEnd() const {
       ++cr;
     }
   }
-  if (crlf + lf + cr == 0) return fallbackEnd_;
+  if (crlf + lf + cr == 0) return "\n";
   if (crlf >= lf && crlf >= cr) return "\r\n";
   return lf >= cr ? "\n" : "\r";
 }

@@ -48,9 +48,8 @@ class SettingsDocument {
 
   const std::string& Bytes() const { return bytes_; }
   TextEncoding Encoding() const { return encoding_; }
-  // The line end most lines have ("\r\n" on a tie); the fallback when none has one.
+  // The line end most lines have ("\r\n" on a tie); "\n" when none has one.
   std::string DominantLineEnd() const;
-  void SetFallbackLineEnd(std::string_view end) { fallbackEnd_ = std::string(end); }
   bool LastLineEnded() const;
   size_t LineCount() const { return lines_.size(); }
   // A line's text without its end (1-based), as the reader decodes it.
@@ -92,7 +91,6 @@ class SettingsDocument {
   size_t textEnd_ = 0;  // where lines stop: a lone last byte of UTF-16 is no unit
   std::vector<Line> lines_;
   ProfileText profile_{""};
-  std::string fallbackEnd_ = "\n";
 };
 
 }  // namespace zq

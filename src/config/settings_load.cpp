@@ -20,10 +20,8 @@ std::optional<BindingLoadError> LoadSettings(const SettingsLookup& settings,
     return error;
   }
   LoadCurves(settings, bank);
-  int32_t* const targets[] = {&out.windowX, &out.windowY, &out.startTrim, &out.startFlaps};
-  for (size_t i = 0; i < kIntegerSettings.size(); ++i) {
-    const IntegerSetting& s = kIntegerSettings[i];
-    *targets[i] = ReadInt(settings, "main", s.key, s.defaultValue);
+  for (const IntegerSetting& s : kIntegerSettings) {
+    out.*s.field = ReadInt(settings, "main", s.key, s.defaultValue);
   }
   return std::nullopt;
 }

@@ -24,16 +24,18 @@ struct LoadedSettings {
 };
 
 // The keys of "main" that are neither bindings nor curves (curve keys:
-// CurveKey and kTrimCurveKeys), read last, with their defaults.
+// CurveKey and kTrimCurveKeys), read last in this order, with their defaults
+// and the field each fills.
 struct IntegerSetting {
   std::string_view key;
   int32_t defaultValue;
+  int32_t LoadedSettings::*field;
 };
 constexpr std::array<IntegerSetting, 4> kIntegerSettings = {{
-    {"WindowX", -1},  // -1: the default placement
-    {"WindowY", -1},
-    {"starttrim", 0},
-    {"startflaps", 0},
+    {"WindowX", -1, &LoadedSettings::windowX},  // -1: the default placement
+    {"WindowY", -1, &LoadedSettings::windowY},
+    {"starttrim", 0, &LoadedSettings::startTrim},
+    {"startflaps", 0, &LoadedSettings::startFlaps},
 }};
 
 // Enter, Escape and Num Lock: read by the tick whatever the bindings say.

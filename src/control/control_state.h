@@ -41,4 +41,8 @@ struct FlapRow {
 
 extern const std::array<FlapRow, 4> kFlapTable;
 
+// What xp shows in chat mode, and its meaning for the tools' reports.
+constexpr std::string_view kChatText = "Чат";
+constexpr std::string_view kChatMeaning = "chat";
+
 }  // namespace zq

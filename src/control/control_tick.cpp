@@ -87,7 +87,7 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
   // it in the same tick.
   if (pressed(Slot::chat)) {
     s.chatMode = true;
-    view.SetText(Label::xp, "Чат");  // "Chat"
+    view.SetText(Label::xp, kChatText);
   }
   if (IsDown(in.keyNow[kVkEscape]) || IsDown(in.keyNow[kVkEnter])) {
     s.chatMode = false;

@@ -3,11 +3,21 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 namespace zq {
 
-// The simulator's port on 127.0.0.1, where every command message goes.
+// The simulator's port on 127.0.0.1, where every command message goes, and
+// the address as the texts players read spell it.
 constexpr uint16_t kCommandPort = 21100;
+constexpr std::string_view kCommandAddress = "127.0.0.1:21100";
+
+constexpr uint32_t PortOfAddress(std::string_view address) {
+  uint32_t port = 0;
+  for (char c : address.substr(address.rfind(':') + 1)) port = port * 10 + uint32_t(c - '0');
+  return port;
+}
+static_assert(PortOfAddress(kCommandAddress) == kCommandPort);
 
 struct SendResult {
   enum class Kind : uint8_t {

@@ -45,7 +45,7 @@ class StatusView {
   virtual void SetText(Label label, std::string_view text) = 0;
   virtual void SetFontColor(Label label, Rgb color) = 0;
   virtual void SetBackground(Label label, Rgb color) = 0;
-  // Repaints the paint box P (the curve preview, under xp) at once: clears
+  // Repaints the paint box P (the Y curve, under xp) at once: clears
   // it, redraws the labels over it and draws the selected Y curve, before
   // returning. Called after a curve-set switch.
   virtual void RepaintP() = 0;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace zq {
 
@@ -29,6 +30,10 @@ struct JoyInfoEx {
 };
 static_assert(sizeof(JoyInfoEx) == 52, "JOYINFOEX is 52 bytes");
 static_assert(offsetof(JoyInfoEx, dwReserved2) == 48, "the words follow each other");
+
+// The record's six axes by their letters, word 0 to 5: the names players
+// and the tools give them.
+constexpr std::string_view kAxisLetters = "XYZRUV";
 
 constexpr uint32_t kJoyReturnAll = 255;
 constexpr uint32_t kPovCentered = 65535;

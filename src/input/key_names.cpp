@@ -80,7 +80,18 @@ int32_t KeyOfChar(char c) {
   return punct > 0 ? punct : 0;
 }
 
-char CharOfKey(int32_t vk) {
+const ModifierKey* ModifierOf(int32_t vk) {
+  for (const ModifierKey& m : kModifierKeys) {
+    for (int32_t key : m.keys) {
+      if (key == vk) return &m;
+    }
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+char KeyTextChar(int32_t vk) {
   if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')) return static_cast<char>(vk);
   for (char c : std::string_view("`-=/,.;[\\]'")) {
     if (PunctuationKey(static_cast<unsigned char>(c)) == vk) return c;
@@ -88,10 +99,8 @@ char CharOfKey(int32_t vk) {
   return 0;
 }
 
-}  // namespace
-
 std::string VirtualKeyName(int32_t vk) {
-  if (char c = CharOfKey(vk); c != 0) return std::string(1, c);
+  if (char c = KeyTextChar(vk); c != 0) return std::string(1, c);
   if (vk >= 96 && vk <= 105) return "Numpad " + std::to_string(vk - 96);
   if (vk >= 112 && vk <= 135) return "F" + std::to_string(vk - 111);
   for (const NamedKey& k : kNamedKeys) {
@@ -114,19 +123,17 @@ int32_t VirtualKeyOfName(std::string_view name) {
 }
 
 bool IsModifierKey(int32_t vk) {
-  return (vk >= 16 && vk <= 18) || (vk >= 160 && vk <= 165);
+  return ModifierOf(vk) != nullptr;
 }
 
 std::optional<KeyChord> ChordOfKeyNameText(std::string_view text) {
   std::string t = Squeezed(text);
   KeyChord chord;
   bool worded = false;
-  for (auto [token, flag] : {std::pair{std::string_view("[CTRL]"), &chord.ctrl},
-                             std::pair{std::string_view("[ALT]"), &chord.alt},
-                             std::pair{std::string_view("[SHIFT]"), &chord.shift}}) {
-    for (size_t at; (at = t.find(token)) != std::string::npos;) {
-      t.erase(at, token.size());
-      *flag = true;
+  for (const ModifierKey& m : kModifierKeys) {
+    for (size_t at; (at = t.find(m.bindingText)) != std::string::npos;) {
+      t.erase(at, m.bindingText.size());
+      chord.*m.held = true;
     }
   }
   // "Ctrl+Shift+P": every part before the last is a modifier's name
@@ -142,16 +149,9 @@ std::optional<KeyChord> ChordOfKeyNameText(std::string_view text) {
     std::string part = t.substr(start, plus - start);
     start = plus + 1;
     if (part.empty()) continue;  // "[CTRL]+A"
-    int32_t vk = VirtualKeyOfName(part);
-    if (vk == 17 || vk == 162 || vk == 163) {
-      chord.ctrl = true;
-    } else if (vk == 18 || vk == 164 || vk == 165) {
-      chord.alt = true;
-    } else if (vk == 16 || vk == 160 || vk == 161) {
-      chord.shift = true;
-    } else {
-      return std::nullopt;  // not a chord of names
-    }
+    const ModifierKey* m = ModifierOf(VirtualKeyOfName(part));
+    if (m == nullptr) return std::nullopt;  // not a chord of names
+    chord.*m->held = true;
     worded = true;
   }
   if (key.size() == 1) {
@@ -166,19 +166,19 @@ std::optional<KeyChord> ChordOfKeyNameText(std::string_view text) {
 
 std::string ModifierWords(const KeyChord& chord) {
   std::string words;
-  if (chord.ctrl) words += "Ctrl+";
-  if (chord.alt) words += "Alt+";
-  if (chord.shift) words += "Shift+";
+  for (const ModifierKey& m : kModifierKeys) {
+    if (chord.*m.held) words.append(m.name).append("+");
+  }
   return words;
 }
 
 std::string BindingTextFor(const KeyChord& chord) {
-  char c = CharOfKey(chord.vk);
+  char c = KeyTextChar(chord.vk);
   if (c == 0) return "-1 " + std::to_string(chord.vk);
   std::string text;
-  if (chord.ctrl) text += "[CTRL]";
-  if (chord.alt) text += "[ALT]";
-  if (chord.shift) text += "[SHIFT]";
+  for (const ModifierKey& m : kModifierKeys) {
+    if (chord.*m.held) text.append(m.bindingText);
+  }
   return text + c;
 }
 
@@ -187,12 +187,11 @@ std::string ChordText(const KeyChord& chord) {
   std::string mods = ModifierWords(chord);
   std::string name = VirtualKeyName(chord.vk);
   if (name.empty()) name = "virtual key " + std::to_string(chord.vk);
-  if (CharOfKey(chord.vk) != 0) {
+  if (KeyTextChar(chord.vk) != 0) {
     if (mods.empty()) return BindingTextFor(chord) + "  (" + numeric + ")";
     std::string with;
-    for (const char* m : {chord.ctrl ? "Ctrl" : nullptr, chord.alt ? "Alt" : nullptr,
-                          chord.shift ? "Shift" : nullptr}) {
-      if (m != nullptr) with += (with.empty() ? "" : " and ") + std::string(m);
+    for (const ModifierKey& m : kModifierKeys) {
+      if (chord.*m.held) with.append(with.empty() ? "" : " and ").append(m.name);
     }
     return BindingTextFor(chord) + "  (" + numeric + " with " + with + ")";
   }

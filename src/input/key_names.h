@@ -2,6 +2,7 @@
 // Shared by zq-probe on both systems and by zq-check.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,12 +22,31 @@ int32_t VirtualKeyOfName(std::string_view name);
 // True for Ctrl, Alt and Shift and their left and right keys.
 bool IsModifierKey(int32_t vk);
 
+// The character a key-text binding names the key by (letters, digits and the
+// punctuation table); 0 for keys that only the numeric form can name.
+char KeyTextChar(int32_t vk);
+
 struct KeyChord {
   int32_t vk = 0;
   bool ctrl = false;
   bool alt = false;
   bool shift = false;
 };
+
+// The modifiers of a key-text binding in the order a chord is written: the
+// text that asks for one, the player's name of it and the keys that hold it
+// (the key itself, then its left and right keys).
+struct ModifierKey {
+  std::string_view bindingText;
+  std::string_view name;
+  bool KeyChord::*held;
+  std::array<int32_t, 3> keys;
+};
+constexpr std::array<ModifierKey, 3> kModifierKeys = {{
+    {"[CTRL]", "Ctrl", &KeyChord::ctrl, {17, 162, 163}},
+    {"[ALT]", "Alt", &KeyChord::alt, {18, 164, 165}},
+    {"[SHIFT]", "Shift", &KeyChord::shift, {16, 160, 161}},
+}};
 
 // The chord a binding text means when it is written with key names, as a
 // player would say it: "Ctrl+P", "alt+F4", "[SHIFT]Tab", "Enter". nullopt for

@@ -2,13 +2,14 @@
 
 #include <array>
 
+#include "input/joyinfo.h"
+
 namespace zq {
 namespace {
 
 // An axis is printed again once it has moved this far on the 0..65535 scale
 // (about 1.5% of its travel), so a resting stick's noise stays quiet.
 constexpr uint32_t kAxisStep = 1000;
-constexpr std::array<const char*, 6> kAxisNames = {"X", "Y", "Z", "R", "U", "V"};
 
 std::string Binding2(int id, int code) {
   return "binding \"" + std::to_string(id) + " " + std::to_string(code) + "\"";
@@ -27,7 +28,7 @@ std::vector<std::string> StickChanges(int id, const JoyInfoEx& now, StickMemory&
     if (!last.seen && v == 0) continue;  // an axis the stick does not have
     Binding b{id, a};
     lines.push_back(stick + " axis " + std::to_string(a) + " (" +
-                    kAxisNames[static_cast<size_t>(a)] + "): raw " + std::to_string(v) +
+                    kAxisLetters[static_cast<size_t>(a)] + "): raw " + std::to_string(v) +
                     ", reads " + std::to_string(ReadAxis(b, snapshot)) + "   " + Binding2(id, a));
     last.record.SetWord(a, v);
   }

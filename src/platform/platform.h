@@ -31,7 +31,7 @@
 #include <string>
 
 #include "app/error_report.h"
-#include "app/status_window.h"
+#include "app/placement.h"
 #include "app/window_view.h"
 #include "config/binding.h"
 #include "config/settings_file.h"
@@ -78,10 +78,19 @@ bool IsAddressInUse(int code);
 std::string ListenErrorText(int code);
 std::tm LocalTime(std::time_t t);
 
-// The user's stop request (Ctrl+C, SIGTERM) turned into something readable,
-// so that a wait on a socket ends at once.
-// Installs the handlers; false (errno set) when they cannot be set up.
-bool InstallStopSignals();
+// The user's stop request (Ctrl+C; SIGINT, SIGTERM and SIGHUP at log-off on
+// POSIX) turned into something readable, so that a wait ends at once and a
+// run ends between two ticks, never inside one. The one stop signal of each
+// platform: the panel and the tools alike.
+// Installs the handlers; false (errno set) when they cannot be set up. With
+// `exitDuringStart`, a stop request ends the process at once with status 0
+// until StopWakesTheLoop(): for a start whose steps wait (for a server, the
+// fonts) and cannot look at the descriptor; nothing is written during a
+// start, so there is nothing to put right.
+bool InstallStopSignals(bool exitDuringStart = false);
+// From here on a stop request only marks StopRequested() and wakes the
+// descriptor.
+void StopWakesTheLoop();
 // Readable once a stop request has arrived: a descriptor, or on Windows a
 // socket handle cut to an int (handles only use their low 32 bits).
 int StopDescriptor();

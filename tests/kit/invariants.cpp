@@ -1,7 +1,7 @@
 #include "kit/invariants.h"
 
-#include "app/status_window.h"
-#include "app/tick_driver.h"
+#include "app/form_shell.h"
+#include "app/paint_box.h"
 #include "config/settings_file.h"
 #include "control/command_message.h"
 #include "control/curve_math.h"
@@ -80,9 +80,9 @@ std::string FormInvariants(const TForm1& form) {
   if (std::string why = StateInvariants(form.State().control, form.Bank()); !why.empty())
     return why;
   for (int32_t h : form.PPaint()) {
-    PreviewRows rows = PreviewColumnRows(h);
+    PaintRows rows = PaintColumnRows(h);
     if (rows.first <= rows.last && (rows.first < 0 || rows.last > 16))
-      return Out("a preview column outside the panel, height", h);
+      return Out("a paint column outside the panel, height", h);
   }
   return "";
 }

@@ -24,7 +24,7 @@ std::string StateInvariants(const ControlState& c, const CurveBank& bank);
 // What a tick recorded against the state before it: totals are their two
 // parts, the sent copies are what the axes and the previous totals give.
 std::string TickInvariants(const ControlState& prev, const ControlState& c);
-// StateInvariants and the preview's columns within the panel.
+// StateInvariants and the paint box's columns within the panel.
 std::string FormInvariants(const TForm1& form);
 
 // The whole way from a settings text: the load (ending in one of its two

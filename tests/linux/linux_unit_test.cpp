@@ -174,7 +174,7 @@ TEST(KeyStates, LettersFollowTheLayout) {
 }
 
 TEST(KeyCharMap, KeypadCharactersNameKeypadKeys) {
-  UsKeyCharMap map;
+  X11KeyCharMap map;
   NoKeyCharMap none;
   struct Case {
     std::string_view text;
@@ -447,8 +447,8 @@ TEST(InstanceGuard, ANameSquattedByAnotherUserDoesNotCount) {
   ::waitpid(child, nullptr, 0);
 }
 
-TEST(TickTimer, ExpiriesMissedDuringALongTickComeAsOne) {
-  TickTimer timer;
+TEST(LinuxTickTimer, ExpiriesMissedDuringALongTickComeAsOne) {
+  LinuxTickTimer timer;
   std::string error;
   ASSERT_TRUE(timer.Start(kTickMilliseconds, error)) << error;
   std::this_thread::sleep_for(std::chrono::milliseconds(6 * kTickMilliseconds + 30));
@@ -481,10 +481,10 @@ TEST(TickSchedule, KeepsTheGridUnlessATickStartsLate) {
 // The fifth tick runs 120 ms. Checked by what happens in which order, and by
 // lower bounds on time (a loaded machine only delays ticks); the cadence
 // itself is measured by bench/cadence.sh.
-TEST(TickTimer, ALongTickIsFollowedAtOnceThenTheCadenceResumesUnbunched) {
+TEST(LinuxTickTimer, ALongTickIsFollowedAtOnceThenTheCadenceResumesUnbunched) {
   using Clock = std::chrono::steady_clock;
   constexpr size_t kSlow = 4, kTicks = 14;
-  TickTimer timer;
+  LinuxTickTimer timer;
   std::string error;
   ASSERT_TRUE(timer.Start(kTickMilliseconds, error)) << error;
   std::vector<Clock::time_point> starts;

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "app/form_design.h"
-#include "app/tick_driver.h"
+#include "app/form_shell.h"
 #include "config/settings_file.h"
 #include "control/command_message.h"
 #include "control/curve_math.h"

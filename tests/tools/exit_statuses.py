@@ -88,6 +88,20 @@ def main():
         expect(r.returncode == 2 and len(r.stderr.splitlines()) == 1,
                f"zq-replay malformed script: {r.returncode} {r.stderr!r}")
 
+    # --screen reads alike in every tool that takes it: a size of whole pixels, both above 0
+    for name, head, stdin in (("zq-check", [], b""), ("zq-replay", ["--setup=clean.ini"], b"tick 1\n")):
+        tool = tools.get(name)
+        if not tool:
+            continue
+        # (zq-check may warn of a panel off a tiny screen: taken is any status but 2)
+        for size, taken in (("1600X900", True), ("1x1", True), ("99999x99999", True),
+                            ("0x600", False), ("800x0", False), ("100000x600", False),
+                            ("800x", False), ("+800x600", False), ("800*600", False)):
+            tail = ["clean.ini"] if name == "zq-check" else ["-"]
+            r = run([tool] + head + ["--screen", size] + tail, work, stdin)
+            expect((r.returncode != 2) == taken and (name == "zq-check" or r.returncode in (0, 2)),
+                   f"{name} --screen {size}: status {r.returncode} {r.stderr!r}")
+
     probe = tools.get("zq-probe")
     if probe:
         r = run([probe, "--seconds=x"], work)

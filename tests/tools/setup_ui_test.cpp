@@ -5,8 +5,11 @@
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <set>
 
+#include "config/settings_load.h"
 #include "control/curve_math.h"
+#include "input/key_names.h"
 #include "settings_edit_kit.h"
 #include "tools/example_setup.h"
 #include "zq_check/check_model.h"
@@ -273,6 +276,54 @@ TEST_F(SetupUiTest, StateAndFindingsComeFromZqCheckOnTheEditedText) {
       Make(http::verb::post, "/api/check", R"({"edits":{"Yaxis":"1 1","evil\nkey":"1"}})"));
   EXPECT_TRUE(refused.contains("editError"));
   EXPECT_EQ(refused["slots"][15]["value"], "0 1");  // none of the edits applied
+}
+
+// The page draws from these alone: every slot once, and every text it builds
+// from them reads back as the panel reads it.
+TEST_F(SetupUiTest, FactsAreThePanelsOwnTables) {
+  json facts = SendJson(Make(http::verb::get, "/api/facts"));
+  ASSERT_EQ(facts["slots"].size(), kSlotTable.size());
+  std::set<std::string> keys;
+  for (const json& s : facts["slots"]) {
+    keys.insert(s["key"].get<std::string>());
+    EXPECT_FALSE(s["name"].get<std::string>().empty()) << s;
+    EXPECT_FALSE(s["group"].get<std::string>().empty()) << s;
+  }
+  for (const SlotInfo& info : kSlotTable) EXPECT_EQ(keys.count(std::string(info.key)), 1u);
+  EXPECT_NE(facts.dump().find("“посадка” (landing)"), std::string::npos);  // flapsdown's words
+  ASSERT_EQ(facts["values"].size(), kIntegerSettings.size());
+
+  // Each axis names a curve of the state, an axis slot for it and its trim.
+  json state = SendJson(Make(http::verb::get, "/api/state"));
+  auto slot = [&](const json& key) {
+    for (const json& s : state["slots"])
+      if (s["key"] == key) return s;
+    return json();
+  };
+  ASSERT_EQ(facts["axes"].size(), 3u);
+  for (const json& a : facts["axes"]) {
+    EXPECT_TRUE(state["curveSets"][0].contains(a["letter"].get<std::string>())) << a;
+    EXPECT_TRUE(slot(a["slot"])["axis"].get<bool>()) << a;
+    EXPECT_TRUE(slot(a["trimSlot"])["axis"].get<bool>()) << a;
+    EXPECT_FALSE(slot(a["routing"])["axis"].get<bool>()) << a;
+  }
+  EXPECT_EQ(facts["stickAxes"].size(), 6u);  // the record's six axis words
+
+  // A chord as the page writes it ("[CTRL]+[SHIFT]+K") is the chord the panel reads.
+  ASSERT_EQ(facts["modifiers"].size(), 3u);
+  NoKeyCharMap noLayout;
+  for (const auto& [vk, ch] : facts["keyChars"].items()) {
+    for (const json& m : facts["modifiers"]) {
+      std::string text = m["text"].get<std::string>() + "+" + ch.get<std::string>();
+      Binding b;
+      ASSERT_FALSE(ParseBinding(text, b, noLayout).has_value()) << text;
+      EXPECT_EQ(b.device, kKeyboard) << text;
+      EXPECT_EQ(b.code, std::stoi(vk)) << text;
+      EXPECT_EQ(b.ctrl + b.alt + b.shift, 1) << text;
+      for (const json& k : m["keys"]) EXPECT_TRUE(IsModifierKey(k.get<int32_t>())) << text;
+    }
+  }
+  EXPECT_EQ(facts["keyChars"].size(), 26u + 10u + 11u);  // letters, digits, punctuation
 }
 
 TEST_F(SetupUiTest, TheCurveIsThePanelsOwnForEveryReading) {

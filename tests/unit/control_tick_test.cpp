@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/tick_driver.h"
+#include "app/form_shell.h"
 #include "config/settings_file.h"
 #include "kit/fakes.h"
 

@@ -6,8 +6,8 @@
 #include <fstream>
 
 #include "app/command_line.h"
+#include "app/form_shell.h"
 #include "app/run_report.h"
-#include "app/tick_driver.h"
 #include "config/settings_near_miss.h"
 #include "kit/fakes.h"
 #include "kit/scratch_folder.h"

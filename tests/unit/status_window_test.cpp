@@ -1,4 +1,5 @@
-#include "app/status_window.h"
+#include "app/paint_box.h"
+#include "app/placement.h"
 
 #include <gtest/gtest.h>
 
@@ -30,20 +31,20 @@ TEST(PlaceWindow, DefaultsAndExplicitPositions) {
   EXPECT_EQ(DesignPlacement(), (Placement{880, 592, 104, 77}));
 }
 
-PreviewColumns Preview(std::string_view curveText) {
+PaintColumns PaintOf(std::string_view curveText) {
   CurveBank bank;
   ParseCurve(curveText, bank.curvesY[0]);
-  return ComputePreview(bank);
+  return ComputePaintColumns(bank);
 }
 
-TEST(Preview, ColumnsFollowTheStoredYPoints) {
-  PreviewColumns all100 = Preview("100");
+TEST(PaintBox, ColumnsFollowTheStoredYPoints) {
+  PaintColumns all100 = PaintOf("100");
   for (int32_t h : all100) EXPECT_EQ(h, 10);
-  PreviewColumns straight = Preview("0 100");
+  PaintColumns straight = PaintOf("0 100");
   EXPECT_EQ(straight[0], 0);
   for (size_t i = 1; i < 20; ++i) EXPECT_EQ(straight[i], 10);
-  for (int32_t h : Preview("9 -9 5")) EXPECT_EQ(h, 0);
-  PreviewColumns mixed = Preview("0 -50 30 -100 7 2147483647");
+  for (int32_t h : PaintOf("9 -9 5")) EXPECT_EQ(h, 0);
+  PaintColumns mixed = PaintOf("0 -50 30 -100 7 2147483647");
   EXPECT_EQ(mixed[1], -5);  // point 1 in columns 2 and 3
   EXPECT_EQ(mixed[2], -5);
   EXPECT_EQ(mixed[3], 3);
@@ -51,15 +52,15 @@ TEST(Preview, ColumnsFollowTheStoredYPoints) {
   EXPECT_EQ(mixed[19], 214748364);  // point 10 in column 20
 }
 
-TEST(Preview, SelectedSetIsShown) {
+TEST(PaintBox, SelectedSetIsShown) {
   CurveBank bank;
   ParseCurve("0 100", bank.curvesY[0]);
   ParseCurve("50", bank.curvesY[2]);
   bank.curveIndex = 2;
-  EXPECT_EQ(ComputePreview(bank)[0], 5);
+  EXPECT_EQ(ComputePaintColumns(bank)[0], 5);
 }
 
-TEST(Preview, RowsStayInsideP) {
+TEST(PaintBox, RowsStayInsideP) {
   struct Case {
     int32_t h;
     int first, last;
@@ -67,7 +68,7 @@ TEST(Preview, RowsStayInsideP) {
   const Case cases[] = {{10, 1, 10},   {3, 8, 10},   {0, 0, -1},         {-5, 10, 14},
                         {-10, 10, 16}, {100, 0, 10}, {INT32_MAX, 0, 10}, {INT32_MIN, 10, 16}};
   for (const Case& c : cases) {
-    PreviewRows r = PreviewColumnRows(c.h);
+    PaintRows r = PaintColumnRows(c.h);
     EXPECT_EQ(r.first, c.first) << c.h;
     EXPECT_EQ(r.last, c.last) << c.h;
   }

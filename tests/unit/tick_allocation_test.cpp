@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <new>
 
+#include "app/form_shell.h"
 #include "app/run_report.h"
-#include "app/tick_driver.h"
 #include "config/settings_file.h"
 #include "kit/fakes.h"
 

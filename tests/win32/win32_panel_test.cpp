@@ -58,7 +58,7 @@ class Canvas {
     DeleteObject(bitmap_);
     DeleteDC(dc_);
   }
-  void Draw(const Win32Panel& panel) {
+  void Draw(const Win32Window& panel) {
     panel.Render(dc_);
     GdiFlush();
   }
@@ -76,7 +76,7 @@ class Canvas {
   uint32_t* bits_ = nullptr;
 };
 
-class Win32PanelTest : public testing::Test {
+class Win32WindowTest : public testing::Test {
  protected:
   void SetUp() override {
     if (!HaveDisplay()) GTEST_SKIP() << "no display (run under Xvfb: scripts/test.d/20-windows.sh)";
@@ -92,11 +92,11 @@ class Win32PanelTest : public testing::Test {
   NoDevices devices_;
   NoSender sender_;
   SilentReport report_;
-  Win32Panel panel_;
+  Win32Window panel_;
   TForm1 form_{bank_, devices_, panel_, sender_};
 };
 
-TEST_F(Win32PanelTest, WindowIsBorderlessTopMostWithATaskBarEntryAndHiddenUntilShown) {
+TEST_F(Win32WindowTest, WindowIsBorderlessTopMostWithATaskBarEntryAndHiddenUntilShown) {
   ASSERT_TRUE(panel_.Create(GetModuleHandleA(nullptr)));
   HWND w = panel_.Handle();
   LONG style = GetWindowLongW(w, GWL_STYLE), exStyle = GetWindowLongW(w, GWL_EXSTYLE);
@@ -166,7 +166,7 @@ Realized Realize(const LOGFONTW& font) {
   return r;
 }
 
-TEST_F(Win32PanelTest, LabelFontHasCyrillicLettersAndFitsMinus100BeforeTheTrimColumn) {
+TEST_F(Win32WindowTest, LabelFontHasCyrillicLettersAndFitsMinus100BeforeTheTrimColumn) {
   HDC screen = GetDC(nullptr);
   bool msSansSerifCyrillic = false;
   LOGFONTW want{};
@@ -208,7 +208,7 @@ TEST_F(Win32PanelTest, LabelFontHasCyrillicLettersAndFitsMinus100BeforeTheTrimCo
   EXPECT_LE(panel_.LabelRect(canvas.Dc(), Label::yp).right, 20);
 }
 
-TEST_F(Win32PanelTest, PreviewLightsTheStoredPointsOfTheSelectedYCurve) {
+TEST_F(Win32WindowTest, PreviewLightsTheStoredPointsOfTheSelectedYCurve) {
   Load("[main]\nY=0 100\n");
   Canvas canvas;
   canvas.Draw(panel_);
@@ -223,7 +223,7 @@ TEST_F(Win32PanelTest, PreviewLightsTheStoredPointsOfTheSelectedYCurve) {
   }
 }
 
-TEST_F(Win32PanelTest, NegativePointsGrowDownToTheEdgeOfP) {
+TEST_F(Win32WindowTest, NegativePointsGrowDownToTheEdgeOfP) {
   Load("[main]\nY=-100\n");
   Canvas canvas;
   canvas.Draw(panel_);
@@ -239,7 +239,7 @@ TEST_F(Win32PanelTest, NegativePointsGrowDownToTheEdgeOfP) {
   }
 }
 
-TEST_F(Win32PanelTest, LabelsAreOpaqueSizedToTheirTextAndDrawnInCreationOrder) {
+TEST_F(Win32WindowTest, LabelsAreOpaqueSizedToTheirTextAndDrawnInCreationOrder) {
   Load("[main]\n");
   panel_.SetText(Label::yp, "-100");
   panel_.SetText(Label::f, "выпущены ");
@@ -329,8 +329,8 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD) {
   }
 }
 
-TEST_F(Win32PanelTest, OneErrorBoxAtATimeWhileTicksGoOnUnderneath) {
-  MessageBoxErrorReport report("zq_gate_probe");
+TEST_F(Win32WindowTest, OneErrorBoxAtATimeWhileTicksGoOnUnderneath) {
+  Win32ErrorReport report("zq_gate_probe");
   BoxWatch w;
   w.caption = "zq_gate_probe";
   w.report = &report;
@@ -350,7 +350,7 @@ TEST_F(Win32PanelTest, OneErrorBoxAtATimeWhileTicksGoOnUnderneath) {
   watch = nullptr;
 }
 
-TEST_F(Win32PanelTest, FatalBoxNamesKindModulePositionAndMessage) {
+TEST_F(Win32WindowTest, FatalBoxNamesKindModulePositionAndMessage) {
   BoxWatch w;
   w.caption = "Application Error";
   watch = &w;

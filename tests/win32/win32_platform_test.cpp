@@ -13,6 +13,7 @@
 #include "control/command_message.h"
 #include "platform/win32/win32_error_box.h"
 #include "platform/win32/win32_input.h"
+#include "platform/win32/win32_keyboard.h"
 #include "platform/win32/win32_profile.h"
 #include "platform/win32/win32_udp.h"
 

@@ -3,11 +3,11 @@
 #include <array>
 
 #include "config/curve_bank.h"
+#include "input/joyinfo.h"
 
 namespace zq::check {
 namespace {
 
-constexpr std::array<std::string_view, 6> kAxisNames = {"X", "Y", "Z", "R", "U", "V"};
 constexpr std::array<std::string_view, 5> kOtherWords = {
     "the button bits", "the button number", "the point-of-view hat", "reserved", "reserved"};
 
@@ -52,7 +52,7 @@ std::string AxisWords(const Binding& b, bool polled, bool curvesLoaded) {
     return words + "record word " + std::to_string(b.code) + " (outside the record): reads 0";
   }
   if (b.code < 6) {
-    words += "axis " + std::string(kAxisNames[static_cast<size_t>(b.code)]);
+    words += "axis " + std::string(1, kAxisLetters[static_cast<size_t>(b.code)]);
   } else {
     words += "record word " + std::to_string(b.code) + " (" +
              std::string(kOtherWords[static_cast<size_t>(b.code - 6)]) + ", not an axis)";

@@ -1,4 +1,5 @@
 // Curve texts that stop early, gaps in Y1..Y9, curve keys never read.
+#include "config/flight_axes.h"
 #include "zq_check/check_steps.h"
 #include "zq_check/key_suggest.h"
 
@@ -13,13 +14,12 @@ std::string Points(const Curve& c) {
 
 // "pitch (Y) in curve set 2", "the roll trim axis".
 std::string WhatItShapes(const std::string& key) {
-  if (key.rfind("Trim", 0) == 0) {
-    const char* axis = key[4] == 'Y' ? "pitch" : (key[4] == 'X' ? "roll" : "yaw");
-    return std::string("the ") + axis + " trim axis";
-  }
-  const char* axis = key[0] == 'Y' ? "pitch" : (key[0] == 'X' ? "roll" : "yaw");
+  bool trim = key.rfind("Trim", 0) == 0;
+  const FlightAxis* axis = FlightAxisOf(key.size() > 4 && trim ? key[4] : key[0]);
+  std::string word(axis != nullptr ? axis->word : "");
+  if (trim) return "the " + word + " trim axis";
   std::string set = key.size() > 1 ? key.substr(1) : "0";
-  return std::string(axis) + " in curve set " + set;
+  return word + " in curve set " + set;
 }
 
 // A complete curve text: ten points, or a first point above 0 before rising

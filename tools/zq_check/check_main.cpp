@@ -49,14 +49,6 @@ constexpr std::string_view kUsage =
     "Exit status: 0 no warnings (notes allowed), 1 warnings, 2 errors (the panel\n"
     "would show an error box, SETUP does not exist, the SVG file cannot be\n"
     "written) or bad usage.\n";
-
-bool ParseScreen(std::string_view s, zq::ScreenSize& screen) {
-  auto size = zq::tools::ParseSize(s, "xX", 5);
-  if (!size || size->first == 0 || size->second == 0) return false;
-  screen = {static_cast<int32_t>(size->first), static_cast<int32_t>(size->second)};
-  return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -90,9 +82,9 @@ int main(int argc, char** argv) {
       svgPath = *v;
     } else if (a == "--screen") {
       std::optional<std::string> v = args.Value();
-      if (!v || !ParseScreen(*v, options.screen)) {
-        return UsageError(kProgram, "--screen needs a size such as 1920x1080");
-      }
+      std::optional<zq::ScreenSize> screen = v ? zq::tools::ParseScreen(*v) : std::nullopt;
+      if (!screen) return UsageError(kProgram, zq::tools::kScreenProblem);
+      options.screen = *screen;
       haveScreen = true;
     } else {
       return UsageError(kProgram, "unknown option '" + args.Shown() + "'");

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/status_window.h"
+#include "app/placement.h"
 #include "config/binding.h"
 #include "config/curve_bank.h"
 #include "config/settings_load.h"

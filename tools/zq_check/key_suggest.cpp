@@ -4,6 +4,7 @@
 
 #include "config/ascii.h"
 #include "config/binding.h"
+#include "config/flight_axes.h"
 #include "config/settings_file.h"
 #include "config/settings_load.h"
 
@@ -13,8 +14,8 @@ namespace {
 std::vector<std::string> MakeKnownKeys() {
   std::vector<std::string> keys;
   for (const SlotInfo& slot : kSlotTable) keys.emplace_back(slot.key);
-  for (char axis : {'Y', 'X', 'Z'}) {
-    for (int k = 0; k < kCurveSets; ++k) keys.push_back(CurveKey(axis, k));
+  for (const FlightAxis& axis : kFlightAxes) {
+    for (int k = 0; k < kCurveSets; ++k) keys.push_back(CurveKey(axis.letter, k));
   }
   for (std::string_view key : kTrimCurveKeys) keys.emplace_back(key);
   for (const IntegerSetting& s : kIntegerSettings) keys.emplace_back(s.key);

@@ -21,9 +21,11 @@ constexpr int kCannotListen = 1;
 constexpr int kUsageStatus = zq::tools::kUsageStatus;
 constexpr int kTimedOut = 3;
 
-constexpr std::string_view kUsage =
+const std::string kUsage =
     "usage: zq-listen [--port N] [--count N] [--timeout SEC] [--help] [--version]\n"
-    "Listens on 127.0.0.1 (port 21100, where the panel sends) and prints every\n"
+    "Listens on 127.0.0.1 (port " +
+    std::to_string(zq::kCommandPort) +
+    ", where the panel sends) and prints every\n"
     "command message as it arrives: the time, the raw text and each channel by\n"
     "name and value. Text that does not follow the message grammar is flagged\n"
     "on lines starting with '!'. Ctrl+C stops it.\n"

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "app/error_report.h"
-#include "app/tick_driver.h"
+#include "app/form_shell.h"
 
 namespace zq {
 

@@ -5,17 +5,18 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/error_report.h"
+#include "app/form_shell.h"
 #include "app/run_report.h"
 #include "app/tform1.h"
-#include "app/tick_driver.h"
 #include "config/settings_snapshot.h"
-#include "control/quiet_tick.h"
+#include "control/tick_skip.h"
 #include "platform/linux/fontconfig_font.h"
 #include "platform/linux/linux_error_box.h"
 #include "platform/linux/linux_input_devices.h"
@@ -26,6 +27,7 @@
 #include "platform/linux/test_stick.h"
 #include "platform/linux/wake_sources.h"
 #include "platform/linux/x11_lost_server.h"
+#include "platform/platform.h"
 #include "platform/posix/posix_udp.h"
 
 namespace zq {
@@ -55,6 +57,10 @@ void ReportLoadError(const TForm1& form, const SettingsSnapshot& settings,
 }
 
 int RunPanel(const char* argv0, const PanelOptions& options) {
+  // First of all: until the loop below can look at the stop descriptor, a
+  // stop ends the start at once.
+  const bool stopsCaught = InstallStopSignals(true);
+  const int stopError = errno;
   InstanceGuard guard;
   // A second copy ends at once, silently; without any socket at all the
   // copy runs unguarded.
@@ -67,8 +73,10 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   const std::string title = ProgramTitle(executable);
   std::string error;
 
-  TerminationSignals signals;
-  if (!signals.Start(error)) return FailToStart(executable, "ESignalError", error);
+  if (!stopsCaught) {
+    return FailToStart(executable, "ESignalError",
+                       std::string("cannot catch the stop signals: ") + std::strerror(stopError));
+  }
   EndWhenXServerGoes(title);
 
   X11Keyboard keyboard;
@@ -81,7 +89,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   std::string fontPath = FindPanelFont(error);
   if (fontPath.empty()) return FailToStart(executable, "EFontError", error);
-  SdlWindowView view;
+  SdlWindow view;
   if (!view.Create(fontPath, error)) return FailToStart(executable, "EWindowError", error);
 
   SdlJoysticks joysticks;
@@ -112,18 +120,18 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
     lines.Line(line);
   }
   RunReport runReport(lines);
-  UsKeyCharMap keyMap;
+  X11KeyCharMap keyMap;
   CreateForm(form, settings, keyMap, view.PrimaryScreen(), report);
   ReportLoadError(form, settings, shownPath, lines, runReport);
   if (!view.Show(error)) return FailToStart(executable, "EWindowError", error);
 
   // The first tick comes one interval after the window is shown, never
   // before the settings load has ended.
-  TickTimer timer;
+  LinuxTickTimer timer;
   if (!timer.Start(kTickMilliseconds, error)) return FailToStart(executable, "ETimerError", error);
   const bool traceTicks = TickTraceRequested();
 
-  signals.EndStartup();  // from here a signal ends the loop, below
+  StopWakesTheLoop();  // from here a signal ends the loop, below
   Display* display = view.XDisplay();
   const int xfd = display != nullptr ? ConnectionNumber(display) : -1;
   // Ticks that would change nothing are left out, unless keys can only be
@@ -133,7 +141,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   WakeSources wake;
   if (!wake.Ok()) return FailToStart(executable, "ETimerError", "cannot make the wait set");
   wake.Watch(kTimer, timer.Fd());
-  wake.Watch(kSignals, signals.Fd());
+  wake.Watch(kSignals, StopDescriptor());
   wake.Watch(kWindow, xfd);
   wake.Watch(kKeys, keyboard.Fd());
   wake.Watch(kHotplug, joysticks.HotplugFd());
@@ -168,7 +176,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
       break;
     }
     auto woke = [ready](int source) { return (ready >> source & 1) != 0; };
-    if (woke(kSignals) && signals.Consume()) break;
+    if (woke(kSignals) && StopRequested()) break;
     if (woke(kBox)) report.Reap();
     windowEvents = xfd >= 0 && woke(kWindow);
     // Key events wait in the queue for the next tick, which sees them on

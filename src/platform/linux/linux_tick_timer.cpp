@@ -1,9 +1,5 @@
 #include "platform/linux/linux_tick_timer.h"
 
-#include <poll.h>
-#include <signal.h>
-#include <sys/eventfd.h>
-#include <sys/signalfd.h>
 #include <sys/timerfd.h>
 #include <unistd.h>
 
@@ -14,14 +10,15 @@
 #include <ctime>
 
 #include "app/tick_schedule.h"
+#include "platform/platform.h"
 
 namespace zq {
 
-TickTimer::~TickTimer() {
+LinuxTickTimer::~LinuxTickTimer() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool TickTimer::Start(int milliseconds, std::string& error) {
+bool LinuxTickTimer::Start(int milliseconds, std::string& error) {
   fd_ = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
   if (fd_ < 0) {
     error = std::string("cannot create the tick timer: ") + std::strerror(errno);
@@ -35,7 +32,7 @@ bool TickTimer::Start(int milliseconds, std::string& error) {
   return true;
 }
 
-bool TickTimer::Arm(int64_t firstDue) {
+bool LinuxTickTimer::Arm(int64_t firstDue) {
   // Absolute times: the kernel keeps every later expiry on the same grid.
   itimerspec due{};
   due.it_interval.tv_sec = static_cast<time_t>(interval_ / 1000000);
@@ -47,7 +44,7 @@ bool TickTimer::Arm(int64_t firstDue) {
   return true;
 }
 
-uint64_t TickTimer::Consume() {
+uint64_t LinuxTickTimer::Consume() {
   uint64_t expiries = 0;
   if (::read(fd_, &expiries, sizeof expiries) != static_cast<ssize_t>(sizeof expiries)) return 0;
   if (expiries == 0) return 0;
@@ -63,14 +60,14 @@ uint64_t TickTimer::Consume() {
   return expiries;
 }
 
-bool TickTimer::Pause() {
+bool LinuxTickTimer::Pause() {
   itimerspec stop{};
   if (::timerfd_settime(fd_, 0, &stop, nullptr) != 0) return false;
   paused_ = true;
   return true;
 }
 
-bool TickTimer::Resume() {
+bool LinuxTickTimer::Resume() {
   if (!paused_) return true;
   // The places that passed meanwhile count as ticks left out.
   const int64_t now = MonotonicMicroseconds();
@@ -111,55 +108,18 @@ void TraceSend(bool ok) {
   std::fputs(ok ? "sent ok\n" : "sent failed\n", stderr);
 }
 
-TerminationSignals::~TerminationSignals() {
-  EndStartup();
-  if (fd_ >= 0) ::close(fd_);
-}
-
 bool TerminationSignals::Start(std::string& error) {
-  sigset_t set;
-  sigemptyset(&set);
-  sigaddset(&set, SIGTERM);
-  sigaddset(&set, SIGINT);
-  sigaddset(&set, SIGHUP);
-  if (::sigprocmask(SIG_BLOCK, &set, nullptr) != 0) {
-    error = std::string("cannot block the termination signals: ") + std::strerror(errno);
-    return false;
-  }
-  fd_ = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
-  if (fd_ < 0) {
-    error = std::string("cannot receive the termination signals: ") + std::strerror(errno);
-    return false;
-  }
-  stop_ = ::eventfd(0, EFD_CLOEXEC);
-  if (stop_ < 0) {
-    error = std::string("cannot watch the termination signals: ") + std::strerror(errno);
-    return false;
-  }
-  watcher_ = std::thread([fd = fd_, stop = stop_] {
-    pollfd fds[2] = {{fd, POLLIN, 0}, {stop, POLLIN, 0}};
-    while (::poll(fds, 2, -1) < 0 && errno == EINTR) {
-    }
-    // A signal before the end of the start: leave at once, as asked.
-    if (fds[1].revents == 0 && fds[0].revents != 0) ::_exit(0);
-  });
-  return true;
+  if (InstallStopSignals()) return true;
+  error = std::string("cannot catch the stop signals: ") + std::strerror(errno);
+  return false;
 }
 
-void TerminationSignals::EndStartup() {
-  if (!watcher_.joinable()) return;
-  uint64_t one = 1;
-  (void)!::write(stop_, &one, sizeof one);
-  watcher_.join();
-  ::close(stop_);
-  stop_ = -1;
+int TerminationSignals::Fd() const {
+  return StopDescriptor();
 }
 
-bool TerminationSignals::Consume() {
-  signalfd_siginfo info;
-  bool any = false;
-  while (::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) any = true;
-  return any;
+bool TerminationSignals::Consume() const {
+  return StopRequested();
 }
 
 }  // namespace zq

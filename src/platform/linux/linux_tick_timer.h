@@ -1,10 +1,8 @@
-// The 50 ms tick source and the signals that end the run, both as file
-// descriptors for one poll() in the UI thread.
+// The 50 ms tick source, as a file descriptor for one poll() in the UI thread.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <thread>
 
 #include "control/tick_length.h"
 
@@ -18,12 +16,12 @@ constexpr int kTickMilliseconds = kTickMs;
 // fell due, so the loop runs one tick for them, not one per expiry. A tick
 // that starts late moves the grid (NextTickDue): the next one is not bunched
 // up behind it.
-class TickTimer {
+class LinuxTickTimer {
  public:
-  TickTimer() = default;
-  ~TickTimer();
-  TickTimer(const TickTimer&) = delete;
-  TickTimer& operator=(const TickTimer&) = delete;
+  LinuxTickTimer() = default;
+  ~LinuxTickTimer();
+  LinuxTickTimer(const LinuxTickTimer&) = delete;
+  LinuxTickTimer& operator=(const LinuxTickTimer&) = delete;
 
   // The first expiry one interval from now.
   bool Start(int milliseconds, std::string& error);
@@ -72,32 +70,14 @@ bool TickTraceRequested();
 void TraceTick(int64_t startedMicroseconds, int64_t index);
 void TraceSend(bool ok);
 
-// SIGTERM, SIGINT and SIGHUP (log-off) delivered through a descriptor, so
-// that they end the run between two ticks, never inside one. During the
-// start (from Start() to EndStartup()) steps that wait, for the X server,
-// the fonts or a box, cannot look at the descriptor: a watcher thread ends
-// the program at once with exit code 0 instead. Nothing is written during
-// the start, so there is nothing to put right.
+// The names zq-probe's Linux main still uses, until that main moves to
+// tools/: the tick timer, and the platform's stop signal under its old face.
+using TickTimer = LinuxTickTimer;
 class TerminationSignals {
  public:
-  TerminationSignals() = default;
-  ~TerminationSignals();
-  TerminationSignals(const TerminationSignals&) = delete;
-  TerminationSignals& operator=(const TerminationSignals&) = delete;
-
-  // Blocks the signals (before any other thread starts, so that every
-  // thread inherits the block) and starts the watcher.
   bool Start(std::string& error);
-  // From here on the signals wait for the main loop's Consume().
-  void EndStartup();
-  int Fd() const { return fd_; }
-  // True when one of the signals has arrived.
-  bool Consume();
-
- private:
-  int fd_ = -1;
-  int stop_ = -1;
-  std::thread watcher_;
+  int Fd() const;
+  bool Consume() const;
 };
 
 }  // namespace zq

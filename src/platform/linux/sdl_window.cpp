@@ -42,7 +42,7 @@ void RefuseFocus(SDL_Window* window) {
 
 }  // namespace
 
-SdlWindowView::~SdlWindowView() {
+SdlWindow::~SdlWindow() {
   for (LabelState& s : labels_) {
     if (s.rendered != nullptr) SDL_FreeSurface(s.rendered);
   }
@@ -52,7 +52,7 @@ SdlWindowView::~SdlWindowView() {
   if (videoStarted_) SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
-bool SdlWindowView::Create(const std::string& fontPath, std::string& error) {
+bool SdlWindow::Create(const std::string& fontPath, std::string& error) {
   // Keys are read from the X server, so the window lives there too.
   SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
   // The panel is no game: the screen saver may run while it shows.
@@ -88,7 +88,7 @@ bool SdlWindowView::Create(const std::string& fontPath, std::string& error) {
   return true;
 }
 
-void SdlWindowView::SetText(Label label, std::string_view text) {
+void SdlWindow::SetText(Label label, std::string_view text) {
   LabelState& s = State(label);
   if (s.text.View() == text) return;
   s.text.Clear();
@@ -97,7 +97,7 @@ void SdlWindowView::SetText(Label label, std::string_view text) {
   dirty_ = true;
 }
 
-void SdlWindowView::SetFontColor(Label label, Rgb color) {
+void SdlWindow::SetFontColor(Label label, Rgb color) {
   LabelState& s = State(label);
   if (s.color == color) return;
   s.color = color;
@@ -105,19 +105,19 @@ void SdlWindowView::SetFontColor(Label label, Rgb color) {
   dirty_ = true;
 }
 
-void SdlWindowView::SetBackground(Label label, Rgb color) {
+void SdlWindow::SetBackground(Label label, Rgb color) {
   LabelState& s = State(label);
   if (s.background == color) return;
   s.background = color;
   dirty_ = true;
 }
 
-void SdlWindowView::Place(const Placement& placement) {
+void SdlWindow::Place(const Placement& placement) {
   placement_ = placement;
   dirty_ = true;
 }
 
-bool SdlWindowView::Show(std::string& error) {
+bool SdlWindow::Show(std::string& error) {
   // Made only now, where it is to stand: X11 windows moved before they are
   // first mapped do not reliably stay where they were moved.
   window_ = SDL_CreateWindow(std::string(kWindowTitle).c_str(), placement_.left, placement_.top,
@@ -134,7 +134,7 @@ bool SdlWindowView::Show(std::string& error) {
   return true;
 }
 
-void SdlWindowView::RenderLabel(LabelState& s) {
+void SdlWindow::RenderLabel(LabelState& s) {
   if (s.rendered != nullptr) SDL_FreeSurface(s.rendered);
   s.rendered = nullptr;
   s.width = 0;
@@ -150,7 +150,7 @@ void SdlWindowView::RenderLabel(LabelState& s) {
   if (s.rendered != nullptr && s.rendered->w > s.width) s.width = s.rendered->w;
 }
 
-void SdlWindowView::DrawLabel(SDL_Surface* target, Label label) {
+void SdlWindow::DrawLabel(SDL_Surface* target, Label label) {
   LabelState& s = State(label);
   if (s.stale) RenderLabel(s);
   const LabelDesign& d = kLabelDesign[static_cast<size_t>(label)];
@@ -165,19 +165,19 @@ void SdlWindowView::DrawLabel(SDL_Surface* target, Label label) {
   SDL_SetClipRect(target, nullptr);
 }
 
-void SdlWindowView::DrawPreview(SDL_Surface* target) {
+void SdlWindow::DrawPaintBox(SDL_Surface* target) {
   if (form_ == nullptr) return;
-  PreviewColumns columns = form_->PPaint();
+  PaintColumns columns = form_->PPaint();
   Uint32 white = MapRgb(target, kWhite);
   for (int i = 1; i <= 20; ++i) {
-    PreviewRows rows = PreviewColumnRows(columns[static_cast<size_t>(i - 1)]);
+    PaintRows rows = PaintColumnRows(columns[static_cast<size_t>(i - 1)]);
     if (rows.first > rows.last) continue;
     SDL_Rect line{kPaintBox.left + i, kPaintBox.top + rows.first, 1, rows.last - rows.first + 1};
     SDL_FillRect(target, &line, white);
   }
 }
 
-void SdlWindowView::Present() {
+void SdlWindow::Present() {
   if (!dirty_ || window_ == nullptr) return;
   SDL_Surface* surface = SDL_GetWindowSurface(window_);
   if (surface == nullptr) return;
@@ -185,13 +185,13 @@ void SdlWindowView::Present() {
   SDL_FillRect(surface, nullptr, MapRgb(surface, kNavy));
   // Creation order is drawing order: f, yp, xp, then P, then the rest.
   for (size_t i = 0; i < kLabelDesign.size(); ++i) {
-    if (i == kLabelsBeforeP) DrawPreview(surface);
+    if (i == kLabelsBeforeP) DrawPaintBox(surface);
     DrawLabel(surface, kLabelDesign[i].label);
   }
   SDL_UpdateWindowSurface(window_);
 }
 
-bool SdlWindowView::HandleEvent(const SDL_Event& event) {
+bool SdlWindow::HandleEvent(const SDL_Event& event) {
   if (event.type == SDL_QUIT) return false;
   if (event.type == SDL_WINDOWEVENT && event.window.windowID == SDL_GetWindowID(window_)) {
     switch (event.window.event) {
@@ -209,7 +209,7 @@ bool SdlWindowView::HandleEvent(const SDL_Event& event) {
   return true;
 }
 
-Display* SdlWindowView::XDisplay() const {
+Display* SdlWindow::XDisplay() const {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (window_ == nullptr || !SDL_GetWindowWMInfo(window_, &info) ||
@@ -219,7 +219,7 @@ Display* SdlWindowView::XDisplay() const {
   return info.info.x11.display;
 }
 
-ScreenSize SdlWindowView::PrimaryScreen() const {
+ScreenSize SdlWindow::PrimaryScreen() const {
   SDL_Rect r{};
   if (SDL_GetDisplayBounds(0, &r) != 0) return {};
   return {r.w, r.h};

@@ -5,7 +5,8 @@
 #include <array>
 #include <string>
 
-#include "app/status_window.h"
+#include "app/paint_box.h"
+#include "app/placement.h"
 #include "app/window_view.h"
 #include "control/fixed_text.h"
 
@@ -27,12 +28,12 @@ constexpr int kLabelFontPixels = 8;
 // Row of a label's 13 on which the text stands.
 constexpr int kLabelBaseline = 10;
 
-class SdlWindowView : public WindowView {
+class SdlWindow : public WindowView {
  public:
-  SdlWindowView() = default;
-  ~SdlWindowView() override;
-  SdlWindowView(const SdlWindowView&) = delete;
-  SdlWindowView& operator=(const SdlWindowView&) = delete;
+  SdlWindow() = default;
+  ~SdlWindow() override;
+  SdlWindow(const SdlWindow&) = delete;
+  SdlWindow& operator=(const SdlWindow&) = delete;
 
   // Prepares the window with the labels' start texts, at the design's place
   // and size until Place() says otherwise. False with `error` set when the
@@ -59,7 +60,6 @@ class SdlWindowView : public WindowView {
   Display* XDisplay() const;
   // Pixel size of the primary screen.
   ScreenSize PrimaryScreen() const;
-  const Placement& CurrentPlacement() const { return placement_; }
 
  private:
   struct LabelState {
@@ -72,7 +72,7 @@ class SdlWindowView : public WindowView {
   LabelState& State(Label label) { return labels_[static_cast<size_t>(label)]; }
   void RenderLabel(LabelState& s);
   void DrawLabel(SDL_Surface* target, Label label);
-  void DrawPreview(SDL_Surface* target);
+  void DrawPaintBox(SDL_Surface* target);
 
   SDL_Window* window_ = nullptr;
   TTF_Font* font_ = nullptr;

@@ -131,7 +131,7 @@ int X11Keyboard::VirtualKeyOfKeycode(int keycode) const {
   return table_.For(locks_.numLock)[static_cast<size_t>(keycode)].vk;
 }
 
-int32_t UsKeyCharMap::VirtualKeyOfChar(unsigned char c) const {
+int32_t X11KeyCharMap::VirtualKeyOfChar(unsigned char c) const {
   switch (c) {
     case '*':
       return 106;  // keypad multiply

@@ -64,7 +64,7 @@ class X11Keyboard {
 // punctuation table: on a US keyboard the only further unshifted characters
 // are those of the keypad ("*" and "+"; its "-", "." and "/" are already in
 // the punctuation table).
-class UsKeyCharMap : public KeyCharMap {
+class X11KeyCharMap : public KeyCharMap {
  public:
   int32_t VirtualKeyOfChar(unsigned char c) const override;
 };

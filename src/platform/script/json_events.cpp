@@ -129,7 +129,7 @@ void EventWriter::Background(Label label, Rgb rgb) {
   End();
 }
 
-void EventWriter::Paint(const PreviewColumns& columns) {
+void EventWriter::Paint(const PaintColumns& columns) {
   Begin("paint");
   out_ << ",\"columns\":[";
   for (size_t i = 0; i < columns.size(); ++i) out_ << (i ? "," : "") << columns[i];

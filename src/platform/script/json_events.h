@@ -41,7 +41,7 @@ class EventWriter {
   void LabelText(Label label, std::string_view utf8);
   void Color(Label label, Rgb rgb);
   void Background(Label label, Rgb rgb);
-  void Paint(const PreviewColumns& columns);
+  void Paint(const PaintColumns& columns);
   void Send(std::string_view data);
   void Error(std::string_view singleByteText);
   void State(const TForm1& form);

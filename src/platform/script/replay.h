@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "app/status_window.h"
+#include "app/placement.h"
 #include "control/datagram_sender.h"
 
 namespace zq {

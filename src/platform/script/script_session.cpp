@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/tick_driver.h"
+#include "app/form_shell.h"
 
 namespace zq {
 namespace {

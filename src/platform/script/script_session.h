@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/status_window.h"
+#include "app/placement.h"
 #include "app/tform1.h"
 #include "config/settings_file.h"
 #include "platform/script/json_events.h"

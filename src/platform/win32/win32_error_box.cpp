@@ -15,7 +15,7 @@ std::string ExecutablePath() {
   }
 }
 
-void MessageBoxErrorReport::ReportError(std::string_view text) {
+void Win32ErrorReport::ReportError(std::string_view text) {
   if (!gate_.TryOpen()) return;
   std::string message(text);
   MessageBoxA(owner_, message.c_str(), title_.c_str(), MB_OK | MB_ICONSTOP);

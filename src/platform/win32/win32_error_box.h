@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "app/error_report.h"
-#include "app/tick_driver.h"
+#include "app/form_shell.h"
 
 namespace zq {
 
@@ -18,13 +18,12 @@ std::string ExecutablePath();
 // Errors that escape a handler: a stop box captioned with the program title.
 // The box runs its own message loop, so ticks go on underneath it; while one
 // box is open, further errors are not stacked on top of it.
-class MessageBoxErrorReport : public ErrorReport {
+class Win32ErrorReport : public ErrorReport {
  public:
-  explicit MessageBoxErrorReport(std::string title) : title_(std::move(title)) {}
+  explicit Win32ErrorReport(std::string title) : title_(std::move(title)) {}
   // The panel: an owned box stays above the top-most panel and the game.
   void SetOwner(HWND owner) { owner_ = owner; }
   void ReportError(std::string_view text) override;
-  const std::string& Title() const { return title_; }
 
  private:
   std::string title_;

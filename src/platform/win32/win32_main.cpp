@@ -13,12 +13,14 @@
 
 #include "app/command_line.h"
 #include "app/form_design.h"
+#include "app/form_shell.h"
 #include "app/run_report.h"
-#include "app/tick_driver.h"
 #include "config/settings_snapshot.h"
 #include "control/command_message.h"
 #include "platform/win32/win32_error_box.h"
 #include "platform/win32/win32_input.h"
+#include "platform/win32/win32_instance.h"
+#include "platform/win32/win32_keyboard.h"
 #include "platform/win32/win32_profile.h"
 #include "platform/win32/win32_report_lines.h"
 #include "platform/win32/win32_udp.h"
@@ -30,21 +32,7 @@ namespace {
 // Program-wide storage outside the window, all zero when the process starts.
 CurveBank curveBank;
 
-// A second copy may not run: two panels would send conflicting values.
-// Creating the mutex and looking at the result closes the gap that opening
-// it first would leave between two copies started at the same instant.
-bool AnotherCopyRuns() {
-  SetLastError(ERROR_SUCCESS);
-  HANDLE instanceMutex = CreateMutexA(nullptr, FALSE, std::string(kInstanceName).c_str());
-  DWORD error = GetLastError();
-  // The handle is held to the end of the run; the system releases it with
-  // the process. Access denied means the mutex exists but was made by a copy
-  // of another integrity level (an elevated one): a copy runs all the same.
-  return error == ERROR_ALREADY_EXISTS ||
-         (instanceMutex == nullptr && error == ERROR_ACCESS_DENIED);
-}
-
-std::optional<StartupFailure> MakeWindow(HINSTANCE instance, Win32Panel& panel,
+std::optional<StartupFailure> MakeWindow(HINSTANCE instance, Win32Window& panel,
                                          WinsockSession& winsock) {
   // The position reported is this step's place in the program's image.
   auto failure = [](std::string kind, std::string message) {
@@ -127,10 +115,10 @@ int RunPanel(HINSTANCE instance, const PanelOptions& options) {
   AnswerWatch answers(devices);
   WinsockSession winsock;
   Win32UdpSender udp;
-  Win32Panel panel;
+  Win32Window panel;
   TForm1 form(curveBank, answers, panel, udp);
   const std::string title = ProgramTitle(ExecutablePath());
-  MessageBoxErrorReport report(title);
+  Win32ErrorReport report(title);
   DebugStringLines lines(title);
   RunReport run(lines);
   panel.Attach(form, report);
@@ -191,7 +179,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     case zq::PanelOptions::Action::run:
       break;
   }
-  if (zq::AnotherCopyRuns()) return 0;
+  // A second copy may not run: two panels would send conflicting values.
+  zq::InstanceGuard guard;
+  if (guard.Acquire() == zq::InstanceGuard::Result::otherCopyRuns) return 0;
   // Numbers are formatted by the panel itself with "."; the C library's
   // locale stays the classic one whatever the regional settings say.
   std::setlocale(LC_ALL, "C");

@@ -1,11 +1,9 @@
-// Settings from ".\Setup.ini" through the system's profile calls, and the
-// keyboard layout's character of a virtual key.
+// Settings from ".\Setup.ini" through the system's profile calls.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "config/binding.h"
 #include "config/settings_file.h"
 
 namespace zq {
@@ -25,14 +23,6 @@ class Win32ProfileSettings : public SettingsLookup {
 
  private:
   std::string path_;
-};
-
-// MapVirtualKeyA with map type 2, asked with the character's code as the
-// virtual-key code: a binding such as "~" names the key whose unshifted
-// character that is on the player's layout.
-class Win32KeyCharMap : public KeyCharMap {
- public:
-  int32_t VirtualKeyOfChar(unsigned char c) const override;
 };
 
 }  // namespace zq

@@ -1,4 +1,4 @@
-// zq-listen's stop signal on Windows: Ctrl+C and Ctrl+Break turned into a
+// The stop signal of the console tools on Windows: Ctrl+C and Ctrl+Break turned into a
 // readable socket, so that a wait on the listening socket ends at once. The
 // console runs its handler on a thread of its own; the handler only sets the
 // flag and sends one byte from one socket of a connected loopback pair to
@@ -16,9 +16,11 @@ namespace {
 SOCKET wakeReader = INVALID_SOCKET;
 SOCKET wakeWriter = INVALID_SOCKET;
 std::atomic<bool> stopRequested{false};
+std::atomic<bool> exitAtOnce{false};
 
 BOOL WINAPI OnConsoleEvent(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;  // the system's way
+  if (exitAtOnce) ExitProcess(0);
   stopRequested = true;
   char byte = 1;
   send(wakeWriter, &byte, 1, 0);
@@ -57,10 +59,15 @@ bool MakeWakePair() {
 
 }  // namespace
 
-bool InstallStopSignals() {
+bool InstallStopSignals(bool exitDuringStart) {
+  exitAtOnce = exitDuringStart;
   if (MakeWakePair() && SetConsoleCtrlHandler(OnConsoleEvent, TRUE) != 0) return true;
   errno = EIO;  // the caller reports errno
   return false;
+}
+
+void StopWakesTheLoop() {
+  exitAtOnce = false;
 }
 
 int StopDescriptor() {

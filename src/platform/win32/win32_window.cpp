@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
-#include "app/status_window.h"
+#include "app/form_shell.h"
+#include "app/paint_box.h"
 #include "app/tform1.h"
-#include "app/tick_driver.h"
 #include "control/tick_length.h"
 
 namespace zq {
@@ -94,7 +94,7 @@ LOGFONTW ChooseLabelFont(HDC dc, const wchar_t* preferredFace) {
   return fallback;
 }
 
-Win32Panel::Win32Panel() {
+Win32Window::Win32Window() {
   for (const LabelDesign& d : kLabelDesign) {
     LabelState& s = State(d.label);
     s.color = ToColorRef(d.color);
@@ -107,7 +107,7 @@ Win32Panel::Win32Panel() {
   font_ = CreateFontIndirectW(&fontSpec_);
 }
 
-Win32Panel::~Win32Panel() {
+Win32Window::~Win32Window() {
   if (window_ != nullptr) {
     SetWindowLongPtrW(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
@@ -115,7 +115,7 @@ Win32Panel::~Win32Panel() {
   if (font_ != nullptr) DeleteObject(font_);
 }
 
-bool Win32Panel::Create(HINSTANCE instance) {
+bool Win32Window::Create(HINSTANCE instance) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.lpfnWndProc = WindowProc;
@@ -139,25 +139,25 @@ bool Win32Panel::Create(HINSTANCE instance) {
   return window_ != nullptr;
 }
 
-void Win32Panel::Attach(TForm1& form, ErrorReport& report) {
+void Win32Window::Attach(TForm1& form, ErrorReport& report) {
   form_ = &form;
   report_ = &report;
 }
 
-bool Win32Panel::StartTimer() {
+bool Win32Window::StartTimer() {
   traceTicks_ = TickTraceRequested();
   if (!ticks_.Start(window_, kTickMessage, kTickMs)) return false;
   if (traceTicks_) TraceTickSource(ticks_.CurrentSource());
   return true;
 }
 
-void Win32Panel::Show() {
+void Win32Window::Show() {
   // Shown without taking the focus from the simulator.
   ShowWindow(window_, SW_SHOWNOACTIVATE);
   UpdateWindow(window_);
 }
 
-void Win32Panel::SetText(Label label, std::string_view text) {
+void Win32Window::SetText(Label label, std::string_view text) {
   LabelState& s = State(label);
   // Label texts are a few characters; a longer one is cut at a whole
   // character rather than dropped.
@@ -171,17 +171,17 @@ void Win32Panel::SetText(Label label, std::string_view text) {
   if (window_ != nullptr) InvalidateRect(window_, nullptr, FALSE);
 }
 
-void Win32Panel::SetFontColor(Label label, Rgb color) {
+void Win32Window::SetFontColor(Label label, Rgb color) {
   State(label).color = ToColorRef(color);
   if (window_ != nullptr) InvalidateRect(window_, nullptr, FALSE);
 }
 
-void Win32Panel::SetBackground(Label label, Rgb color) {
+void Win32Window::SetBackground(Label label, Rgb color) {
   State(label).background = ToColorRef(color);
   if (window_ != nullptr) InvalidateRect(window_, nullptr, FALSE);
 }
 
-void Win32Panel::RepaintP() {
+void Win32Window::RepaintP() {
   if (window_ == nullptr) return;
   RECT p{kPaintBox.left, kPaintBox.top, kPaintBox.left + kPaintBox.width,
          kPaintBox.top + kPaintBox.height};
@@ -189,13 +189,13 @@ void Win32Panel::RepaintP() {
   UpdateWindow(window_);
 }
 
-void Win32Panel::Place(const Placement& placement) {
+void Win32Window::Place(const Placement& placement) {
   if (window_ == nullptr) return;
   SetWindowPos(window_, nullptr, placement.left, placement.top, placement.width, placement.height,
                SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-RECT Win32Panel::LabelRect(HDC dc, Label label) const {
+RECT Win32Window::LabelRect(HDC dc, Label label) const {
   const LabelDesign& d = kLabelDesign[static_cast<size_t>(label)];
   const LabelState& s = State(label);
   HGDIOBJ old = SelectObject(dc, font_);
@@ -205,14 +205,14 @@ RECT Win32Panel::LabelRect(HDC dc, Label label) const {
   return RECT{d.left, d.top, d.left + extent.cx, d.top + kLabelHeight};
 }
 
-void Win32Panel::Render(HDC dc) const {
+void Win32Window::Render(HDC dc) const {
   RECT all{0, 0, kDesignWidth, kDesignHeight};
   HBRUSH navy = CreateSolidBrush(ToColorRef(kNavy));
   FillRect(dc, &all, navy);
   DeleteObject(navy);
   // Creation order: a later component covers an earlier one; P comes after xp.
   for (size_t i = 0; i < kLabelDesign.size(); ++i) {
-    if (i == kLabelsBeforeP) DrawPreview(dc);
+    if (i == kLabelsBeforeP) DrawPaintBox(dc);
     Label label = kLabelDesign[i].label;
     const LabelState& s = State(label);
     RECT r = LabelRect(dc, label);
@@ -226,13 +226,13 @@ void Win32Panel::Render(HDC dc) const {
   }
 }
 
-void Win32Panel::DrawPreview(HDC dc) const {
+void Win32Window::DrawPaintBox(HDC dc) const {
   if (form_ == nullptr) return;
-  PreviewColumns columns = form_->PPaint();
+  PaintColumns columns = form_->PPaint();
   HPEN pen = CreatePen(PS_SOLID, 1, ToColorRef(kWhite));
   HGDIOBJ old = SelectObject(dc, pen);
   for (int i = 1; i <= 20; ++i) {
-    PreviewRows rows = PreviewColumnRows(columns[static_cast<size_t>(i - 1)]);
+    PaintRows rows = PaintColumnRows(columns[static_cast<size_t>(i - 1)]);
     if (rows.first > rows.last) continue;
     int x = kPaintBox.left + i;
     // The end point of a line is not drawn.
@@ -243,7 +243,7 @@ void Win32Panel::DrawPreview(HDC dc) const {
   DeleteObject(pen);
 }
 
-void Win32Panel::Paint() {
+void Win32Window::Paint() {
   PAINTSTRUCT ps;
   HDC dc = BeginPaint(window_, &ps);
   // Drawn off screen first: the labels overlap and would flicker.
@@ -259,7 +259,7 @@ void Win32Panel::Paint() {
   EndPaint(window_, &ps);
 }
 
-void Win32Panel::Tick() {
+void Win32Window::Tick() {
   // The next tick is timed from this one's start, whatever this one does.
   const int64_t started = ticks_.BeginTick();
   if (traceTicks_) TraceTick(started);
@@ -276,13 +276,13 @@ void Win32Panel::Tick() {
   }
 }
 
-LRESULT Win32Panel::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
+LRESULT Win32Window::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
   switch (message) {
     case kTickMessage:
       Tick();
       return 0;
     case WM_TIMER:
-      if (wp == Win32TickDriver::kWindowTimerId) Tick();  // the driver's last resort
+      if (wp == Win32TickTimer::kWindowTimerId) Tick();  // the driver's last resort
       return 0;
     case WM_PAINT:
       Paint();
@@ -300,13 +300,13 @@ LRESULT Win32Panel::OnMessage(UINT message, WPARAM wp, LPARAM lp) {
   }
 }
 
-LRESULT CALLBACK Win32Panel::WindowProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wp, LPARAM lp) {
   if (message == WM_NCCREATE) {
-    auto* self = static_cast<Win32Panel*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    auto* self = static_cast<Win32Window*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
     self->window_ = window;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
   }
-  auto* self = reinterpret_cast<Win32Panel*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+  auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
   if (self == nullptr) return DefWindowProcW(window, message, wp, lp);
   if (message == WM_NCDESTROY) {
     self->window_ = nullptr;

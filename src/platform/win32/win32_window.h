@@ -1,8 +1,8 @@
 // The panel as a plain Win32 window: borderless, top-most, with a task-bar
-// entry; the labels and the curve preview are drawn here with GDI.
+// entry; the labels and the curve in P are drawn here with GDI.
 //
 // Done: labels (opaque, sized to their text, UTF-8 texts drawn with the W
-// calls), font colours, f's background, the preview P, placement, the 50 ms
+// calls), font colours, f's background, the paint box P, placement, the 50 ms
 // timer, close from the task bar. Not done: no input is taken from the window
 // itself (the tick polls), and a click never activates it.
 #pragma once
@@ -17,7 +17,7 @@
 #include "app/form_design.h"
 #include "app/run_report.h"
 #include "app/window_view.h"
-#include "platform/win32/win32_tick_driver.h"
+#include "platform/win32/win32_tick_timer.h"
 
 namespace zq {
 
@@ -35,17 +35,17 @@ LOGFONTW ChooseLabelFont(HDC dc, const wchar_t* preferredFace = L"MS Sans Serif"
 // Pixel width of `text` drawn in `font` on `dc`.
 int LabelTextWidth(HDC dc, const LOGFONTW& font, const wchar_t* text);
 
-class Win32Panel : public WindowView {
+class Win32Window : public WindowView {
  public:
-  Win32Panel();
-  ~Win32Panel() override;
-  Win32Panel(const Win32Panel&) = delete;
-  Win32Panel& operator=(const Win32Panel&) = delete;
+  Win32Window();
+  ~Win32Window() override;
+  Win32Window(const Win32Window&) = delete;
+  Win32Window& operator=(const Win32Window&) = delete;
 
   // Makes the hidden window at the design's place and size; false with the
   // system's error code in GetLastError when it cannot be made.
   bool Create(HINSTANCE instance);
-  // Where ticks and the preview come from; errors of a tick go to `report`.
+  // Where ticks and P's curve come from; errors of a tick go to `report`.
   void Attach(TForm1& form, ErrorReport& report);
   // Lines about sticks and sends after each tick; `answers` is the devices
   // the form polls through.
@@ -54,7 +54,7 @@ class Win32Panel : public WindowView {
     answers_ = &answers;
   }
   // Timer1: a tick every 50 ms on this thread, never overlapping, never
-  // made up (Win32TickDriver).
+  // made up (Win32TickTimer).
   bool StartTimer();
   void Show();
   HWND Handle() const { return window_; }
@@ -83,7 +83,7 @@ class Win32Panel : public WindowView {
   LRESULT OnMessage(UINT message, WPARAM wp, LPARAM lp);
   void Paint();
   void Tick();
-  void DrawPreview(HDC dc) const;
+  void DrawPaintBox(HDC dc) const;
   const LabelState& State(Label label) const { return labels_[static_cast<size_t>(label)]; }
   LabelState& State(Label label) { return labels_[static_cast<size_t>(label)]; }
 
@@ -95,7 +95,7 @@ class Win32Panel : public WindowView {
   ErrorReport* report_ = nullptr;
   RunReport* run_ = nullptr;
   const AnswerWatch* answers_ = nullptr;
-  Win32TickDriver ticks_;
+  Win32TickTimer ticks_;
   bool traceTicks_ = false;
 };
 

@@ -214,7 +214,7 @@ json Preview::Model() const {
   // P as the panel paints it: a white line of rows per column.
   json rows = json::array();
   for (int32_t h : session_->Form().PPaint()) {
-    PreviewRows r = PreviewColumnRows(h);
+    PaintRows r = PaintColumnRows(h);
     rows.push_back(json::array({r.first, r.last}));
   }
   json sends = json::array();

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/status_window.h"
+#include "app/placement.h"
 #include "platform/script/script_session.h"
 #include "zq_setup/ui/device_frame.h"
 

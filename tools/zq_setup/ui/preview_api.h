@@ -24,7 +24,6 @@ class PreviewApi : public ApiRoutes {
   // One tick on the devices as `live` read them last.
   void Tick(LiveSource& live);
   void Tick(const DeviceFrame& devices);
-  Preview& Core() { return preview_; }
 
  private:
   void Edit(const std::string& body, Response& res);

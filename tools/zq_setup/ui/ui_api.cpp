@@ -3,9 +3,14 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "config/flight_axes.h"
 #include "config/settings_load.h"
+#include "control/control_state.h"
 #include "control/curve_math.h"
+#include "input/joyinfo.h"
+#include "input/key_names.h"
 #include "zq_check/check_model.h"
+#include "zq_check/slot_words.h"
 #include "zq_check/text_report.h"
 
 namespace zq::setup::ui {
@@ -19,8 +24,8 @@ const std::vector<std::string>& CurveKeys() {
   static const std::vector<std::string> kKeys = [] {
     std::vector<std::string> keys{"Y", "X", "Z"};
     for (std::string_view key : kTrimCurveKeys) keys.emplace_back(key);
-    for (char axis : {'Y', 'X', 'Z'}) {
-      for (int k = 1; k < kCurveSets; ++k) keys.push_back(CurveKey(axis, k));
+    for (const FlightAxis& axis : kFlightAxes) {
+      for (int k = 1; k < kCurveSets; ++k) keys.push_back(CurveKey(axis.letter, k));
     }
     return keys;
   }();
@@ -114,6 +119,62 @@ json ChangesJson(const std::vector<LineChange>& changes) {
                    {"removed", c.removed}});
   }
   return out;
+}
+
+// What the page shows of the panel's own tables: the slots in their groups
+// with their words, the start values, the flight axes with their trims, the
+// stick's axis letters, the keys a binding can name and the modifiers of a
+// chord, and the words of the panel's Russian texts.
+std::string FactsJson() {
+  json slots = json::array();
+  for (const check::SlotWords& w : check::kSlotWords) {
+    const SlotInfo& info = kSlotTable[static_cast<size_t>(w.slot)];
+    slots.push_back({{"key", info.key},
+                     {"group", w.group},
+                     {"name", w.name},
+                     {"what", check::SlotWhat(w)},
+                     {"axis", info.test == SlotTest::axis}});
+  }
+  json values = json::array();
+  for (const IntegerSetting& s : kIntegerSettings) {
+    values.push_back({{"key", s.key}, {"what", check::ValueWhat(s)}});
+  }
+  json axes = json::array();
+  for (const FlightAxis& a : kFlightAxes) {
+    axes.push_back({{"letter", std::string(1, a.letter)},
+                    {"word", a.word},
+                    {"slot", kSlotTable[static_cast<size_t>(a.axis)].key},
+                    {"trimCurve", a.trimCurve},
+                    {"trimSlot", kSlotTable[static_cast<size_t>(a.trimAxis)].key},
+                    {"routing", kSlotTable[static_cast<size_t>(a.routing)].key}});
+  }
+  json stickAxes = json::array();
+  for (char letter : kAxisLetters) stickAxes.push_back(std::string(1, letter));
+  json keyChars = json::object();
+  json keyNames = json::object();
+  for (int32_t vk = 1; vk <= 255; ++vk) {
+    if (char c = KeyTextChar(vk); c != 0) keyChars[std::to_string(vk)] = std::string(1, c);
+    if (std::string name = VirtualKeyName(vk); !name.empty()) keyNames[std::to_string(vk)] = name;
+  }
+  json modifiers = json::array();
+  for (const ModifierKey& m : kModifierKeys) {
+    modifiers.push_back({{"text", m.bindingText}, {"name", m.name}, {"keys", m.keys}});
+  }
+  json labelWords = json::object();
+  for (const FlapRow& row : kFlapTable)
+    labelWords[std::string(StripControls(row.text))] = row.meaning;
+  labelWords[std::string(kChatText)] = kChatMeaning;
+  return json{{"slots", slots},
+              {"values", values},
+              {"axes", axes},
+              {"curveSets", kCurveSets},
+              {"joysticks", kJoystickCount},
+              {"stickAxes", stickAxes},
+              {"keyChars", keyChars},
+              {"keyNames", keyNames},
+              {"modifiers", modifiers},
+              {"labelWords", labelWords}}
+      .dump();
 }
 
 }  // namespace
@@ -295,7 +356,10 @@ std::optional<std::string> SettingsApi::EditedBytes(const std::string& bodyText,
 bool SettingsApi::Answer(const Request& req, std::string_view path, std::string_view query,
                          Response& res) {
   bool get = req.method() == http::verb::get;
-  if (get && path == "/api/state") {
+  if (get && path == "/api/facts") {
+    static const std::string kFacts = FactsJson();
+    res.body() = kFacts;
+  } else if (get && path == "/api/state") {
     if (query == "reload=1") Open();
     State(editor_.Document(), res);
   } else if (!get && path == "/api/check") {

@@ -1,5 +1,6 @@
 // The configurator's requests on the settings file: its slots and values,
-// zq-check's findings, a curve's exact response, and saving. Edits stay in
+// zq-check's findings, a curve's exact response, and saving; and the panel's
+// own tables the page draws from (/api/facts), so it restates none of them. Edits stay in
 // the page until saved; each request carries them as {"edits": {key: value
 // or null}} and is answered on the file's document with them applied.
 #pragma once

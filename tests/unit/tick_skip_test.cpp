@@ -10,7 +10,7 @@
 
 #include "app/tform1.h"
 #include "config/settings_file.h"
-#include "control/quiet_tick.h"
+#include "control/tick_skip.h"
 #include "kit/fakes.h"
 
 namespace zq {
@@ -50,7 +50,7 @@ struct Rig {
   }
 };
 
-TEST(QuietTick, SaysExactlyWhenATickOnTheSameInputsDoesNothing) {
+TEST(TickSkip, SaysExactlyWhenATickOnTheSameInputsDoesNothing) {
   Rig rig;
   std::mt19937 random(19);
   auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
@@ -114,7 +114,7 @@ struct Simple : Rig {
   }
 };
 
-TEST(QuietTick, CasesOfTheRule) {
+TEST(TickSkip, CasesOfTheRule) {
   Simple r;
   for (int i = 0; i < 3; ++i) r.Tick();  // the sticks that never answer: axes at -100
   EXPECT_TRUE(NextTickChangesNothing(r.form.State()));
@@ -155,7 +155,7 @@ TEST(QuietTick, CasesOfTheRule) {
   EXPECT_TRUE(MaySkipTicks(r.form.State()));
 }
 
-TEST(QuietTick, ARoutedTrimReachesItsAxisOneTickLate) {
+TEST(TickSkip, ARoutedTrimReachesItsAxisOneTickLate) {
   Simple r;
   r.dev.Axis(0, 1, 45874);  // Y stick at 400
   r.dev.Axis(1, 0, 65535);  // trim axis at its end

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/win32/win32_tick_driver.h"
+#include "platform/win32/win32_tick_timer.h"
 
 namespace zq {
 namespace {
@@ -52,14 +52,14 @@ class TickProbe {
     return true;
   }
 
-  Win32TickDriver driver;
+  Win32TickTimer driver;
   std::function<void()> onTick;
   std::vector<int64_t> starts, ends;  // the callback's own clock readings
 
  private:
   static LRESULT CALLBACK Proc(HWND w, UINT message, WPARAM wp, LPARAM lp) {
     bool tick =
-        message == kTickMessage || (message == WM_TIMER && wp == Win32TickDriver::kWindowTimerId);
+        message == kTickMessage || (message == WM_TIMER && wp == Win32TickTimer::kWindowTimerId);
     if (current == nullptr || !tick) return DefWindowProcW(w, message, wp, lp);
     current->driver.BeginTick();
     current->starts.push_back(PerformanceMicroseconds());
@@ -76,12 +76,12 @@ double Ms(int64_t microseconds) {
   return static_cast<double>(microseconds) / 1000.0;
 }
 
-TEST(Win32TickDriver, ALongTickIsFollowedAtOnceThenTheCadenceResumesUnbunched) {
+TEST(Win32TickTimer, ALongTickIsFollowedAtOnceThenTheCadenceResumesUnbunched) {
   constexpr size_t kSlow = 4, kTicks = 14;
   TickProbe probe;
   ASSERT_TRUE(probe.driver.Start(probe.Window(), kTickMessage, 50));
   // Not the window timer, whose 15.6 ms grain makes 50 ms about 62.5 ms.
-  EXPECT_NE(probe.driver.CurrentSource(), Win32TickDriver::Source::windowTimer);
+  EXPECT_NE(probe.driver.CurrentSource(), Win32TickTimer::Source::windowTimer);
   probe.onTick = [&] {
     if (probe.starts.size() == kSlow + 1) Sleep(120);
   };
@@ -98,7 +98,7 @@ TEST(Win32TickDriver, ALongTickIsFollowedAtOnceThenTheCadenceResumesUnbunched) {
   }
 }
 
-TEST(Win32TickDriver, OneTickMessageAtMostIsPendingWhileTheThreadIsBusy) {
+TEST(Win32TickTimer, OneTickMessageAtMostIsPendingWhileTheThreadIsBusy) {
   TickProbe probe;
   ASSERT_TRUE(probe.driver.Start(probe.Window(), kTickMessage, 50));
   auto pending = [&] {
@@ -126,7 +126,7 @@ bool HaveDisplay() {
   return GetSystemMetrics(SM_CXSCREEN) > 0;
 }
 
-TEST(Win32TickDriver, TicksGoOnInsideAModalBoxAndStopWithTheDriver) {
+TEST(Win32TickTimer, TicksGoOnInsideAModalBoxAndStopWithTheDriver) {
   if (!HaveDisplay()) GTEST_SKIP() << "no display for the box";
   TickProbe probe;
   ASSERT_TRUE(probe.driver.Start(probe.Window(), kTickMessage, 50));
@@ -155,7 +155,7 @@ TEST(Win32TickDriver, TicksGoOnInsideAModalBoxAndStopWithTheDriver) {
   }
 
   probe.driver.Stop();
-  EXPECT_EQ(probe.driver.CurrentSource(), Win32TickDriver::Source::none);
+  EXPECT_EQ(probe.driver.CurrentSource(), Win32TickTimer::Source::none);
   MSG m;
   while (PeekMessageW(&m, probe.Window(), kTickMessage, kTickMessage, PM_REMOVE)) {
   }

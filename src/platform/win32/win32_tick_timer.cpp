@@ -1,4 +1,4 @@
-#include "platform/win32/win32_tick_driver.h"
+#include "platform/win32/win32_tick_timer.h"
 
 #include <mmsystem.h>
 
@@ -22,11 +22,11 @@ void WriteTrace(const char* text, size_t length) {
 
 }  // namespace
 
-Win32TickDriver::~Win32TickDriver() {
+Win32TickTimer::~Win32TickTimer() {
   Stop();
 }
 
-bool Win32TickDriver::Start(HWND window, UINT message, int milliseconds) {
+bool Win32TickTimer::Start(HWND window, UINT message, int milliseconds) {
   Stop();
   window_ = window;
   message_ = message;
@@ -64,7 +64,7 @@ bool Win32TickDriver::Start(HWND window, UINT message, int milliseconds) {
   return true;
 }
 
-void Win32TickDriver::Arm(int64_t due) {
+void Win32TickTimer::Arm(int64_t due) {
   due_ = due;
   int64_t wait = due - PerformanceMicroseconds();
   if (wait < 1) wait = 1;
@@ -75,7 +75,7 @@ void Win32TickDriver::Arm(int64_t due) {
   SetWaitableTimer(timer_, &relative, 0, nullptr, nullptr, FALSE);
 }
 
-int64_t Win32TickDriver::BeginTick() {
+int64_t Win32TickTimer::BeginTick() {
   const int64_t started = PerformanceMicroseconds();
   // Armed again only now, so the thread cannot post a second message while
   // this one is handled: what falls due during a long tick is one message.
@@ -83,8 +83,8 @@ int64_t Win32TickDriver::BeginTick() {
   return started;
 }
 
-DWORD WINAPI Win32TickDriver::PostTicks(void* driver) {
-  auto* self = static_cast<Win32TickDriver*>(driver);
+DWORD WINAPI Win32TickTimer::PostTicks(void* driver) {
+  auto* self = static_cast<Win32TickTimer*>(driver);
   HANDLE waits[2] = {self->stop_, self->timer_};
   while (WaitForMultipleObjects(2, waits, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
     if (!PostMessageW(self->window_, self->message_, 0, 0)) {
@@ -97,7 +97,7 @@ DWORD WINAPI Win32TickDriver::PostTicks(void* driver) {
   return 0;
 }
 
-void Win32TickDriver::Stop() {
+void Win32TickTimer::Stop() {
   if (thread_ != nullptr) {
     SetEvent(stop_);
     WaitForSingleObject(thread_, INFINITE);
@@ -140,19 +140,19 @@ bool TickTraceRequested() {
   return n == 1 && value[0] == '1';
 }
 
-void TraceTickSource(Win32TickDriver::Source source) {
+void TraceTickSource(Win32TickTimer::Source source) {
   const char* text = "tick source: none\n";
   switch (source) {
-    case Win32TickDriver::Source::highResolutionTimer:
+    case Win32TickTimer::Source::highResolutionTimer:
       text = "tick source: high-resolution waitable timer\n";
       break;
-    case Win32TickDriver::Source::raisedResolution:
+    case Win32TickTimer::Source::raisedResolution:
       text = "tick source: waitable timer, timer resolution raised to 1 ms\n";
       break;
-    case Win32TickDriver::Source::windowTimer:
+    case Win32TickTimer::Source::windowTimer:
       text = "tick source: window timer (SetTimer)\n";
       break;
-    case Win32TickDriver::Source::none:
+    case Win32TickTimer::Source::none:
       break;
   }
   WriteTrace(text, lstrlenA(text));

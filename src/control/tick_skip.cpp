@@ -1,4 +1,4 @@
-#include "control/quiet_tick.h"
+#include "control/tick_skip.h"
 
 #include "control/curve_math.h"
 

@@ -1,4 +1,4 @@
-#include "app/tick_driver.h"
+#include "app/form_shell.h"
 
 #include "control/command_message.h"
 

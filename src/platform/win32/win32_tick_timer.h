@@ -19,7 +19,7 @@
 
 namespace zq {
 
-class Win32TickDriver {
+class Win32TickTimer {
  public:
   enum class Source {
     none,
@@ -29,10 +29,10 @@ class Win32TickDriver {
   };
   static constexpr UINT_PTR kWindowTimerId = 1;
 
-  Win32TickDriver() = default;
-  ~Win32TickDriver();
-  Win32TickDriver(const Win32TickDriver&) = delete;
-  Win32TickDriver& operator=(const Win32TickDriver&) = delete;
+  Win32TickTimer() = default;
+  ~Win32TickTimer();
+  Win32TickTimer(const Win32TickTimer&) = delete;
+  Win32TickTimer& operator=(const Win32TickTimer&) = delete;
 
   // Starts posting `message` to `window` (a window of the calling thread),
   // the first one `milliseconds` from now. False only when not even a window
@@ -70,7 +70,7 @@ int64_t PerformanceMicroseconds();
 // "tick " and the tick's start in microseconds of the performance counter,
 // for bench/cadence.sh; the first line names the tick source.
 bool TickTraceRequested();
-void TraceTickSource(Win32TickDriver::Source source);
+void TraceTickSource(Win32TickTimer::Source source);
 void TraceTick(int64_t startedMicroseconds);
 
 }  // namespace zq
