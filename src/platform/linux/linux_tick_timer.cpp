@@ -108,18 +108,4 @@ void TraceSend(bool ok) {
   std::fputs(ok ? "sent ok\n" : "sent failed\n", stderr);
 }
 
-bool TerminationSignals::Start(std::string& error) {
-  if (InstallStopSignals()) return true;
-  error = std::string("cannot catch the stop signals: ") + std::strerror(errno);
-  return false;
-}
-
-int TerminationSignals::Fd() const {
-  return StopDescriptor();
-}
-
-bool TerminationSignals::Consume() const {
-  return StopRequested();
-}
-
 }  // namespace zq

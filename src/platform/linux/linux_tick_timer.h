@@ -70,14 +70,4 @@ bool TickTraceRequested();
 void TraceTick(int64_t startedMicroseconds, int64_t index);
 void TraceSend(bool ok);
 
-// The names zq-probe's Linux main still uses, until that main moves to
-// tools/: the tick timer, and the platform's stop signal under its old face.
-using TickTimer = LinuxTickTimer;
-class TerminationSignals {
- public:
-  bool Start(std::string& error);
-  int Fd() const;
-  bool Consume() const;
-};
-
 }  // namespace zq
