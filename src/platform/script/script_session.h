@@ -30,9 +30,13 @@ class ScriptSession {
   std::optional<std::string> Execute(std::string_view line);
 
   const TForm1& Form() const { return form_; }
+
   int64_t Ticks() const { return ticks_; }
 
  private:
+  // Report events for the pinned sticks that were found, went or came back.
+  void ReportSticks();
+
   EventWriter events_;
   ScriptView view_;
   ScriptErrorReport report_;
@@ -42,6 +46,10 @@ class ScriptSession {
   TForm1 form_;
   int64_t ticks_ = 0;
   std::string error_;
+  bool declared_ = false;
+  // The pinned sticks as the report last told them.
+  uint32_t stickChanges_ = 0;
+  StickMap sticks_{};
 };
 
 }  // namespace zq
