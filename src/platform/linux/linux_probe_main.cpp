@@ -40,6 +40,7 @@ void ListJoysticks(const SdlJoysticks& joysticks) {
           j.axes, j.buttons, j.hats, j.identity.guid.c_str(),
           j.identity.serial.empty() ? "" : ", serial ", j.identity.serial.c_str(),
           j.identity.path.empty() ? "" : ", path ", j.identity.path.c_str());
+    Print("%s\n", ProbePinLine(j.id, j.pin, j.bluetooth).c_str());
   }
 }
 
