@@ -18,6 +18,7 @@
 #include "input/key_names.h"
 #include "input/probe_report.h"
 #include "platform/win32/win32_input.h"
+#include "platform/win32/win32_stick_identity.h"
 #include "probe_args.h"
 
 namespace zq {
@@ -80,6 +81,7 @@ std::array<bool, kJoystickCount> ListJoysticks(Win32InputDevices& devices) {
     }
     if (count++ == 0) Print("Joysticks that answer, with their ids:");
     Print(what);
+    Print(ProbePinLine(id, Win32StickIdentity(id)));
   }
   if (count == 0) Print("No joystick answers (ids 0 to 15).");
   return answers;
