@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "input/probe_report.h"
 #include "input/stick_match.h"
 #include "kit/fakes.h"
 
@@ -224,6 +225,20 @@ TEST(StickPin, LinesReadBackAsTheyWereWritten) {
   blank.serial.Clear();
   blank.serial.Append("A B");
   EXPECT_EQ(PinLineFor(blank), "044f:b10a \"Flight \"Pro\" Stick\" path=pci-0:3");
+}
+
+TEST(StickPin, ProbeOffersTheLineWithWhatItCanTellApart) {
+  EXPECT_EQ(ProbePinLine(2, Id("044f:b10a \"Stick\" serial=A path=usb-3")),
+            "    [sticks] 2=044f:b10a \"Stick\" serial=A");
+  EXPECT_EQ(ProbePinLine(0, Id("044f:b10a \"Stick\" path=usb-3")),
+            "    [sticks] 0=044f:b10a \"Stick\" path=usb-3  (no serial: pinned to this USB port)");
+  EXPECT_EQ(ProbePinLine(1, Id("044f:b10a \"Stick\""), true),
+            "    [sticks] 1=044f:b10a \"Stick\"  (Bluetooth: no port path and no serial, so only "
+            "its name tells it: a twin cannot be told apart)");
+  EXPECT_EQ(ProbePinLine(1, Id("044f:b10a \"Pad\" serial=7"), true),
+            "    [sticks] 1=044f:b10a \"Pad\" serial=7");
+  EXPECT_EQ(ProbePinLine(3, StickIdentity{}),
+            "    (the system gives no VID:PID for this stick: it cannot be pinned in [sticks])");
 }
 
 TEST(StickPin, MalformedLinesSayWhatIsWrong) {
