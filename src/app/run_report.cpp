@@ -90,6 +90,64 @@ std::string JoystickBackLine(int id, std::string_view slots) {
   return "joystick " + std::to_string(id) + " (" + std::string(slots) + ") answers again";
 }
 
+std::string StickPinErrorLine(const StickPinError& error) {
+  const std::string id = std::to_string(error.id);
+  return "[sticks] " + id + ": " + error.text + ": the line pins nothing, joystick " + id +
+         " is numbered by the system";
+}
+
+namespace {
+
+std::string PresentAt(const StickRouting& sticks, int slot) {
+  for (const PresentStick& p : sticks.Present()) {
+    if (p.slot == slot) {
+      return FormatStickPin(p.identity) + " (the system's joystick " + std::to_string(slot) + ")";
+    }
+  }
+  return "the system's joystick " + std::to_string(slot);
+}
+
+std::string StickLine(const StickRouting& sticks, int id) {
+  const size_t i = static_cast<size_t>(id);
+  const std::string head =
+      "joystick " + std::to_string(id) + " is pinned to " + FormatStickPin(sticks.pins.device[i]);
+  switch (sticks.map.state[i]) {
+    case PinState::found:
+      return head + ": found by " + MatchedByText(sticks.map.by[i]) + ", the system's joystick " +
+             std::to_string(sticks.map.slot[i]);
+    case PinState::ambiguous: {
+      std::string line = head + ", which more than one device matches:";
+      const char* sep = " ";
+      for (int s = 0; s < kJoystickCount; ++s) {
+        if (((sticks.map.twins[i] >> s) & 1) == 0) continue;
+        line.append(sep).append(PresentAt(sticks, s));
+        sep = ", ";
+      }
+      return line +
+             ". None is guessed: the joystick stays unconnected until its pin adds serial= or "
+             "path= (zq-probe prints the line of each stick)";
+    }
+    default:
+      return head + ": not connected, its axes read -100 until it is plugged in";
+  }
+}
+
+}  // namespace
+
+std::vector<std::string> StickLines(const StickRouting& sticks, const StickMap* before) {
+  std::vector<std::string> lines;
+  for (int id = 0; id < kJoystickCount; ++id) {
+    const size_t i = static_cast<size_t>(id);
+    if (!sticks.pins.pinned[i]) continue;
+    if (before != nullptr && before->state[i] == sticks.map.state[i] &&
+        before->slot[i] == sticks.map.slot[i] && before->twins[i] == sticks.map.twins[i]) {
+      continue;
+    }
+    lines.push_back(StickLine(sticks, id));
+  }
+  return lines;
+}
+
 std::string SendFailedLine(const SendResult& result) {
   std::string text(SendFailureText(result).View());
   // The box's two lines become one.
@@ -129,6 +187,29 @@ void RunReport::AfterTick(const BindingTable& bindings, JoySet bound, uint16_t a
   }
 }
 
+void RunReport::AfterTick(const FormState& form, const std::vector<StickPinError>& pinErrors,
+                          const TickOutcome& outcome) {
+  if (!pinsShown_) {
+    pinsShown_ = true;
+    for (const StickPinError& e : pinErrors) out_.Line(StickPinErrorLine(e));
+  }
+  const StickRouting& sticks = form.sticks;
+  if (sticks.changes != stickChanges_) {
+    const StickMap* before = stickChanges_ == 0 ? nullptr : &sticks_;
+    for (const std::string& line : StickLines(sticks, before)) out_.Line(line);
+    for (int id = 0; id < kJoystickCount; ++id) {
+      const size_t i = static_cast<size_t>(id);
+      if (sticks.pins.pinned[i] && (before == nullptr || before->slot[i] != sticks.map.slot[i])) {
+        told_ = static_cast<uint16_t>(told_ | (1u << id));
+      }
+    }
+    stickChanges_ = sticks.changes;
+    sticks_ = sticks.map;
+  }
+  AfterTick(form.bindings, form.joyUsed, form.input.joyAnswered, outcome);
+  told_ = 0;
+}
+
 void RunReport::Joysticks(const BindingTable& bindings, JoySet bound, uint16_t answered) {
   const uint16_t changed = firstTick_ ? static_cast<uint16_t>(~answered & bound.bits)
                                       : static_cast<uint16_t>(answered ^ answered_);
@@ -136,7 +217,8 @@ void RunReport::Joysticks(const BindingTable& bindings, JoySet bound, uint16_t a
   firstTick_ = false;
   answered_ = answered;
   for (int id = 0; id < kJoystickCount; ++id) {
-    if (((changed >> id) & 1) == 0) continue;
+    // a pinned stick that came or went has had its line
+    if (((changed >> id) & 1) == 0 || ((told_ >> id) & 1) != 0) continue;
     const std::string slots = JoystickSlots(bindings, id, loaded_);
     if (first) {
       out_.Line(JoystickMissingLine(id, slots, loaded_ == kSlotCount));

@@ -14,6 +14,7 @@
 #include "config/settings_snapshot.h"
 #include "control/control_tick.h"
 #include "input/input_devices.h"
+#include "input/sampling.h"
 
 namespace zq {
 
@@ -55,6 +56,11 @@ std::string JoystickSlots(const BindingTable& bindings, int id, int loaded = kSl
 std::string JoystickMissingLine(int id, std::string_view slots, bool curves = true);
 std::string JoystickLostLine(int id, std::string_view slots);
 std::string JoystickBackLine(int id, std::string_view slots);
+// A [sticks] line that pins nothing.
+std::string StickPinErrorLine(const StickPinError& error);
+// The pinned ids whose device was found, went or came back since `before`
+// (every pinned id when there is no `before`), one line each.
+std::vector<std::string> StickLines(const StickRouting& sticks, const StickMap* before);
 std::string SendFailedLine(const SendResult& result);
 std::string SendingAgainLine();
 
@@ -65,6 +71,8 @@ class AnswerWatch : public InputDevices {
   explicit AnswerWatch(InputDevices& devices) : devices_(devices) {}
   uint8_t KeyState(int vk) override { return devices_.KeyState(vk); }
   bool PollJoystick(int id, JoyInfoEx& record) override;
+  int ListSticks(std::span<PresentStick> out) override { return devices_.ListSticks(out); }
+  bool SticksChanged() override { return devices_.SticksChanged(); }
   // Bit id set: joystick id answered the last time it was polled.
   uint16_t Answered() const { return answered_; }
 
@@ -84,6 +92,10 @@ class RunReport {
   // After every tick: the bound sticks, which of them answered, the send.
   void AfterTick(const BindingTable& bindings, JoySet bound, uint16_t answered,
                  const TickOutcome& outcome);
+  // The same for the window's state, with the pinned sticks: the malformed
+  // pins and where each pinned device is, then only what changed.
+  void AfterTick(const FormState& form, const std::vector<StickPinError>& pinErrors,
+                 const TickOutcome& outcome);
 
  private:
   void Joysticks(const BindingTable& bindings, JoySet bound, uint16_t answered);
@@ -91,6 +103,10 @@ class RunReport {
   bool firstTick_ = true, sendFailing_ = false;
   uint16_t answered_ = 0;
   int loaded_ = kSlotCount;
+  bool pinsShown_ = false;
+  uint16_t told_ = 0;  // ids a pin's line told of in this tick
+  uint32_t stickChanges_ = 0;
+  StickMap sticks_{};
 };
 
 }  // namespace zq

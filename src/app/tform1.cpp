@@ -23,6 +23,8 @@ std::optional<std::string> TForm1::FormCreate(const SettingsLookup& settings,
   c.startFlaps = loaded.startFlaps;
   ComputeCurveTables(bank_, tables_);
   loadError_ = error;
+  // The pins stand apart from [main]: a load that ended early keeps them.
+  stickPinErrors_ = LoadStickPins(settings, state_.sticks.pins);
   if (error) return error->error.Message();
   c.trimYBtn = 0;
   placement_ = PlaceWindow(state_.windowX, state_.windowY, screen);

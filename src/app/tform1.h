@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/paint_box.h"
 #include "app/placement.h"
@@ -32,6 +33,8 @@ class TForm1 {
   const FormState& State() const { return state_; }
   // The binding that ended the last load early, if one did.
   const std::optional<BindingLoadError>& LoadError() const { return loadError_; }
+  // [sticks] lines that pin nothing because they are malformed.
+  const std::vector<StickPinError>& StickPinErrors() const { return stickPinErrors_; }
   const CurveBank& Bank() const { return bank_; }
   // Where the window stands: the design until a complete load placed it.
   const Placement& WindowPlacement() const { return placement_; }
@@ -45,6 +48,7 @@ class TForm1 {
   CurveTableBank tables_{};
   Placement placement_;
   std::optional<BindingLoadError> loadError_;
+  std::vector<StickPinError> stickPinErrors_;
 };
 
 }  // namespace zq

@@ -95,7 +95,8 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
   }
 
   // Now the joysticks, for the bindings below.
-  PollJoysticks(in, form.joyUsed, ports.devices);
+  FollowSticks(form.sticks, in, ports.devices);
+  PollJoysticks(in, form.joyUsed, ports.devices, &form.sticks.map);
 
   // Trim routing toggles: trim sent apart on its own channel, or mixed into
   // the axis.

@@ -22,6 +22,7 @@ struct FormState {
   KeySet watchedKeys{};
   JoySet joyUsed{};
   InputSnapshot input{};
+  StickRouting sticks{};
   ControlState control{};
   int32_t windowX = 0;
   int32_t windowY = 0;

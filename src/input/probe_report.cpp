@@ -51,4 +51,21 @@ std::vector<std::string> StickChanges(int id, const JoyInfoEx& now, StickMemory&
   return lines;
 }
 
+std::string ProbePinLine(int id, const StickIdentity& device, bool bluetooth) {
+  if (!device.HasIds()) {
+    return "    (the system gives no VID:PID for this stick: it cannot be pinned in [sticks])";
+  }
+  std::string line = "    [sticks] " + std::to_string(id) + "=" + PinLineFor(device);
+  if (device.serial.Empty() && device.path.Empty() && device.guid.Empty()) {
+    line += bluetooth ? "  (Bluetooth: no port path and no serial, so only its name tells it: "
+                        "a twin cannot be told apart)"
+                      : "  (no serial and no port path: a twin cannot be told apart)";
+  } else if (bluetooth && device.serial.Empty()) {
+    line += "  (Bluetooth: no port path)";
+  } else if (device.serial.Empty() && !device.path.Empty()) {
+    line += "  (no serial: pinned to this USB port)";
+  }
+  return line;
+}
+
 }  // namespace zq

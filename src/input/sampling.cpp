@@ -28,13 +28,46 @@ void PollKeys(InputSnapshot& input, const KeySet& watchedKeys, InputDevices& dev
       [&](int vk) { input.keyNow[static_cast<size_t>(vk)] = devices.KeyState(vk); });
 }
 
-void PollJoysticks(InputSnapshot& input, JoySet joyUsed, InputDevices& devices) {
+void FollowSticks(StickRouting& sticks, InputSnapshot& input, InputDevices& devices) {
+  if (!sticks.pins.Any()) return;
+  if (sticks.matched && !devices.SticksChanged()) return;
+  sticks.matched = true;
+  sticks.presentCount = devices.ListSticks(sticks.present);
+  if (sticks.presentCount < 0) sticks.presentCount = 0;
+  if (sticks.presentCount > kJoystickCount) sticks.presentCount = kJoystickCount;
+  StickMap now;
+  MatchSticks(sticks.pins, sticks.Present(), now);
+  bool changed = sticks.changes == 0;
+  for (size_t id = 0; id < kJoystickCount; ++id) {
+    if (now.slot[id] == sticks.map.slot[id] && now.state[id] == sticks.map.state[id] &&
+        now.twins[id] == sticks.map.twins[id]) {
+      continue;
+    }
+    changed = true;
+    // Nothing of another device, or of this one before it went, stays
+    // behind: a stick without a device reads as one that never answered.
+    if (now.slot[id] < 0) {
+      JoyInfoEx& rec = input.joyInfo[id];
+      for (int w = 0; w < JoyInfoEx::kWords; ++w) rec.SetWord(w, 0);
+    }
+  }
+  sticks.map = now;
+  if (changed) ++sticks.changes;
+}
+
+void PollJoysticks(InputSnapshot& input, JoySet joyUsed, InputDevices& devices,
+                   const StickMap* map) {
   for (int id = 0; id < kJoystickCount; ++id) {
     if (!joyUsed.Contains(id)) continue;
     JoyInfoEx& rec = input.joyInfo[static_cast<size_t>(id)];
     rec.dwSize = sizeof(JoyInfoEx);
     rec.dwFlags = kJoyReturnAll;
-    (void)devices.PollJoystick(id, rec);  // a stick that does not answer keeps its record
+    const int slot = map != nullptr ? map->slot[static_cast<size_t>(id)] : id;
+    // a stick that does not answer keeps its record
+    const bool answered = slot >= 0 && devices.PollJoystick(slot, rec);
+    const uint16_t bit = static_cast<uint16_t>(1u << id);
+    input.joyAnswered =
+        static_cast<uint16_t>(answered ? input.joyAnswered | bit : input.joyAnswered & ~bit);
   }
 }
 

@@ -12,6 +12,7 @@
 #include "config/binding.h"
 #include "input/input_devices.h"
 #include "input/key_names.h"
+#include "input/stick_identity.h"
 
 namespace zq {
 
@@ -22,9 +23,12 @@ struct LiveStick {
   int axes = 0, buttons = 0, povs = 0;
   // How the platform tells this device from others of the same kind, in its
   // own words (SDL's GUID, serial and device path on Linux); empty where it
-  // has nothing to tell. A typed device identity takes this place once the
-  // platforms report one.
+  // has nothing to tell.
   std::string identity;
+  // What a [sticks] pin matches (VID:PID, name, serial, port path, GUID),
+  // as far as the platform knows it.
+  StickIdentity pin;
+  bool bluetooth = false;  // no port path to pin by
 };
 
 // A stick that came or went between two refreshes.

@@ -33,6 +33,14 @@ bool FakeDevices::PollJoystick(int id, JoyInfoEx& record) {
   return true;
 }
 
+int FakeDevices::ListSticks(std::span<PresentStick> out) {
+  size_t n = 0;
+  for (int id = 0; id < 16 && n < out.size(); ++id) {
+    if (plugged[static_cast<size_t>(id)]) out[n++] = {id, identity[static_cast<size_t>(id)]};
+  }
+  return static_cast<int>(n);
+}
+
 void FakeDevices::Axis(int id, int word, uint32_t v) {
   plugged[static_cast<size_t>(id)] = true;
   sticks[static_cast<size_t>(id)].SetWord(word, v);

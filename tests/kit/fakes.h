@@ -55,8 +55,18 @@ class FakeDevices : public InputDevices {
   std::vector<int> keyPolls;
   std::vector<int> joyPolls;
 
+  // What each plugged stick tells of itself; set `sticksChanged` after a change.
+  std::array<StickIdentity, 16> identity{};
+  bool sticksChanged = false;
+
   uint8_t KeyState(int vk) override;
   bool PollJoystick(int id, JoyInfoEx& record) override;
+  int ListSticks(std::span<PresentStick> out) override;
+  bool SticksChanged() override {
+    const bool changed = sticksChanged;
+    sticksChanged = false;
+    return changed;
+  }
 
   // Plugs stick `id` in and sets one word or one button of it.
   void Axis(int id, int word, uint32_t v);

@@ -1049,6 +1049,65 @@ def check_tick_skip(args):
     check(not still, "ticks while the stick was left still: %r" % still)
 
 
+# Twins that only their serials tell apart, pinned in [sticks]: test sticks
+# 1 (serial A1) and 2 (serial B2) of ZQ_TEST_STICK, the start-up stick pulled.
+TWINS_SETUP = ("[main]\r\nYaxis=0 1\r\nXaxis=1 0\r\n[sticks]\r\n"
+               '0=044f:b10a "Twin Stick" serial=A1\r\n1=044f:b10a "Twin Stick" serial=B2\r\n')
+TWIN = {1: 'plug 1 044f:b10a "Twin Stick" serial=A1', 2: 'plug 2 044f:b10a "Twin Stick" serial=B2'}
+
+
+def check_pinned_twins(args):
+    """Two test sticks alike but for their serials, plugged in one order and
+    then, after both were pulled, in the other: A's Y always arrives as
+    joystick 0's pitch and B's X as joystick 1's roll, and the start-up
+    report names each pin found."""
+    own_network()  # port 21100 of our own, whoever else listens on the machine's
+    with Session(args, "pinned-twins") as s:
+        listener = Listener(s)
+        try:
+            s.write_setup(TWINS_SETUP)
+            fifo = os.path.join(s.dir, "stick")
+            os.mkfifo(fifo)
+            panel = s.start("zq-thrust", env={"ZQ_TEST_STICK": fifo})
+            s.wait_window(PANEL_TITLE)
+            stick = open(fifo, "w", buffering=1)
+            stick.write("unplug 0\n")
+            seen = []
+
+            def expect(commands, pitch, roll):
+                for c in commands:
+                    stick.write(c + "\n")
+                want = ["/87\\" + pitch, "/85\\" + roll]
+                deadline = time.monotonic() + 20
+                while time.monotonic() < deadline and want:
+                    data = listener.next(1.0)
+                    if data is None:
+                        continue
+                    text = data.decode("latin-1")
+                    seen.append(text)
+                    want = [w for w in want if w not in text]
+                check(not want, "pitch %s / roll %s never came: %r" % (pitch, roll, seen))
+
+            # A then B; full pitch from A, full roll from B.
+            expect([TWIN[1], TWIN[2], "@1 a 1 32767", "@2 a 0 32767"], "1", "1")
+            # Both pulled: the pinned ids read as sticks that never answered.
+            expect(["unplug 1", "unplug 2"], "-1", "-1")
+            # B then A: the system's ids trade places, the pins do not.
+            expect([TWIN[2], TWIN[1], "@1 a 1 -16384", "@2 a 0 16384"], "-0.5", "0.5")
+            check(not any("/87\\0.5" in d or "/85\\-0.5" in d for d in seen),
+                  "an axis went to the other twin's id: %r" % seen)
+            stick.close()
+            panel.send_signal(signal.SIGTERM)
+            check(ended(panel, 5) == 0, "SIGTERM did not end the panel with 0")
+        finally:
+            listener.close()
+        out = s.output(panel)
+        for id_, serial in ((0, "A1"), (1, "B2")):
+            line = ('zq-thrust: joystick %d is pinned to 044f:b10a "Twin Stick" serial=%s: '
+                    "found by serial" % (id_, serial))
+            check(line in out, "%r missing from %r" % (line, out))
+
+
 CHECKS = {
     "placement": check_placement,
     "flaps_preview": check_flaps_preview,
@@ -1067,6 +1126,7 @@ CHECKS = {
     "start_report": check_start_report,
     "send_report": check_send_report,
     "tick_skip": check_tick_skip,
+    "pinned_twins": check_pinned_twins,
 }
 
 

@@ -78,6 +78,23 @@ TEST_F(SetupCommandsTest, SetAppliesAllEditsOrNone) {
   EXPECT_EQ(ReadBytes(path_ + ".bak"), before);
 }
 
+TEST_F(SetupCommandsTest, SticksKeysPinInTheirOwnSectionKeepingEveryOtherByte) {
+  WriteBytes(path_, "[main]\r\nYaxis=0 1\r\n[sticks]\r\n; my pedals\r\n2=06a3:0763 \"Pedals\"\r\n");
+  ASSERT_EQ(Run({"set", "sticks.0=044f:b10a \"Flight Stick\" serial=0A1B2C",
+                 "Sticks.2=06a3:0763 \"Rudder\""}),
+            0)
+      << err_.str();
+  EXPECT_EQ(ReadBytes(path_),
+            "[main]\r\nYaxis=0 1\r\n[sticks]\r\n; my pedals\r\n2=06a3:0763 \"Rudder\"\r\n"
+            "0=044f:b10a \"Flight Stick\" serial=0A1B2C\r\n");
+  EXPECT_EQ(Run({"get", "sticks.0", "Yaxis"}), 0);
+  EXPECT_EQ(out_.str(), "044f:b10a \"Flight Stick\" serial=0A1B2C\n0 1\n");
+  ASSERT_EQ(Run({"unset", "sticks.2"}), 0);
+  EXPECT_EQ(ReadBytes(path_).find("Rudder"), std::string::npos);
+  EXPECT_EQ(Run({"get", "sticks.2"}), 1);
+  EXPECT_NE(err_.str().find("2 is not set in [sticks]"), std::string::npos) << err_.str();
+}
+
 TEST_F(SetupCommandsTest, SetRefusesWhatZqCheckCallsAnErrorUnlessForced) {
   WriteBytes(path_, std::string(kExampleSetupText));
   EXPECT_EQ(Run({"set", "Yaxis=1 3 4"}), kNotDoneStatus);

@@ -46,7 +46,7 @@ struct Panel {
   std::vector<std::string> Tick() {
     size_t before = out.lines.size();
     TickOutcome outcome = RunTick(form, boxes);
-    report.AfterTick(form.State().bindings, form.State().joyUsed, answers.Answered(), outcome);
+    report.AfterTick(form.State(), form.StickPinErrors(), outcome);
     return {out.lines.begin() + static_cast<long>(before), out.lines.end()};
   }
 };
@@ -99,6 +99,58 @@ TEST(RunReport, LostAndReturningStickGetOneLineEach) {
   run.devices.plugged[2] = true;
   const std::vector<std::string> back = run.Tick();
   EXPECT_EQ(back, std::vector<std::string>{"joystick 2 (Yaxis, Xaxis) answers again"});
+  EXPECT_EQ(run.Tick(), std::vector<std::string>{});
+}
+
+StickIdentity Device(uint16_t vendor, uint16_t product, std::string_view name,
+                     std::string_view serial = "", std::string_view path = "") {
+  StickIdentity d;
+  d.vendor = vendor;
+  d.product = product;
+  d.name.Append(name);
+  d.serial.Append(serial);
+  d.path.Append(path);
+  return d;
+}
+
+TEST(RunReport, PinnedSticksFollowTheirDevicesAcrossPorts) {
+  std::string keys(kAllKeys);
+  keys.replace(keys.find("Yaxis=-1 0"), 10, "Yaxis=0 1");
+  Panel run(keys +
+            "Xaxis=1 0\r\n[sticks]\r\n0=044f:b10a \"Flight Stick\" serial=A1\r\n"
+            "1=06a3:0763 \"Throttle\"\r\n2=044f:b10a Flight\r\n");
+  const StickIdentity stick = Device(0x044f, 0xb10a, "Flight Stick", "A1", "usb-1");
+  const StickIdentity throttle = Device(0x06a3, 0x0763, "Throttle", "", "usb-2");
+  // The throttle has the system's joystick 0, the stick 1.
+  run.devices.identity[0] = throttle;
+  run.devices.identity[1] = stick;
+  run.devices.Axis(0, 0, 65535);
+  run.devices.Axis(1, 1, 65535);
+  EXPECT_EQ(run.Tick(),
+            (std::vector<std::string>{
+                "[sticks] 2: 'Flight' is not in double quotes: the name is written \"like "
+                "this\": the line pins nothing, joystick 2 is numbered by the system",
+                "joystick 0 is pinned to 044f:b10a \"Flight Stick\" serial=A1: found by serial, "
+                "the system's joystick 1",
+                "joystick 1 is pinned to 06a3:0763 \"Throttle\": found by name, the system's "
+                "joystick 0"}));
+  EXPECT_EQ(run.udp.sent, std::vector<std::string>{"R/87\\1/85\\1"});
+  // Unplugged: id 0 reads as a stick that never answered, whatever it read
+  // before, and its return in the other port brings it back at once.
+  run.devices.plugged[1] = false;
+  run.devices.sticksChanged = true;
+  // The pin's line says it all: no second line on the same stick.
+  EXPECT_EQ(run.Tick(), (std::vector<std::string>{
+                            "joystick 0 is pinned to 044f:b10a \"Flight Stick\" serial=A1: not "
+                            "connected, its axes read -100 until it is plugged in"}));
+  EXPECT_EQ(run.udp.sent.back(), "R/87\\-1");
+  run.devices.identity[5] = stick;
+  run.devices.Axis(5, 1, 49151);
+  run.devices.sticksChanged = true;
+  EXPECT_EQ(run.Tick(), (std::vector<std::string>{
+                            "joystick 0 is pinned to 044f:b10a \"Flight Stick\" serial=A1: found "
+                            "by serial, the system's joystick 5"}));
+  EXPECT_EQ(run.udp.sent.back(), "R/87\\0.5");
   EXPECT_EQ(run.Tick(), std::vector<std::string>{});
 }
 

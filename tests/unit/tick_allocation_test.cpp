@@ -84,5 +84,44 @@ TEST(TickAllocation, BusyAndFailingTicksAndTheirReportDoNotAllocate) {
   EXPECT_GT(report.reports, 1000);
 }
 
+TEST(TickAllocation, PinnedSticksChangingPortsDoNotAllocate) {
+  test::FakeDevices dev;
+  dev.recordPolls = false;
+  test::NullView view;
+  FailingSender udp;
+  CurveBank bank;
+  TForm1 form(bank, dev, view, udp);
+  test::CountingReport report;
+  CreateForm(form,
+             ProfileTextSettings("[main]\nYaxis=0 1\nXaxis=1 0\n[sticks]\n"
+                                 "0=044f:b10a \"Stick\" serial=A\n1=06a3:0763 \"Throttle\"\n"),
+             NoKeyCharMap(), {1920, 1080}, report);
+  StickIdentity stick, throttle;
+  stick.vendor = 0x044f;
+  stick.product = 0xb10a;
+  stick.name.Append("Stick");
+  stick.serial.Append("A");
+  throttle.vendor = 0x06a3;
+  throttle.product = 0x0763;
+  throttle.name.Append("Throttle");
+  dev.AllWords(40000);
+  (void)RunTick(form, report);
+  long before = allocations.load();
+  for (int t = 0; t < 400; ++t) {
+    // every tenth tick the two trade ports, or one of them is gone
+    if (t % 10 == 0) {
+      const int turn = (t / 10) % 3;
+      dev.identity[0] = turn == 0 ? stick : throttle;
+      dev.identity[1] = turn == 0 ? throttle : stick;
+      dev.plugged[1] = turn != 2;
+      dev.sticksChanged = true;
+    }
+    dev.Axis(0, 1, static_cast<uint32_t>(t * 131 % 65536));
+    (void)RunTick(form, report);
+  }
+  EXPECT_EQ(allocations.load() - before, 0);
+  EXPECT_GT(form.State().sticks.changes, 30u);
+}
+
 }  // namespace
 }  // namespace zq

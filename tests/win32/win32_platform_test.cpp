@@ -5,16 +5,20 @@
 #include <windows.h>
 #include <winsock2.h>
 
+#include <array>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/error_report.h"
 #include "config/binding.h"
 #include "control/command_message.h"
+#include "input/probe_report.h"
 #include "platform/win32/win32_error_box.h"
 #include "platform/win32/win32_input.h"
 #include "platform/win32/win32_keyboard.h"
 #include "platform/win32/win32_profile.h"
+#include "platform/win32/win32_stick_identity.h"
 #include "platform/win32/win32_udp.h"
 
 namespace zq {
@@ -50,6 +54,55 @@ TEST(Win32Joystick, AStickThatDoesNotAnswerLeavesItsRecordAlone) {
     EXPECT_FALSE(devices.PollJoystick(id, record)) << id;
     for (int w = 0; w < JoyInfoEx::kWords; ++w) EXPECT_EQ(record.Word(w), before.Word(w)) << id;
   }
+}
+
+// The joystick OEM keys as the driver writes them, here for a made-up
+// driver key; removed again by the test.
+void WriteRegistryText(HKEY root, const std::string& subKey, const char* name, const char* text) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                 static_cast<DWORD>(std::strlen(text) + 1));
+  RegCloseKey(key);
+}
+
+TEST(Win32Joystick, IdentityReadsTheOemNameFromTheUsersKeysThenTheMachines) {
+  const std::string driver = "zq-test-driver";
+  const std::string config = "System\\CurrentControlSet\\Control\\MediaResources\\Joystick\\" +
+                             driver + "\\CurrentJoystickSettings";
+  const std::string oem =
+      "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\"
+      "OEM\\";
+  WriteRegistryText(HKEY_CURRENT_USER, config, "Joystick1OEMName", "VID_044F&PID_B10A");
+  WriteRegistryText(HKEY_LOCAL_MACHINE, oem + "VID_044F&PID_B10A", "OEMName", "Flight Stick");
+  WriteRegistryText(HKEY_LOCAL_MACHINE, config, "Joystick2OEMName", "VID_06A3&PID_0763");
+  EXPECT_EQ(JoystickOemName(driver, 0), "Flight Stick");  // HKCU's settings, HKLM's name
+  EXPECT_EQ(JoystickOemName(driver, 1), "");              // no OEM key of that name
+  EXPECT_EQ(JoystickOemName(driver, 2), "");
+  EXPECT_EQ(JoystickOemName("", 0), "");
+  WriteRegistryText(HKEY_CURRENT_USER, oem + "VID_044F&PID_B10A", "OEMName", "My Stick");
+  EXPECT_EQ(JoystickOemName(driver, 0), "My Stick");  // the user's own name first
+  RegDeleteTreeA(HKEY_CURRENT_USER, ("System\\CurrentControlSet\\Control\\MediaResources\\"
+                                     "Joystick\\" +
+                                     driver)
+                                        .c_str());
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, ("System\\CurrentControlSet\\Control\\MediaResources\\"
+                                      "Joystick\\" +
+                                      driver)
+                                         .c_str());
+  RegDeleteTreeA(HKEY_CURRENT_USER, (oem + "VID_044F&PID_B10A").c_str());
+  RegDeleteTreeA(HKEY_LOCAL_MACHINE, (oem + "VID_044F&PID_B10A").c_str());
+
+  // No stick: nothing listed, nothing that tells anything, no crash.
+  Win32InputDevices devices;
+  std::array<PresentStick, 16> present{};
+  EXPECT_EQ(devices.ListSticks(present), 0);
+  EXPECT_TRUE(devices.SticksChanged());  // the first look
+  for (int t = 0; t < 40; ++t) EXPECT_FALSE(devices.SticksChanged());
+  EXPECT_FALSE(Win32StickIdentity(0).HasIds());
+  EXPECT_EQ(ProbePinLine(0, Win32StickIdentity(0)),
+            "    (the system gives no VID:PID for this stick: it cannot be pinned in [sticks])");
 }
 
 TEST(Win32KeyMap, NonLetterCharactersGoThroughTheLayoutsCharacterOfThatVirtualKey) {

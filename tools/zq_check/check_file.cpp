@@ -7,6 +7,7 @@
 #include "config/settings_load.h"
 #include "config/settings_snapshot.h"
 #include "control/control_state.h"
+#include "input/stick_identity.h"
 #include "zq_check/check_steps.h"
 #include "zq_check/key_suggest.h"
 
@@ -28,6 +29,8 @@ void NoteOtherSections(const ProfileText& profile, CheckResult& r) {
   const ProfileText::Section* main = MainSection(profile);
   for (const ProfileText::Section& s : profile.Sections()) {
     if (&s == main || s.entries.empty()) continue;
+    // the pins: read when it is the first section of its name
+    if (&s == profile.FindSection(kSticksSection)) continue;
     if (s.line == 0) {
       Add(r, Severity::note, "outside-main", s.entries.front().line, "",
           "lines before the first section header are not read: settings go under [main]");
@@ -37,7 +40,7 @@ void NoteOtherSections(const ProfileText& profile, CheckResult& r) {
               std::to_string(main->line) + ") counts");
     } else {
       Add(r, Severity::note, "outside-main", s.line, "",
-          "section [" + Shown(s.name) + "] is not read: the panel reads only [main]");
+          "section [" + Shown(s.name) + "] is not read: the panel reads only [main] and [sticks]");
     }
   }
 }

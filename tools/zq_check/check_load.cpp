@@ -118,6 +118,7 @@ CheckResult CheckSettingsText(const std::string& path, const std::string& text,
   CheckFileLayout(profile, text, r);
   CheckUnknownKeys(profile, r);
   CheckBindings(profile, r);
+  CheckSticks(profile, r);
   CheckCurves(profile, r);
   CheckStartValues(profile, r);
   CheckWindowPlace(profile, r);

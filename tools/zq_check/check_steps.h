@@ -32,6 +32,10 @@ void CheckWindowPlace(const ProfileText& profile, CheckResult& r);
 // The load-ending binding, keyboard codes, inputs shared by several slots.
 void CheckBindings(const ProfileText& profile, CheckResult& r);
 
+// The [sticks] pins: each in words, malformed lines, pins sharing a device,
+// twins nothing tells apart, pins no binding uses.
+void CheckSticks(const ProfileText& profile, CheckResult& r);
+
 // Curve texts, the curve-set count and the keys it leaves unread.
 void CheckCurves(const ProfileText& profile, CheckResult& r);
 

@@ -54,6 +54,7 @@ void ListJoysticks(const std::vector<LiveStick>& sticks) {
     Print("  id " + std::to_string(s.id) + ": " + Quoted(s.name) + ", " + std::to_string(s.axes) +
           " axes, " + std::to_string(s.buttons) + " buttons, " + std::to_string(s.povs) + " hats" +
           (s.identity.empty() ? "" : " (" + s.identity + ")"));
+    Print(ProbePinLine(s.id, s.pin, s.bluetooth));
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include "app/version.h"
 #include "config/ascii.h"
+#include "input/stick_identity.h"
 #include "zq_check/check_model.h"
 #include "zq_check/text_report.h"
 
@@ -20,6 +21,8 @@ const std::string_view kUsage =
     "                      without a file, a new Setup.ini starts from the example\n"
     "  unset KEY...        remove the keys (the panel then uses its defaults)\n"
     "  check               the findings of zq-check\n"
+    "                      KEY may be sticks.N: the pin of joystick N in [sticks],\n"
+    "                      e.g. set 'sticks.0=044f:b10a \"Flight Stick\" serial=0A1B2C'\n"
     "  ui [--port N] [--no-browser]\n"
     "                      the configurator in the browser (the default command):\n"
     "                      bind by pressing, shape curves with the stick, save\n"
@@ -44,6 +47,16 @@ std::string Printable(std::string_view text) {
   return TerminalText(text);
 }
 
+// "sticks.0" names key 0 of [sticks]; any other key is the chosen section's.
+std::pair<std::string, std::string> SectionAndKey(const SetupOptions& o, const std::string& key) {
+  constexpr std::string_view prefix = "sticks.";
+  if (key.size() > prefix.size() &&
+      EqualsNoCase(std::string_view(key).substr(0, prefix.size()), prefix)) {
+    return {std::string(kSticksSection), key.substr(prefix.size())};
+  }
+  return {o.section, key};
+}
+
 int NotDone(SetupContext& ctx, const std::string& why) {
   ctx.err << "zq-setup: " << Printable(why) << '\n';
   return kNotDoneStatus;
@@ -60,15 +73,16 @@ int Get(const SetupOptions& o, const std::vector<std::string>& keys, SetupContex
   SettingsEditor editor(ctx.ops, o.path);
   if (!OpenOrSay(editor, ctx)) return kNotDoneStatus;
   int status = 0;
-  for (const std::string& key : keys) {
-    const ProfileText::Entry* e = editor.Document().Profile().FindEntry(o.section, key);
+  for (const std::string& name : keys) {
+    const auto [section, key] = SectionAndKey(o, name);
+    const ProfileText::Entry* e = editor.Document().Profile().FindEntry(section, key);
     if (e == nullptr || !e->hasValue) {
-      ctx.err << "zq-setup: " << Printable(key) << " is not set in [" << Printable(o.section)
+      ctx.err << "zq-setup: " << Printable(key) << " is not set in [" << Printable(section)
               << "] of '" << Printable(o.path) << "'" << (editor.Exists() ? "" : " (no such file)")
               << ": the panel uses its default\n";
       status = 1;
     }
-    ctx.out << Printable(editor.Document().Read(o.section, key, "")) << '\n';
+    ctx.out << Printable(editor.Document().Read(section, key, "")) << '\n';
   }
   return status;
 }
@@ -135,7 +149,8 @@ int Set(const SetupOptions& o, const std::vector<std::string>& edits, SetupConte
       ctx.err << "zq-setup: '" << Printable(edit) << "' is not KEY=VALUE\n" << kUsage;
       return kUsageStatus;
     }
-    EditResult r = editor.Document().Set(o.section, edit.substr(0, eq), edit.substr(eq + 1));
+    const auto [section, key] = SectionAndKey(o, edit.substr(0, eq));
+    EditResult r = editor.Document().Set(section, key, edit.substr(eq + 1));
     if (!r.ok()) {
       return NotDone(ctx, Printable(edit.substr(0, eq)) + ": " + r.error + "; nothing was written");
     }
@@ -153,8 +168,9 @@ int Unset(const SetupOptions& o, const std::vector<std::string>& keys, SetupCont
   }
   const std::string before = editor.Document().Bytes();
   std::vector<LineChange> changes;
-  for (const std::string& key : keys) {
-    EditResult r = editor.Document().Unset(o.section, key);
+  for (const std::string& name : keys) {
+    const auto [section, key] = SectionAndKey(o, name);
+    EditResult r = editor.Document().Unset(section, key);
     if (!r.ok()) return NotDone(ctx, Printable(key) + ": " + r.error + "; nothing was written");
     changes.insert(changes.end(), r.changes.begin(), r.changes.end());
   }

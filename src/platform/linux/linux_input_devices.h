@@ -20,6 +20,8 @@ class LinuxInputDevices : public InputDevices {
   }
   uint8_t KeyState(int vk) override { return keyboard_.KeyState(vk); }
   bool PollJoystick(int id, JoyInfoEx& record) override { return joysticks_.Poll(id, record); }
+  int ListSticks(std::span<PresentStick> out) override { return joysticks_.ListSticks(out); }
+  bool SticksChanged() override { return joysticks_.TakeSticksChanged(); }
 
  private:
   X11Keyboard& keyboard_;

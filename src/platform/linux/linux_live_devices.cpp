@@ -37,7 +37,8 @@ class LinuxLiveDevices : public LiveDevices {
     std::vector<LiveStick> sticks;
     if (!haveSticks_) return sticks;
     for (const SdlJoysticks::Info& j : joysticks_.Connected()) {
-      sticks.push_back({j.id, j.name, j.axes, j.buttons, j.hats, IdentityText(j.identity)});
+      sticks.push_back(
+          {j.id, j.name, j.axes, j.buttons, j.hats, IdentityText(j.identity), j.pin, j.bluetooth});
     }
     return sticks;
   }

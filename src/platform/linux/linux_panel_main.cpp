@@ -216,7 +216,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
       devices.Refresh();
       const TickOutcome outcome = RunTick(form, report);
       if (traceTicks && outcome.sent) TraceSend(outcome.result.Ok());
-      runReport.AfterTick(form.State().bindings, form.State().joyUsed, answers.Answered(), outcome);
+      runReport.AfterTick(form.State(), form.StickPinErrors(), outcome);
       // Asleep until a key, a stick, a device, a signal or the window needs the
       // loop; the keyboard's connection is read once more here, so that a
       // key that came during the tick keeps the ticks going.

@@ -1,5 +1,7 @@
 #include "platform/linux/sdl_joystick.h"
 
+#include "platform/linux/linux_stick_identity.h"
+
 #include <SDL.h>
 #include <fcntl.h>
 #include <linux/input.h>
@@ -227,6 +229,7 @@ void SdlJoysticks::Update() {
     if (j != nullptr && !SDL_JoystickGetAttached(j)) {
       Close(id);
       ids_.Release(id);
+      sticksChanged_ = true;
     }
   }
   std::erase_if(ignored_, [](int32_t instance) {
@@ -260,6 +263,13 @@ void SdlJoysticks::Update() {
     }
     open_[static_cast<size_t>(id)] = j;
     instance_[static_cast<size_t>(id)] = instance;
+    bool bluetooth = false;
+    pin_[static_cast<size_t>(id)] = LinuxStickIdentity(j, &bluetooth);
+    for (const auto& [virtualInstance, identity] : identityOf_) {
+      if (virtualInstance == instance) pin_[static_cast<size_t>(id)] = identity;
+    }
+    bluetooth_[static_cast<size_t>(id)] = bluetooth;
+    sticksChanged_ = true;
     WatchStick(id, path);
   }
 }
@@ -304,9 +314,19 @@ std::vector<SdlJoysticks::Info> SdlJoysticks::Connected() const {
                     SDL_JoystickNumAxes(j),
                     SDL_JoystickNumButtons(j),
                     SDL_JoystickNumHats(j),
-                    {guid, serial != nullptr ? serial : "", path != nullptr ? path : ""}});
+                    {guid, serial != nullptr ? serial : "", path != nullptr ? path : ""},
+                    pin_[static_cast<size_t>(id)],
+                    bluetooth_[static_cast<size_t>(id)]});
   }
   return list;
+}
+
+int SdlJoysticks::ListSticks(std::span<PresentStick> out) const {
+  size_t n = 0;
+  for (int id = 0; id < kJoystickCount && n < out.size(); ++id) {
+    if (open_[static_cast<size_t>(id)] != nullptr) out[n++] = {id, pin_[static_cast<size_t>(id)]};
+  }
+  return static_cast<int>(n);
 }
 
 }  // namespace zq

@@ -4,11 +4,13 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "config/binding.h"
 #include "input/joyinfo.h"
+#include "input/stick_match.h"
 
 struct _SDL_Joystick;
 typedef struct _SDL_Joystick SDL_Joystick;
@@ -112,8 +114,24 @@ class SdlJoysticks {
     std::string name;
     int axes, buttons, hats;
     JoystickIdentity identity;
+    StickIdentity pin;       // what [sticks] matches: VID:PID, name, serial, port
+    bool bluetooth = false;  // no port path to pin by
   };
   std::vector<Info> Connected() const;
+
+  // The open sticks with what tells them apart, for [sticks]; how many.
+  int ListSticks(std::span<PresentStick> out) const;
+  // True once after a stick came or went.
+  bool TakeSticksChanged() {
+    const bool changed = sticksChanged_;
+    sticksChanged_ = false;
+    return changed;
+  }
+  // What the virtual stick with SDL instance `instance` says of itself: SDL
+  // has no serial or port path for a virtual device.
+  void SetIdentity(int32_t instance, const StickIdentity& identity) {
+    identityOf_.push_back({instance, identity});
+  }
 
  private:
   void CloseAll();
@@ -137,6 +155,10 @@ class SdlJoysticks {
   }();
   std::array<bool, kJoystickCount> watched_{};  // changes wake the caller
   std::vector<int32_t> elsewhere_;
+  std::array<StickIdentity, kJoystickCount> pin_{};
+  std::array<bool, kJoystickCount> bluetooth_{};
+  std::vector<std::pair<int32_t, StickIdentity>> identityOf_;
+  bool sticksChanged_ = true;
 };
 
 }  // namespace zq

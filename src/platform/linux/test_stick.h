@@ -4,6 +4,7 @@
 // device's own change. Off unless asked for.
 #pragma once
 
+#include <array>
 #include <string>
 
 struct _SDL_Joystick;
@@ -26,13 +27,21 @@ class TestStick {
   // Readable when a line came; -1 without a test stick.
   int Fd() const { return fd_; }
   // Applies the lines that came: "a INDEX VALUE" (axis 0..5, -32768..32767),
-  // "b INDEX 0|1" (button 0..31), "h BITS" (the hat as SDL's bits).
+  // "b INDEX 0|1" (button 0..31), "h BITS" (the hat as SDL's bits), each
+  // for stick 0, the one there from the start, or for stick K (0..7) after
+  // "@K ". Twins and replugs: "plug K VID:PID "NAME" [serial=S] [path=P]"
+  // plugs stick K in with that identity, "unplug K" pulls it out.
   void ReadCommands();
+
+  static constexpr int kSticks = 8;
 
  private:
   void Apply(const std::string& line);
+  void Plug(int k, const std::string& identity);
+  void Unplug(int k);
   int fd_ = -1;
-  SDL_Joystick* stick_ = nullptr;
+  SdlJoysticks* joysticks_ = nullptr;
+  std::array<SDL_Joystick*, kSticks> sticks_{};
   std::string partial_;
 };
 

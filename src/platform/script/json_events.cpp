@@ -153,6 +153,13 @@ void EventWriter::Error(std::string_view singleByteText) {
   End();
 }
 
+void EventWriter::Report(std::string_view singleByteText) {
+  Begin("report");
+  out_ << ",\"text\":";
+  WriteJsonLatin1(out_, singleByteText);
+  End();
+}
+
 void EventWriter::State(const TForm1& form) {
   const FormState& st = form.State();
   const ControlState& c = st.control;

@@ -44,6 +44,8 @@ class EventWriter {
   void Paint(const PaintColumns& columns);
   void Send(std::string_view data);
   void Error(std::string_view singleByteText);
+  // A line of the panel's own report (pinned sticks found, missing, ambiguous).
+  void Report(std::string_view singleByteText);
   void State(const TForm1& form);
 
  private:

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/form_shell.h"
+#include "app/run_report.h"
 
 namespace zq {
 namespace {
@@ -47,6 +48,15 @@ std::string Shown(std::string_view w) {
   return s;
 }
 
+bool ValidDeviceKey(std::string_view key) {
+  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  if (key.empty() || key.size() > 40 || !letter(key[0])) return false;
+  for (char c : key) {
+    if (!letter(c) && !(c >= '0' && c <= '9') && c != '_' && c != '-') return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 ScriptSession::ScriptSession(const SettingsLookup& settings, ScreenSize screen, std::ostream& out,
@@ -61,11 +71,23 @@ ScriptSession::ScriptSession(const SettingsLookup& settings, ScreenSize screen, 
   NoKeyCharMap keyMap;
   events_.SetTick(0);
   CreateForm(form_, settings, keyMap, screen, report_);
+  for (const StickPinError& e : form_.StickPinErrors()) events_.Report(StickPinErrorLine(e));
+}
+
+void ScriptSession::ReportSticks() {
+  const StickRouting& sticks = form_.State().sticks;
+  if (sticks.changes == stickChanges_) return;
+  for (const std::string& line : StickLines(sticks, stickChanges_ == 0 ? nullptr : &sticks_)) {
+    events_.Report(line);
+  }
+  stickChanges_ = sticks.changes;
+  sticks_ = sticks.map;
 }
 
 void ScriptSession::Tick() {
   events_.SetTick(++ticks_);
   RunTick(form_, report_);
+  ReportSticks();
 }
 
 std::optional<std::string> ScriptSession::Execute(std::string_view line) {
@@ -87,6 +109,22 @@ std::optional<std::string> ScriptSession::Execute(std::string_view line) {
                std::to_string(max);
     return v;
   };
+  // A joystick id, or the key of a declared device.
+  auto target = [&](size_t i) -> std::optional<ScriptDevices::Target> {
+    const int device = devices_.Find(w[i]);
+    if (device >= 0) return ScriptDevices::Target{-1, device};
+    auto id = number(i, 15, "joystick id");
+    if (!id) {
+      if (declared_) error_ += " nor a declared device";
+      return std::nullopt;
+    }
+    return ScriptDevices::Target{static_cast<int>(*id), -1};
+  };
+  auto device = [&](size_t i) -> std::optional<int> {
+    const int d = devices_.Find(w[i]);
+    if (d < 0) error_ = "'" + Shown(w[i]) + "' is no declared device";
+    return d >= 0 ? std::optional<int>(d) : std::nullopt;
+  };
 
   if (cmd == "key") {
     if (auto e = arity(3)) return e;
@@ -97,32 +135,60 @@ std::optional<std::string> ScriptSession::Execute(std::string_view line) {
     SetKey(static_cast<int>(*vk), static_cast<uint8_t>(*state));
   } else if (cmd == "joy") {
     if (auto e = arity(4)) return e;
-    auto id = number(1, 15, "joystick id");
-    if (!id) return error_;
+    auto stick = target(1);
+    if (!stick) return error_;
     auto word = number(2, 10, "record word");
     if (!word) return error_;
     auto value = number(3, 4294967295u, "value");
     if (!value) return error_;
-    SetStickWord(static_cast<int>(*id), static_cast<int>(*word), static_cast<uint32_t>(*value));
+    devices_.SetWord(*stick, static_cast<int>(*word), static_cast<uint32_t>(*value));
   } else if (cmd == "button") {
     if (auto e = arity(4)) return e;
-    auto id = number(1, 15, "joystick id");
-    if (!id) return error_;
+    auto stick = target(1);
+    if (!stick) return error_;
     std::optional<uint64_t> n = ParseNumber(w[2], 32);
     if (!n || *n == 0) return "button number '" + Shown(w[2]) + "' is not a number from 1 to 32";
     if (w[3] != "down" && w[3] != "up") {
       return "button state '" + Shown(w[3]) + "' is neither 'down' nor 'up'";
     }
-    devices_.SetButton(static_cast<int>(*id), static_cast<int>(*n), w[3] == "down");
+    devices_.SetButton(*stick, static_cast<int>(*n), w[3] == "down");
   } else if (cmd == "unplug" || cmd == "plug") {
     if (auto e = arity(2)) return e;
-    auto id = number(1, 15, "joystick id");
-    if (!id) return error_;
+    auto stick = target(1);
+    if (!stick) return error_;
     if (cmd == "plug") {
-      Plug(static_cast<int>(*id));
+      devices_.Plug(*stick);
     } else {
-      Unplug(static_cast<int>(*id));
+      devices_.Unplug(*stick);
     }
+  } else if (cmd == "device") {
+    // device KEY VID:PID "NAME" [serial=S] [path=P] [guid=G]: the name may
+    // hold blanks, so the rest of the line is the pin's own text.
+    if (w.size() < 3)
+      return std::string("'device' takes a key and VID:PID \"NAME\" [serial=S] [path=P] [guid=G]");
+    if (!ValidDeviceKey(w[1])) {
+      return "device key '" + Shown(w[1]) +
+             "' does not start with a letter, or holds more than letters, digits, _ and -";
+    }
+    const size_t rest = static_cast<size_t>(w[2].data() - line.data());
+    StickIdentity identity;
+    if (std::optional<std::string> e = ParseStickPin(line.substr(rest), identity)) return *e;
+    if (std::optional<std::string> e = devices_.Declare(w[1], identity)) return *e;
+    declared_ = true;
+  } else if (cmd == "attach" || cmd == "detach") {
+    // attach KEY path=P: plugged into another port than before
+    const bool port = cmd == "attach" && w.size() == 3 && w[2].starts_with("path=");
+    if (!port) {
+      if (auto e = arity(2)) return e;
+    }
+    auto d = device(1);
+    if (!d) return error_;
+    if (port) {
+      if (w[2].size() == 5) return std::string("path= has no value");
+      devices_.SetPath(*d, w[2].substr(5));
+    }
+    std::optional<std::string> e = cmd == "attach" ? devices_.Attach(*d) : devices_.Detach(*d);
+    if (e) return e;
   } else if (cmd == "sendfail") {
     if (auto e = arity(2)) return e;
     if (w[1] == "short") {

@@ -36,15 +36,20 @@ class ScriptSession {
   // `joy ID WORD VALUE`, `plug ID`, `unplug ID` and `tick`. Arguments are
   // in range (virtual key 0..255, id 0..15, word 0..10).
   void SetKey(int vk, uint8_t state) { devices_.SetKey(vk, state); }
-  void SetStickWord(int id, int word, uint32_t value) { devices_.SetWord(id, word, value); }
-  void Plug(int id) { devices_.Plug(id); }
-  void Unplug(int id) { devices_.Unplug(id); }
+  void SetStickWord(int id, int word, uint32_t value) {
+    devices_.SetWord(ScriptDevices::Target{id}, word, value);
+  }
+  void Plug(int id) { devices_.Plug(ScriptDevices::Target{id}); }
+  void Unplug(int id) { devices_.Unplug(ScriptDevices::Target{id}); }
   void Tick();
 
   const TForm1& Form() const { return form_; }
   int64_t Ticks() const { return ticks_; }
 
  private:
+  // Report events for the pinned sticks that were found, went or came back.
+  void ReportSticks();
+
   EventWriter events_;
   ScriptView view_;
   ScriptErrorReport report_;
@@ -54,6 +59,10 @@ class ScriptSession {
   TForm1 form_;
   int64_t ticks_ = 0;
   std::string error_;
+  bool declared_ = false;
+  // The pinned sticks as the report last told them.
+  uint32_t stickChanges_ = 0;
+  StickMap sticks_{};
 };
 
 }  // namespace zq

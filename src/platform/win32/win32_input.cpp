@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "platform/win32/win32_stick_identity.h"
+
 namespace zq {
 
 // The core's record is handed to joyGetPosEx as it stands.
@@ -37,9 +39,54 @@ bool Win32InputDevices::PollJoystick(int id, JoyInfoEx& record) {
   // reach the snapshot.
   JOYINFOEX info;
   std::memcpy(&info, &record, sizeof info);
-  if (joyGetPosEx(static_cast<UINT>(id), &info) != JOYERR_NOERROR) return false;
+  const uint16_t bit = static_cast<uint16_t>(1u << (id & 15));
+  if (joyGetPosEx(static_cast<UINT>(id), &info) != JOYERR_NOERROR) {
+    if ((answering_ & bit) != 0) lost_ = true;  // a stick went: look again
+    answering_ = static_cast<uint16_t>(answering_ & ~bit);
+    return false;
+  }
+  answering_ = static_cast<uint16_t>(answering_ | bit);
   std::memcpy(static_cast<void*>(&record), &info, sizeof info);
   return true;
+}
+
+namespace {
+
+bool Answers(int id) {
+  JOYINFOEX info{};
+  info.dwSize = sizeof info;
+  info.dwFlags = JOY_RETURNALL;
+  return joyGetPosEx(static_cast<UINT>(id), &info) == JOYERR_NOERROR;
+}
+
+// What changes when another stick takes the id: answering, VID, PID.
+uint32_t Signature(int id) {
+  if (!Answers(id)) return 0;
+  JOYCAPSA caps{};
+  if (joyGetDevCapsA(static_cast<UINT>(id), &caps, sizeof caps) != JOYERR_NOERROR) return 1;
+  return 1u | (uint32_t{caps.wMid} << 16 ^ caps.wPid) << 1;
+}
+
+}  // namespace
+
+int Win32InputDevices::ListSticks(std::span<PresentStick> out) {
+  size_t n = 0;
+  for (int id = 0; id < 16 && n < out.size(); ++id) {
+    seen_[static_cast<size_t>(id)] = Signature(id);
+    if (seen_[static_cast<size_t>(id)] == 0) continue;
+    out[n++] = {id, Win32StickIdentity(id)};
+  }
+  return static_cast<int>(n);
+}
+
+bool Win32InputDevices::SticksChanged() {
+  if (first_ || lost_) {
+    first_ = lost_ = false;
+    return true;
+  }
+  const int id = next_;
+  next_ = (next_ + 1) % 16;
+  return Signature(id) != seen_[static_cast<size_t>(id)];
 }
 
 }  // namespace zq

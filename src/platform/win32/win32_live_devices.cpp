@@ -9,6 +9,7 @@
 
 #include "platform/live_devices.h"
 #include "platform/win32/win32_input.h"
+#include "platform/win32/win32_stick_identity.h"
 
 namespace zq {
 namespace {
@@ -65,6 +66,7 @@ class Win32LiveDevices : public LiveDevices {
       stick.povs = (caps.wCaps & JOYCAPS_HASPOV) != 0 ? 1 : 0;
     }
     if (stick.name.empty()) stick.name = "joystick";
+    stick.pin = Win32StickIdentity(id);
     return stick;
   }
 

@@ -267,8 +267,7 @@ void Win32Window::Tick() {
   try {
     const TickOutcome outcome = RunTick(*form_, *report_);
     if (run_ != nullptr) {
-      run_->AfterTick(form_->State().bindings, form_->State().joyUsed, answers_->Answered(),
-                      outcome);
+      run_->AfterTick(form_->State(), form_->StickPinErrors(), outcome);
     }
   } catch (const std::exception& e) {
     // Nothing may unwind through the system's window procedure.
