@@ -22,8 +22,8 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kit"))
-from harness_kit import (Failure, PanelPort, check, from_pids, socket_inodes,  # noqa: E402,F401
-                         start_xvfb, udp_socket_inodes, wait_for)
+from harness_kit import (Failure, PanelPort, TickTrace, check, from_pids,  # noqa: E402,F401
+                         socket_inodes, start_xvfb, udp_socket_inodes, wait_for)
 
 
 def udp_socket_inode(port):
@@ -141,6 +141,9 @@ class Session:
         """Starts a program of the build (or any program by its name); `user`
         (a uid) runs it as that user, `wrap` is a command to run it under."""
         tag = tag or os.path.basename(program)
+        if program == "zq-thrust":
+            # The tick trace on its stderr: input is placed by the panel's own ticks.
+            env = dict({"ZQ_TICK_TRACE": "1"}, **(env or {}))
         out = open(os.path.join(self.dir, tag + ".stdout"), "wb")
         err = open(os.path.join(self.dir, tag + ".stderr"), "wb")
         prefix = as_user(user) if user is not None else []
@@ -151,8 +154,20 @@ class Session:
                              stdout=out, stderr=err,
                              stdin=subprocess.DEVNULL)
         p.tag = tag
+        p.is_panel = program == "zq-thrust"
+        p.trace = TickTrace(os.path.join(self.dir, tag + ".stderr"))
         self.procs.append(p)
         return p
+
+    def panel(self):
+        """The zq-thrust started last that still runs, or None."""
+        running = [p for p in self.procs if getattr(p, "is_panel", False) and p.poll() is None]
+        return running[-1] if running else None
+
+    def ticking(self, p, count=1):
+        """Waits until the panel `p` has run `count` ticks: it reads its keys."""
+        check(wait_for(lambda: len(p.trace.ticks()) >= count, 15),
+              "%s: no tick within 15 s" % p.tag)
 
     def start_wm(self):
         """icewm, a window manager from Debian, managing this display."""
@@ -171,8 +186,11 @@ class Session:
         return [int(w, 16) for w in re.findall(r"0x[0-9a-f]+", text)]
 
     def output(self, p, stream="stderr"):
+        """What `p` wrote, its tick trace left out."""
         with open(os.path.join(self.dir, p.tag + "." + stream), "rb") as f:
-            return f.read().decode("utf-8", "replace")
+            text = f.read().decode("utf-8", "replace")
+        return "".join(line for line in text.splitlines(True)
+                       if not TickTrace.LINE.match(line.rstrip("\n")))
 
     def x(self, *cmd, check_rc=True):
         r = subprocess.run(list(cmd), env=self.env, capture_output=True, text=True, timeout=30)
@@ -219,11 +237,18 @@ class Session:
         check(m, "the box publishes no text: %r" % out)
         return re.sub(r'\\(.)', r'\1', m.group(1))
 
-    def hold_key(self, key, seconds=0.25):
-        # Longer than a tick: a key down and up between two polls is not seen.
+    def hold_key(self, key, ticks=2, seconds=0.25):
+        """Holds the key down until the running panel has run `ticks` ticks
+        that saw it down (a key down and up between two ticks is not seen);
+        without a panel (zq-probe alone) for `seconds`."""
+        panel = self.panel()
         self.x("xdotool", "keydown", key)
-        time.sleep(seconds)
+        if panel is None:
+            time.sleep(seconds)
+        else:
+            seen = panel.trace.wait_ticks(ticks)
         self.x("xdotool", "keyup", key)
+        check(panel is None or seen, "no tick of the panel while %s was down" % key)
 
 
 def as_user(uid):
@@ -311,9 +336,9 @@ def check_flaps_preview(args):
         try:
             s.write_setup(QUIET + "power=I\r\nstartflaps=2\r\n"
                           "Y=0 0 0 0 30 -50 100 5 -100 -100 -100\r\n")
-            s.start("zq-thrust")
+            panel = s.start("zq-thrust")
             geometry = s.geometry(s.wait_window(PANEL_TITLE))
-            time.sleep(0.3)
+            s.ticking(panel)
             s.hold_key("i")
             got = listener.first(5)
             check(got == b"R/83\\-0.34", "power key sent %r" % (got,))
@@ -381,8 +406,9 @@ def check_udp_power(args):
         listener = Listener(s)
         try:
             s.write_setup(QUIET + "startflaps=2\r\n")  # power keeps its default, the I key
-            s.start("zq-thrust", env=comma_locale(s))
+            panel = s.start("zq-thrust", env=comma_locale(s))
             s.wait_window(PANEL_TITLE)
+            s.ticking(panel)
             quiet = listener.receive(0.6)
             check(quiet == [], "sent without a change: %r" % quiet)
             s.hold_key("i")
@@ -398,20 +424,21 @@ def check_numlock_step(args):
         listener = Listener(s)
         try:
             s.write_setup(QUIET + "PowerPlus=U\r\n")
-            s.start("zq-thrust")
+            panel = s.start("zq-thrust")
             s.wait_window(PANEL_TITLE)
-            time.sleep(0.3)
+            s.ticking(panel)
+            # The lamp wakes the panel: the tick after it has seen it.
             s.x("xdotool", "key", "Num_Lock")
-            time.sleep(0.2)
-            s.hold_key("u", 0.12)
+            panel.trace.wait_ticks(1)
+            s.hold_key("u", 1)
             first = listener.first(5)
             check(first == b"R/81\\-0.96", "first step with Num Lock on sent %r" % (first,))
             later = listener.receive(0.5)  # the key may have been down for more ticks
             last = (later[-1] if later else first).decode()
             throttle = round((float(last.split("\\")[1]) + 1) * 55)
             s.x("xdotool", "key", "Num_Lock")
-            time.sleep(0.2)
-            s.hold_key("u", 0.12)
+            panel.trace.wait_ticks(1)
+            s.hold_key("u", 1)
             step = listener.first(5)
             expected = "R/81\\%.2f" % ((throttle + 10) / 55 - 1)
             check(step == expected.encode(), "step with Num Lock off sent %r, expected %r"
@@ -464,7 +491,7 @@ def check_close_window(args):
         s.write_setup(QUIET)
         panel = s.start("zq-thrust")
         window = s.wait_window(PANEL_TITLE)
-        time.sleep(0.3)
+        s.ticking(panel)
         subprocess.run([s.bin("zq_test_close_window"), str(window)], env=s.env, check=True)
         rc = ended(panel, 5)
         check(rc == 0, "after close: exit code %r" % rc)
@@ -527,7 +554,8 @@ def check_start_report(args):
     def run(s, tag, args=(), cwd=None):
         p = s.start("zq-thrust", args, cwd=cwd, tag=tag)
         s.wait_window(PANEL_TITLE)
-        time.sleep(1.0)  # twenty quiet ticks
+        s.ticking(p)  # the report's last line comes after the first tick
+        time.sleep(1.0)  # and then a quiet second
         lines = report_lines(s, p)
         p.send_signal(signal.SIGTERM)
         check(ended(p, 5) == 0, "%s: SIGTERM did not end the panel with 0" % tag)
@@ -602,7 +630,7 @@ def check_send_report(args):
                 "PowerMinus", "PowerPlus")))
         panel = s.start("zq-thrust", wrap=["unshare", "--net", "--"])
         s.wait_window(PANEL_TITLE)
-        time.sleep(0.3)
+        s.ticking(panel)
         s.hold_key("k")
         s.wait_window(BOX_TITLE)
         s.hold_key("j")
@@ -616,12 +644,10 @@ def check_send_report(args):
         subprocess.run(["nsenter", "--net=/proc/%d/ns/net" % panel.pid, "ip", "link", "set", "lo",
                         "up"], check=True)
         s.hold_key("j")
-        time.sleep(0.3)
         s.hold_key("k")
-        time.sleep(1.0)
-        got = report_lines(s, panel)
-        check(got == start + [failed, "zq-thrust: sending to 127.0.0.1:21100 again"],
-              "after recovery: %r" % got)
+        want = start + [failed, "zq-thrust: sending to 127.0.0.1:21100 again"]
+        check(wait_for(lambda: report_lines(s, panel) == want, 5),
+              "after recovery: %r" % report_lines(s, panel))
         check(panel.poll() is None, "panel ended")
 
 
@@ -798,7 +824,7 @@ def check_box_storm(args):
         s.wait_window(PANEL_TITLE)
         seen = set()
         for key in ("a", "z", "a", "z", "a", "z"):
-            s.hold_key(key, 0.5)
+            s.hold_key(key, 10)
             seen.update(p for p, _ in box_processes(panel.pid))
         box = s.wait_window(BOX_TITLE, timeout=3)
         check(len(seen) == 1, "box processes started: %d" % len(seen))
@@ -811,8 +837,8 @@ def check_box_storm(args):
         s.x("xdotool", "windowfocus", "--sync", str(box))
         s.x("xdotool", "key", "Return")
         check(wait_for(lambda: all(gone(p) for p in seen), 3), "box still open after Return")
-        s.hold_key("a", 0.3)
-        s.hold_key("z", 0.3)
+        s.hold_key("a", 6)
+        s.hold_key("z", 6)
         check(wait_for(lambda: s.windows(BOX_TITLE), 3), "no box for the errors after OK")
         check(panel.poll() is None, "the panel ended")
         panel.send_signal(signal.SIGTERM)
@@ -867,9 +893,9 @@ def check_probe(args):
         probe = s.start("zq-probe", ["--seconds", "9"])
         time.sleep(1)
         for key in ("i", "F5", "Shift_R", "KP_Enter", "grave"):
-            s.hold_key(key, 0.25)
+            s.hold_key(key, seconds=0.25)
         for _ in range(6):
-            s.hold_key("m", 0.25)
+            s.hold_key("m", seconds=0.25)
             time.sleep(0.25)
         check(ended(probe, 15) == 0, "zq-probe did not end by itself")
         out = s.output(probe, "stdout")
@@ -896,34 +922,6 @@ def own_network():
     subprocess.run(["ip", "link", "set", "lo", "up"], check=True)
 
 
-class TickTrace:
-    """The panel's tick trace (ZQ_TICK_TRACE=1 on its stderr): "tick START
-    PLACE" per tick run, "sent ok|failed" after a tick that sent."""
-
-    def __init__(self, path):
-        self.path = path
-
-    def lines(self):
-        with open(self.path) as f:
-            return [line.split() for line in f if line.startswith(("tick ", "sent "))]
-
-    def grid(self, place):
-        """Monotonic time (s) of grid place `place`, from the last tick run:
-        the grid stands still while ticks are left out."""
-        last = [l for l in self.lines() if l[0] == "tick"][-1]
-        return int(last[1]) / 1e6 + (place - int(last[2])) * 0.05
-
-    def sends(self):
-        """(place, "ok"|"failed") for each tick that sent."""
-        place, out = None, []
-        for l in self.lines():
-            if l[0] == "tick":
-                place = int(l[2])
-            else:
-                out.append((place, l[1]))
-        return out
-
-
 # Timed input: (grid place, command). A key held for many ticks, a tap, Num
 # Lock toggled and a fine step, a send that fails while the loopback has no
 # address (the changes go out again once it has), and the test stick
@@ -945,9 +943,58 @@ SKIP_SETUP = ("[main]\r\nYaxis=0 1\r\nXaxis=0 0\r\nPowerMinus=0 5\r\n"
               "PowerPlus=U\r\nflapsdown=K\r\n")
 
 
+# Input that wakes a sleeping panel (an address taken from the loopback
+# does not).
+WAKES = ("xdotool", "stick")
+
+
+def place_input(trace, place, skip):
+    """Waits until input given now is seen by the tick at `place`: the tick
+    at the place before has run and read its input (it reads it at once
+    after its trace line), or, on a panel that may sleep, its time passed
+    without it."""
+    idle_until = trace.grid(place - 1) + 0.015
+    while True:
+        start, last = trace.ticks()[-1]
+        if last >= place - 1:
+            time.sleep(max(0.0, start + 0.003 - time.monotonic()))
+            return
+        now = time.monotonic()
+        if skip == "1" and now >= idle_until:
+            return
+        check(now < idle_until + 10, "no tick at place %d within 10 s" % (place - 1))
+        time.sleep(0.001)
+
+
+def misplaced(trace, placed, skip):
+    """Why the input of a run did not land where it was meant to, or None.
+    `placed` holds (place, kind, given from, given until) of each input."""
+    ticks = trace.ticks()
+    for place, kind, before, after in placed:
+        ran = [start for start, p in ticks if p == place - 1]
+        if ran and before < ran[0] + 0.003:
+            return "%s at place %d came %.1f ms after the tick before it started" % (
+                kind, place, (before - ran[0]) * 1e3)
+        later = [(start, p) for start, p in ticks if p >= place]
+        if later and later[0][0] <= after:
+            return "%s at place %d took until %.1f ms after the tick at %d started" % (
+                kind, place, (after - later[0][0]) * 1e3, later[0][1])
+        if kind in WAKES and (not later or later[0][1] != place):
+            return "%s at place %d was first seen at place %s" % (
+                kind, place, later[0][1] if later else "none")
+    # Ticks are left out only by a sleeping panel that input then woke; any
+    # other gap is a tick the machine kept the panel from.
+    woken = {place for place, kind, _, _ in placed if kind in WAKES}
+    places = [p for _, p in ticks]
+    for a, b in zip(places, places[1:]):
+        if b != a + 1 and (skip == "0" or b not in woken):
+            return "ticks %d..%d did not run" % (a + 1, b - 1)
+    return None
+
+
 def run_skip_script(args, skip, attempt):
     """One run of SKIP_SCRIPT; (sends as (place, datagram or "failed"),
-    ticks run) or None when an input missed its interval on a busy machine."""
+    ticks run) or None when the machine kept an input from its place."""
     with Session(args, "tick-skip-%s-%d" % (skip, attempt)) as s:
         listener = Listener(s)
         try:
@@ -957,19 +1004,17 @@ def run_skip_script(args, skip, attempt):
             panel = s.start("zq-thrust", env={"ZQ_TICK_TRACE": "1", "ZQ_TICK_SKIP": skip,
                                               "ZQ_TEST_STICK": fifo})
             s.wait_window(PANEL_TITLE)
-            trace = TickTrace(os.path.join(s.dir, "zq-thrust.stderr"))
-            check(wait_for(lambda: any(l[0] == "tick" for l in trace.lines()), 5), "no tick")
+            trace = panel.trace
+            s.ticking(panel)
             # One xdotool for the whole run, reading commands as they come:
             # no start-up in the way of the timing.
             keys = subprocess.Popen(["xdotool", "-"], stdin=subprocess.PIPE,
                                     stdout=subprocess.PIPE, env=s.env, text=True, bufsize=1)
             s.procs.append(keys)
             stick = open(fifo, "w", buffering=1)  # the panel holds it open already
-            aligned = True
+            placed = []
             for place, cmd in SKIP_SCRIPT:
-                # Just after the place before: seen at `place`, in both runs.
-                target = trace.grid(place - 1) + 0.010
-                time.sleep(max(0.0, target - time.monotonic()))
+                place_input(trace, place, skip)
                 if cmd is None:
                     break
                 before = time.monotonic()
@@ -981,18 +1026,7 @@ def run_skip_script(args, skip, attempt):
                     stick.write(cmd[1] + "\n")
                 else:
                     subprocess.run(cmd, env=s.env, check=True, capture_output=True, timeout=10)
-                after = time.monotonic()
-                # After the keys of the tick at the place before were read (when
-                # it ran), before the tick at `place` reads them.
-                ran = [int(l[1]) / 1e6 for l in trace.lines()
-                       if l[0] == "tick" and int(l[2]) == place - 1]
-                kept = (before > max(ran + [trace.grid(place - 1)]) + 0.002
-                        and after < trace.grid(place) - 0.004)
-                if not kept:
-                    print("run %s/%d: %s at place %d took %.1f..%.1f ms after place %d"
-                          % (skip, attempt, cmd[0], place, (before - trace.grid(place - 1)) * 1e3,
-                             (after - trace.grid(place - 1)) * 1e3, place - 1))
-                aligned = aligned and kept
+                placed.append((place, cmd[0], before, time.monotonic()))
             keys.stdin.close()
             stick.close()
             datagrams = listener.receive(0.3)  # from the panel while it runs
@@ -1000,7 +1034,9 @@ def run_skip_script(args, skip, attempt):
             check(ended(panel, 5) == 0, "SIGTERM did not end the panel with 0")
         finally:
             listener.close()
-        if not aligned:
+        problem = misplaced(trace, placed, skip)
+        if problem:
+            print("run %s/%d: %s" % (skip, attempt, problem))
             return None
         sends = trace.sends()
         ok = [p for p, result in sends if result == "ok"]
@@ -1008,29 +1044,32 @@ def run_skip_script(args, skip, attempt):
               % (len(ok), len(datagrams), datagrams))
         got = iter(datagrams)
         result = [(p, next(got).decode() if r == "ok" else "failed") for p, r in sends]
-        ticks = [int(l[2]) for l in trace.lines() if l[0] == "tick"]
-        return result, ticks
+        return result, [p for _, p in trace.ticks()]
 
 
 def check_tick_skip(args):
-    """The same timed input with tick skipping off (ZQ_TICK_SKIP=0) and on:
-    the same datagrams from the same grid places, failed sends included;
-    with skipping on, the idle stretches run no ticks."""
+    """The same input at the same grid places with tick skipping off
+    (ZQ_TICK_SKIP=0) and on: the same datagrams from the same places, failed
+    sends included; with skipping on, the idle stretches run no ticks. Each
+    input waits for the panel's tick before its place; a run whose input the
+    machine still kept from its place (or whose ticks it held up) is run
+    again, at most five times."""
     own_network()
     # Real-time priority for this process and all it starts (the X server,
-    # xdotool, the panel): on a busy machine the input then still keeps to
-    # its intervals. None of them spins. Without it the runs are retried.
-    try:
-        os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(10))
-    except OSError:
-        pass
+    # xdotool, the panel), where the system grants it: fewer runs again on a
+    # busy machine. None of them spins. ZQ_TEST_REALTIME=0 leaves it out.
+    if os.environ.get("ZQ_TEST_REALTIME") != "0":
+        try:
+            os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(10))
+        except OSError:
+            pass
     runs = {}
     for skip in ("0", "1"):
         for attempt in range(5):
             runs[skip] = run_skip_script(args, skip, attempt)
             if runs[skip] is not None:
                 break
-        check(runs[skip] is not None, "the input never kept to its intervals (busy machine)")
+        check(runs[skip] is not None, "the input never kept to its places (busy machine)")
     (off, places_off), (on, places_on) = runs["0"], runs["1"]
     ticks_off, ticks_on = len(places_off), len(places_on)
     with open(os.path.join(args.artifacts, "tick-skip.txt"), "w") as f:
@@ -1038,7 +1077,7 @@ def check_tick_skip(args):
     check(off == on, "skipping changed the output:\n off %r\n on  %r" % (off, on))
     check(any(r == "failed" for _, r in off), "no send failed: %r" % off)
     check(any(135 <= p <= 162 for p, _ in off), "the stick sent nothing: %r" % off)
-    check(ticks_off >= 175 and ticks_on < ticks_off * 0.6,
+    check(ticks_on < ticks_off * 0.6,
           "ticks run: %d with skipping off, %d on" % (ticks_off, ticks_on))
     # The stick left still sleeps like the keys do.
     still = [p for p in places_on if 170 <= p < 185]
