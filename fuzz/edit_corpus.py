@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""Seeds of the settings_edit fuzz target, made by the build from files the
-tests keep anyway: each profile file of the reader's corpus
-(tests/win32/profile_corpus/NAME.ini) behind one of six edits, taken in turn,
+"""Seeds of the settings_edit fuzz target, made by the build from cases the
+tests have anyway: each file of the reader's corpus (the cases of
+tests/win32/make_profile_corpus.py) behind one of six edits, taken in turn,
 and examples/Setup.ini behind a binding edit.
 
-    edit_corpus.py PROFILE_DIR EXAMPLE OUT
+    edit_corpus.py EXAMPLE OUT
 
 A seed is what the target reads: the number of edits (1), the edit's kind,
 pick and value length bytes and its value, then the file. The key_list_*
@@ -12,6 +12,11 @@ files stay out: they are about the reader's key list, not about edits.
 """
 import os
 import sys
+
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
+                                "win32"))
+from make_profile_corpus import corpus, write_if_changed  # noqa: E402
 
 EDITS = [
     b"\x01\x00\x00\x040 50",  # a curve
@@ -23,31 +28,16 @@ EDITS = [
 ]
 
 
-def write_if_changed(path, data):
-    try:
-        with open(path, "rb") as f:
-            if f.read() == data:
-                return
-    except OSError:
-        pass
-    with open(path, "wb") as f:
-        f.write(data)
-
-
-def main(profile_dir, example, out):
+def main(example, out):
     os.makedirs(out, exist_ok=True)
-    names = sorted(n for n in os.listdir(profile_dir) if n.endswith(".ini"))
-    for i, name in enumerate(names):
-        if name.startswith("key_list_"):
-            continue
-        with open(os.path.join(profile_dir, name), "rb") as f:
-            text = f.read()
-        write_if_changed(os.path.join(out, name[:-len(".ini")]), EDITS[i % len(EDITS)] + text)
+    for i, (name, text) in enumerate(corpus()):
+        if not name.startswith("key_list_"):
+            write_if_changed(os.path.join(out, name), EDITS[i % len(EDITS)] + text)
     with open(example, "rb") as f:
         write_if_changed(os.path.join(out, "example_Setup"), EDITS[1] + f.read())
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 4:
+    if len(sys.argv) != 3:
         sys.exit(__doc__)
     main(*sys.argv[1:])
