@@ -719,7 +719,7 @@ def open_box(s, setup, tag="zq-thrust"):
     s.write_setup(setup)
     panel = s.start("zq-thrust", tag=tag)
     box = s.wait_window(BOX_TITLE)
-    boxes = wait_for(lambda: box_processes(panel.pid), 3)
+    boxes = wait_for(lambda: box_processes(panel.pid), 15)
     check(len(boxes) == 1, "box processes: %r" % boxes)
     check(process_tree(boxes[0][0]) == [boxes[0][0]], "the box process has processes of its own")
     return panel, box, boxes[0][0]
@@ -743,7 +743,7 @@ def check_malformed_binding(args):
                 "this key: the bindings after it, the curves and the window's place keep their "
                 "start values" % setup], "stderr: %r" % lines)
             # the slots it names are the run report's rule, held by its unit tests
-            check(wait_for(lambda: len(report_lines(s, panel)) == 3, 2)
+            check(wait_for(lambda: len(report_lines(s, panel)) == 3, 15)
                   and report_lines(s, panel)[2].startswith("zq-thrust: joystick 0 (")
                   and report_lines(s, panel)[2].endswith(") is not connected"),
                   "stderr: %r" % report_lines(s, panel))
@@ -761,8 +761,8 @@ def check_malformed_binding(args):
             # The box's OK ends it; the panel goes on.
             s.x("xdotool", "windowfocus", "--sync", str(box))
             s.x("xdotool", "key", "Return")
-            check(wait_for(lambda: not s.windows(BOX_TITLE), 3), "box still open after Return")
-            check(wait_for(lambda: not box_processes(panel.pid), 3), "box process left over")
+            check(wait_for(lambda: not s.windows(BOX_TITLE), 15), "box still open after Return")
+            check(wait_for(lambda: not box_processes(panel.pid), 15), "box process left over")
             check(panel.poll() is None, "panel ended with the box")
             s.hold_key("k")
             got = listener.first(5)
@@ -792,7 +792,7 @@ def check_box_closing(args):
                 _, _, w, h = s.geometry(box)
                 s.x("xdotool", "mousemove", "--window", str(box), str(w - 56), str(h - 29),
                     "click", "1")
-            check(wait_for(lambda: not s.windows(BOX_TITLE) and gone(pid), 3),
+            check(wait_for(lambda: not s.windows(BOX_TITLE) and gone(pid), 15),
                   "%s: the box is still there" % way)
             time.sleep(0.2)
             check(panel.poll() is None, "%s: the panel ended with the box" % way)
@@ -845,7 +845,7 @@ def check_box_storm(args):
         for key in ("a", "z", "a", "z", "a", "z"):
             s.hold_key(key, 10)
             seen.update(p for p, _ in box_processes(panel.pid))
-        box = s.wait_window(BOX_TITLE, timeout=3)
+        box = s.wait_window(BOX_TITLE)
         check(len(seen) == 1, "box processes started: %d" % len(seen))
         check(len(s.windows(BOX_TITLE)) == 1, "more than one box")
         check(s.box_text(box).startswith("Socket Error # "), "box text %r" % s.box_text(box))
@@ -855,10 +855,10 @@ def check_box_storm(args):
         check("no error box" not in said and said.count("failed") == 1, "stderr: %r" % said)
         s.x("xdotool", "windowfocus", "--sync", str(box))
         s.x("xdotool", "key", "Return")
-        check(wait_for(lambda: all(gone(p) for p in seen), 3), "box still open after Return")
+        check(wait_for(lambda: all(gone(p) for p in seen), 15), "box still open after Return")
         s.hold_key("a", 6)
         s.hold_key("z", 6)
-        check(wait_for(lambda: s.windows(BOX_TITLE), 3), "no box for the errors after OK")
+        check(wait_for(lambda: s.windows(BOX_TITLE), 15), "no box for the errors after OK")
         check(panel.poll() is None, "the panel ended")
         panel.send_signal(signal.SIGTERM)
         check(ended(panel, 5) == 0, "SIGTERM did not end the panel with 0")

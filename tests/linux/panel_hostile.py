@@ -110,7 +110,7 @@ def stop(s, p, what, windows_left=0):
     p.send_signal(signal.SIGTERM)
     rc = ended(p, STOP_WITHIN)
     check(rc == 0, "%s: SIGTERM gave %r within %s s" % (what, rc, STOP_WITHIN))
-    check(wait_for(lambda: len(s.windows(PANEL_TITLE)) == windows_left, 3),
+    check(wait_for(lambda: len(s.windows(PANEL_TITLE)) == windows_left, 15),
           "%s: window left after exit" % what)
 
 
