@@ -44,11 +44,11 @@ if(zq_man_pages)
   install(FILES ${zq_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
-# The players' guide: README.md from installing to writing bindings on Linux,
-# with the curve picture it shows.
+# The players' guide: README.md from installing to the links into docs/
+# ("## More"), with the curve picture it shows.
 file(READ ${PROJECT_SOURCE_DIR}/README.md zq_readme)
 string(FIND "${zq_readme}" "\n## For players" zq_guide_begin)
-string(FIND "${zq_readme}" "\n## The Windows program" zq_guide_end)
+string(FIND "${zq_readme}" "\n## More" zq_guide_end)
 if(zq_guide_begin LESS 0 OR zq_guide_end LESS zq_guide_begin)
   message(FATAL_ERROR "README.md: the players' sections moved; update cmake/ManPages.cmake")
 endif()

@@ -53,12 +53,12 @@ trap 'rm -rf "$scratch"' EXIT
 findings=$repo/build/fuzz/findings
 
 # Fuzzes one target from a scratch copy of its corpus (the kept seeds and
-# those the build makes, from the golden replays); the exit status says
-# whether it found something.
+# those the build makes, from the golden replays and the profile corpus); the
+# exit status says whether it found something.
 fuzz_one() {
   local t=$1 dir=$scratch/$1
   mkdir -p "$dir/corpus" "$dir/artifacts"
-  cp "$repo/fuzz/corpus/$t/"* "$dir/corpus/"
+  if [ -d "$repo/fuzz/corpus/$t" ]; then cp "$repo/fuzz/corpus/$t/"* "$dir/corpus/"; fi
   if [ -d "$repo/build/fuzz/fuzz/corpus/$t" ]; then cp "$repo/build/fuzz/fuzz/corpus/$t/"* "$dir/corpus/"; fi
   "$repo/build/fuzz/fuzz/zq_fuzz_$t" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -artifact_prefix="$dir/artifacts/" -print_final_stats=1 "$dir/corpus" >"$dir/log" 2>&1

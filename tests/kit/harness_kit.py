@@ -7,6 +7,7 @@ Harnesses find it with
 
 import fcntl
 import os
+import re
 import select
 import socket
 import subprocess
@@ -182,6 +183,63 @@ class PanelPort:
             if data is None:
                 return got
             got.append(data)
+
+
+class TickTrace:
+    """The Linux panel's tick trace (ZQ_TICK_TRACE=1, on its standard error):
+    "tick START PLACE" for each tick run (START in microseconds of the
+    monotonic clock, PLACE its place on the 50 ms grid) and "sent ok|failed"
+    after a tick that sent. Harnesses place their input by it: wait for a
+    tick, then act, never a guess of how long the machine takes."""
+
+    LINE = re.compile(r"^(tick -?\d+ \d+|sent (ok|failed))$")
+
+    def __init__(self, path):
+        self.path = path
+        self._file = None
+        self._rest = ""
+        self._lines = []
+
+    def lines(self):
+        """The trace's lines so far, split into words (read as they come)."""
+        if self._file is None:
+            try:
+                self._file = open(self.path, "rb")
+            except FileNotFoundError:
+                return self._lines
+        chunk = self._file.read().decode("utf-8", "replace")
+        if chunk:
+            parts = (self._rest + chunk).split("\n")
+            self._rest = parts.pop()
+            self._lines.extend(line.split() for line in parts if self.LINE.match(line))
+        return self._lines
+
+    def ticks(self):
+        """(start in s of the monotonic clock, place) of each tick run."""
+        return [(int(l[1]) / 1e6, int(l[2])) for l in self.lines() if l[0] == "tick"]
+
+    def grid(self, place):
+        """Monotonic time (s) of grid place `place`, from the last tick run:
+        the grid stands still while ticks are left out."""
+        start, last = self.ticks()[-1]
+        return start + (place - last) * 0.05
+
+    def sends(self):
+        """(place, "ok"|"failed") for each tick that sent."""
+        place, out = None, []
+        for l in self.lines():
+            if l[0] == "tick":
+                place = int(l[2])
+            else:
+                out.append((place, l[1]))
+        return out
+
+    def wait_ticks(self, count=1, after=None, timeout=10):
+        """Waits for `count` ticks that started after monotonic time `after`
+        (now when None); false when they did not come within `timeout` s."""
+        after = time.monotonic() if after is None else after
+        return wait_for(lambda: sum(1 for start, _ in self.ticks() if start > after) >= count,
+                        timeout, step=0.005)
 
 
 def start_xvfb(screen="1920x1080x24", extra=()):

@@ -22,7 +22,10 @@ from panel_harness import (PANEL_TITLE, QUIET, Failure, Session, Skip, as_user, 
 
 NOBODY = 65534
 LIMIT = 16 << 20  # bytes a settings file may have
-START_SLACK = 1.0  # seconds a hostile file may add to a normal start
+# CPU seconds a hostile file may add to a normal start: the panel's own CPU
+# time, which other work on the machine does not stretch as it does the wall
+# clock. A start that blocks (on a FIFO, say) shows no window at all.
+START_SLACK = 1.0
 STOP_WITHIN = 1.0  # seconds SIGTERM may take to end the panel
 
 
@@ -86,24 +89,34 @@ def run_tool(s, argv, cwd, uid, stdin=b"", tag=""):
     return r
 
 
+def cpu_seconds(pid):
+    """The CPU time process `pid` has used, all its threads, in seconds."""
+    with open("/proc/%d/stat" % pid) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
 def time_to_window(s, p):
-    """Seconds until a panel window shows, None if the panel ended first."""
+    """(seconds, CPU seconds of the panel) until a panel window shows, None
+    if the panel ended first or none showed within 15 s."""
     started = time.monotonic()
     shown = wait_for(lambda: s.windows(PANEL_TITLE) or p.poll() is not None, 15, 0.02)
-    return time.monotonic() - started if shown and p.poll() is None else None
+    if not shown or p.poll() is not None:
+        return None
+    return time.monotonic() - started, cpu_seconds(p.pid)
 
 
 def stop(s, p, what, windows_left=0):
     p.send_signal(signal.SIGTERM)
     rc = ended(p, STOP_WITHIN)
     check(rc == 0, "%s: SIGTERM gave %r within %s s" % (what, rc, STOP_WITHIN))
-    check(wait_for(lambda: len(s.windows(PANEL_TITLE)) == windows_left, 3),
+    check(wait_for(lambda: len(s.windows(PANEL_TITLE)) == windows_left, 15),
           "%s: window left after exit" % what)
 
 
 def check_hostile_files(args):
-    """Each hostile Setup.ini: the panel starts within a second of a normal
-    start, names the cause on stderr, runs on the defaults and ends on
+    """Each hostile Setup.ini: the panel starts, with at most a second more CPU
+    time than a normal start, names the cause on stderr, runs on the defaults and ends on
     SIGTERM; zq-check names the same cause and says the panel starts;
     zq-replay says it too and runs."""
     root = os.geteuid() == 0
@@ -116,7 +129,7 @@ def check_hostile_files(args):
         base = time_to_window(s, p)
         check(base is not None, "the panel did not start on a plain Setup.ini")
         stop(s, p, "baseline")
-        timings = ["baseline %.3f s" % base]
+        timings = ["baseline %.3f s (CPU %.2f s)" % base]
         for name, folder, cause, uid in make_cases(os.path.join(s.dir, "cases"),
                                                    NOBODY if root else None):
             env = {"HOME": home} if uid is not None else None
@@ -125,9 +138,10 @@ def check_hostile_files(args):
             if took is None:
                 raise Failure("%s: the panel ended (status %r): %r"
                               % (name, p.poll(), s.output(p)))
-            timings.append("%s %.3f s" % (name, took))
-            check(took <= base + START_SLACK, "%s: the window took %.2f s (a plain start %.2f s)"
-                  % (name, took, base))
+            timings.append("%s %.3f s (CPU %.2f s)" % ((name,) + took))
+            check(took[1] <= base[1] + START_SLACK,
+                  "%s: the start took %.2f s of CPU time (a plain start %.2f s)"
+                  % (name, took[1], base[1]))
             # The start-up report's first line names the file or the cause; the
             # only other lines are about joysticks.
             said = s.output(p).splitlines()
@@ -168,6 +182,23 @@ def check_hostile_files(args):
             print("note: not root, so the unreadable file was tried as this user")
 
 
+def watches_signals(pid):
+    """True once `pid` holds a signalfd: the panel blocks the termination
+    signals for good just before it makes one. (The mask alone misleads:
+    making a thread blocks every signal for a moment.)"""
+    try:
+        fds = os.listdir("/proc/%d/fd" % pid)
+    except OSError:
+        return False
+    for fd in fds:
+        try:
+            if os.readlink("/proc/%d/fd/%s" % (pid, fd)) == "anon_inode:[signalfd]":
+                return True
+        except OSError:
+            pass
+    return False
+
+
 def check_start_signals(args):
     """SIGTERM, SIGINT and SIGHUP end a start that waits for a stopped X
     server at once, with exit code 0 and nothing said."""
@@ -177,7 +208,10 @@ def check_start_signals(args):
         try:
             for sig in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
                 p = s.start("zq-thrust", tag=sig.name)
-                time.sleep(0.3)
+                # Sent once the panel holds the signals for itself: before
+                # that, a loaded machine's slow start meets the default action.
+                check(wait_for(lambda: watches_signals(p.pid), 10, 0.005),
+                      "%s: the panel never took the signals" % sig.name)
                 check(p.poll() is None, "%s: the panel did not wait for the server" % sig.name)
                 p.send_signal(sig)
                 rc = ended(p, STOP_WITHIN)

@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
-"""The README's examples stay true: every example marked in it is run and its
-output compared with the one shown.
+"""The examples of the README and the guides stay true: every example marked
+in them is run and its output compared with the one shown.
 
-    readme_examples.py README.md --tool zq-replay=PATH [--tool NAME=PATH ...]
+    readme_examples.py README.md [docs/NAME.md ...] --tool zq-replay=PATH [--tool NAME=PATH ...]
 
-A marked example in the README reads
+A marked example reads
 
     <!-- example: zq-replay --screen 1920x1080 -->
     (a code block: what the command reads on standard input)
@@ -53,13 +53,26 @@ def code_blocks(lines, start):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("readme")
+    parser.add_argument("pages", nargs="+", metavar="PAGE")
     parser.add_argument("--tool", action="append", default=[])
     args = parser.parse_args()
     tools = {k: os.path.abspath(v) for k, v in (t.split("=", 1) for t in args.tool)}
-    with open(args.readme, encoding="utf-8") as f:
-        lines = f.read().split("\n")
     failures, count = [], 0
+    for page in args.pages:
+        count += check_page(page, tools, failures)
+    if count == 0:
+        failures.append("no example marked in %s" % ", ".join(args.pages))
+    for f in failures:
+        print("FAIL", f)
+    print("%d examples, %d failed" % (count, len(failures)))
+    return 1 if failures else 0
+
+
+def check_page(page, tools, failures):
+    """Runs the examples marked in `page`; their number."""
+    with open(page, encoding="utf-8") as f:
+        lines = f.read().split("\n")
+    name, count = os.path.basename(page), 0
     for n, line in enumerate(lines):
         m = MARK.match(line)
         if not m:
@@ -69,11 +82,12 @@ def main():
         try:
             (stdin, _), (shown, _) = next(blocks), next(blocks)
         except StopIteration:
-            failures.append("line %d: an example needs an input and an output block" % (n + 1))
+            failures.append("%s:%d: an example needs an input and an output block"
+                            % (name, n + 1))
             continue
         argv = shlex.split(m.group(1))
         if argv[0] not in tools:
-            failures.append("line %d: no --tool given for %s" % (n + 1, argv[0]))
+            failures.append("%s:%d: no --tool given for %s" % (name, n + 1, argv[0]))
             continue
         with tempfile.TemporaryDirectory() as work:
             r = subprocess.run([tools[argv[0]]] + argv[1:], cwd=work, capture_output=True,
@@ -85,15 +99,10 @@ def main():
         want = shown[:-1] if prefix else shown
         same = got[:len(want)] == want if prefix else got == want
         if r.returncode != 0 or not same:
-            failures.append("line %d: %s (status %d) printed\n  %s\nbut the README shows\n  %s"
-                            % (n + 1, m.group(1), r.returncode,
+            failures.append("%s:%d: %s (status %d) printed\n  %s\nbut the page shows\n  %s"
+                            % (name, n + 1, m.group(1), r.returncode,
                                "\n  ".join(got[:len(want) + 2]), "\n  ".join(shown)))
-    if count == 0:
-        failures.append("no example marked in %s" % args.readme)
-    for f in failures:
-        print("FAIL", f)
-    print("%d examples, %d failed" % (count, len(failures)))
-    return 1 if failures else 0
+    return count
 
 
 if __name__ == "__main__":

@@ -8,12 +8,16 @@
 #include "config/settings_file.h"
 #include "kit/fakes.h"
 
+// Whole ticks as the player meets them (the labels written, the datagram
+// sent, the error shown) are pinned by the golden replays in tests/replay:
+// routing switches, chat mode, the fire timers and power, failed sends and
+// curve sets among them. The cases here hold the edges of each rule.
+
 namespace zq {
 namespace {
 
 // Raw axis words for a few readings.
-constexpr uint32_t kRaw100 = 36044, kRaw200 = 39321, kRawMinus50 = 31128, kRaw400 = 45874,
-                   kRaw800 = 58981, kCentre = 32767;
+constexpr uint32_t kRaw100 = 36044, kRaw400 = 45874, kRaw800 = 58981, kCentre = 32767;
 
 struct Panel : ErrorReport {
   test::FakeDevices dev;
@@ -109,32 +113,6 @@ TEST(ControlTick, ThrottleFrom106ClampsTo110Once) {
   EXPECT_EQ(p.Tick(), "");
 }
 
-TEST(ControlTick, TrimRoutingSwitchSendsAllThreeTrims) {
-  Panel p("[main]\nYaxis=-1 0\nTrimAxis=1 0\nTrimXAxis=1 1\nTrimZAxis=1 2\nusetrim=U\n");
-  p.dev.Axis(1, 0, kRaw200);
-  p.dev.Axis(1, 1, kRaw100);
-  p.dev.Axis(1, 2, kRawMinus50);
-  EXPECT_EQ(p.Tick(), "R/97\\0.2/95\\0.1/99\\-0.05");
-  EXPECT_TRUE(p.Called("color ty 255,255,255"));  // a trim axis part: white
-  EXPECT_EQ(p.Press('U'), "R/85\\0.05/89\\-0.02/97\\0.2/95\\0/99\\0");
-  EXPECT_TRUE(p.Called("color xyp 255,255,0"));
-  EXPECT_TRUE(p.Called("color zyp 255,255,0"));
-  EXPECT_TRUE(p.Called("text tx 10"));  // labels rewritten though nothing changed
-  EXPECT_EQ(p.Tick(), "");
-  EXPECT_EQ(p.Press('U'), "R/85\\0/89\\0/97\\0.2/95\\0.1/99\\-0.05");
-}
-
-TEST(ControlTick, TrimButtonWhileRoutedIntoTheAxis) {
-  Panel p("[main]\nYaxis=-1 0\nXaxis=2 0\nusetrim=U\ntrimXbtn=B\n");
-  p.dev.Axis(2, 0, kRaw100);
-  EXPECT_EQ(p.Tick(), "R/85\\0.1");
-  EXPECT_EQ(p.Press('U'), "R/97\\0/95\\0/99\\0");
-  EXPECT_EQ(p.Press('B'), "R/95\\0");
-  EXPECT_TRUE(p.Called("text xp trim"));
-  EXPECT_EQ(p.Tick(), "R/85\\0.19");
-  EXPECT_TRUE(p.Called("text xyp 10"));  // the label shows the axis before mixing
-}
-
 TEST(ControlTick, YTrimRoutedIntoTheAxisIsSentAsZero) {
   Panel p("[main]\nYaxis=-1 0\nuseYtrim=Y\nTrimAxis=1 0\n");
   p.dev.Axis(1, 0, kCentre);
@@ -143,20 +121,6 @@ TEST(ControlTick, YTrimRoutedIntoTheAxisIsSentAsZero) {
   p.dev.Axis(1, 0, 65535);  // trim 100 folded into the centred Y axis
   EXPECT_EQ(p.Tick(), "R/97\\0");
   EXPECT_EQ(p.Tick(), "R/87\\0.5");
-}
-
-TEST(ControlTick, CurveSetSwitching) {
-  Panel p("[main]\nYaxis=3 1\nY1=0 50\nY2=0 10\ncurveup=Q\ncurvedown=W\n");
-  p.dev.Axis(3, 1, 65535);
-  EXPECT_EQ(p.Tick(), "R/87\\1");
-  EXPECT_EQ(p.Press('Q'), "R/87\\0.1");  // 0 -> 2, effective in the same tick
-  EXPECT_TRUE(p.Called("text xp 2"));
-  EXPECT_TRUE(p.Called("repaint"));
-  EXPECT_EQ(p.form.PPaint()[1], 1);
-  EXPECT_EQ(p.Press('W'), "R/87\\1");  // 2 -> 0
-  p.Tick();
-  EXPECT_EQ(p.Press('W'), "R/87\\0.5");
-  EXPECT_EQ(p.bank.curveIndex, 1);
 }
 
 TEST(ControlTick, CurveSwitchWithASingleSetOrNone) {
@@ -170,22 +134,6 @@ TEST(ControlTick, CurveSwitchWithASingleSetOrNone) {
   EXPECT_EQ(none.bank.curveCount, 0);
   none.Press('Q');  // nothing watches Q after the failed load: no effect at all
   EXPECT_EQ(none.bank.curveIndex, 0);
-}
-
-TEST(ControlTick, PowerRestoresStartValuesAndClearsTimers) {
-  Panel p("[main]\nYaxis=-1 0\nstartflaps=2\nstarttrim=30\nfire=F\n");
-  p.dev.keys['F'] = 128;
-  p.Tick();
-  p.Tick();
-  std::string t3 = p.Tick();
-  EXPECT_TRUE(p.Called("text Label1 0.2"));  // 150 ms: the half goes up
-  p.dev.keys['F'] = 0;
-  EXPECT_EQ(p.Press('I'), "R/97\\0.3/83\\-0.34");
-  EXPECT_TRUE(p.Called("text f взлет    "));
-  EXPECT_TRUE(p.Called("background f 255,255,0"));
-  EXPECT_TRUE(p.Called("text Label1 0"));
-  EXPECT_TRUE(p.Called("text Label2 0"));
-  EXPECT_EQ(p.State().fireTime1, 0);
 }
 
 TEST(ControlTick, StartFlapsOutsideTheTableIsConfined) {
@@ -213,32 +161,6 @@ TEST(ControlTick, FlapsStayWithinTheTable) {
   EXPECT_EQ(p.State().flaps, 3);
 }
 
-TEST(ControlTick, ChatMode) {
-  Panel p("[main]\nYaxis=-1 0\nPowerPlus=-1 80\n");
-  p.dev.keys[192] = 128;
-  p.dev.keys[13] = 128;  // Enter in the same tick wins
-  p.Tick();
-  EXPECT_FALSE(p.State().chatMode);
-  EXPECT_TRUE(p.Called("text xp 0"));
-  p.dev.keys[192] = 0;
-  p.dev.keys[13] = 0;
-  p.Tick();
-  EXPECT_TRUE(p.Press(192).empty());
-  EXPECT_TRUE(p.State().chatMode);
-  EXPECT_TRUE(p.Called("text xp Чат"));
-  p.dev.keys['I'] = 128;  // power by keyboard: blocked
-  p.dev.keys[80] = 128;   // throttle held: still works
-  EXPECT_EQ(p.Tick(), "R/81\\-0.82");
-  EXPECT_TRUE(p.Called("text xp 10"));
-  EXPECT_TRUE(p.State().chatMode);
-  p.dev.keys[27] = 128;
-  p.dev.keys[80] = 0;
-  p.Tick();
-  EXPECT_FALSE(p.State().chatMode);
-  p.Tick();
-  EXPECT_TRUE(p.Called("text xp 10"));  // every tick while Escape is down
-}
-
 TEST(ControlTick, ButtonTrimsAndReset) {
   Panel p("[main]\nYaxis=2 1\ntrimbtn=T\nIncZtrim=Z\nDecZtrim=X\nresetbtn=R\nTrimAxis=2 0\n");
   p.dev.Axis(2, 1, kRaw400);
@@ -261,43 +183,16 @@ TEST(ControlTick, ButtonTrimsAndReset) {
   EXPECT_EQ(p.State().trimZBtn, -100);
 }
 
-TEST(ControlTick, JoystickTimersRunOneTickLate) {
-  Panel p("[main]\nYaxis=-1 0\nfire=0 3\n");
-  p.dev.Button(0, 3, true);
-  p.Tick();
-  EXPECT_EQ(p.State().fireTime1, 0);  // the record is the previous tick's
-  p.Tick();
-  EXPECT_EQ(p.State().fireTime1, 50);
-  for (int i = 0; i < 19; ++i) p.Tick();
-  EXPECT_EQ(p.State().fireTime1, 1000);
-  EXPECT_TRUE(p.Called("text Label1 1.0"));
-}
-
-TEST(ControlTick, AFailedSendIsRepeatedUntilItGetsThrough) {
+TEST(ControlTick, AChangeJoinsTheChannelsOfAFailedSend) {
   Panel p("[main]\nYaxis=2 1\nflapsdown=F\n");
   p.dev.Axis(2, 1, 65535);
   p.udp.failures = {{SendResult::Kind::sendFailed, 10054}};
   EXPECT_EQ(p.Press('F'), "R/87\\1/83\\-0.60");
-  ASSERT_EQ(p.errors.size(), 1u);
-  EXPECT_EQ(p.errors[0], "Socket Error # 10054\r\nConnection reset by peer.");
-  // nothing changed, yet the lost channels go out again with their values
-  p.udp.failures = {{SendResult::Kind::noSocket, 0}};
-  EXPECT_EQ(p.Tick(), "R/87\\1/83\\-0.60");
-  EXPECT_TRUE(p.view.calls.empty());  // labels keep their rules
-  EXPECT_EQ(p.errors.back(), "Cannot allocate socket.");
-  // a change in the repeating tick travels with the lost channels
+  // the changed axis goes out with the lost flaps, each channel once
   p.dev.Axis(2, 1, kCentre);
   EXPECT_EQ(p.Tick(), "R/87\\0/83\\-0.60");
   EXPECT_EQ(p.Tick(), "");  // through: nothing more
-  EXPECT_EQ(p.errors.size(), 2u);
-}
-
-TEST(ControlTick, ShortSendIsAFailureToo) {
-  Panel p("[main]\nYaxis=-1 0\nflapsdown=F\n");
-  p.udp.failures = {{SendResult::Kind::shortSend, 0}};
-  p.Press('F');
-  EXPECT_EQ(p.errors.back(), "Not all bytes sent.");
-  EXPECT_EQ(p.Tick(), "R/83\\-0.60");
+  EXPECT_EQ(p.errors.size(), 1u);
 }
 
 TEST(ControlTick, AbsurdSettingsStayDefined) {

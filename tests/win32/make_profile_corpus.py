@@ -1,13 +1,15 @@
 #!/usr/bin/env python3
-"""Writes the odd settings files of profile_corpus/, one file per case.
+"""Writes the odd settings files of the reader's corpus, one file per case.
 
-The files are kept in the repository; this script only says how each was
-made (exact bytes: line ends, byte-order marks, tabs, NUL and very long
-lines are hard to keep by hand). Run it again after adding a case.
+    make_profile_corpus.py OUT
+
+The build runs it when it is configured, into build/.../generated/profile_corpus:
+exact bytes (line ends, byte-order marks, tabs, NUL and very long lines) are
+hard to keep by hand, and the 55 files would be kept twice. A file whose bytes
+did not change is left alone. The fuzz seeds of settings_edit take CASES too.
 """
 import os
-
-HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "profile_corpus")
+import sys
 
 PLAIN = ("[main]\nY=0 40 70 90 100\nY1=0 100\nX=0 100\nZ=0 100\nWindowX=100\nWindowY=-1\n"
          "starttrim=5\nstartflaps=1\nchat=-1 192\npower=[CTRL]P\nYaxis=0 1\n")
@@ -100,14 +102,30 @@ CASES["bom_utf16le"] = ("\ufeff[main]\r\nY=0 50\r\nX=1\r\n").encode("utf-16-le")
 CASES["bom_utf16be_nonascii"] = ("\ufeff[main]\r\nY=0 50\r\nX=\u0427\u0430\u0442\r\n").encode("utf-16-be")
 
 
-def main():
-    os.makedirs(HERE, exist_ok=True)
-    for name, text in sorted(CASES.items()):
-        data = text if isinstance(text, bytes) else text.encode("utf-8")
-        with open(os.path.join(HERE, name + ".ini"), "wb") as f:
-            f.write(data)
-    print("%d files in %s" % (len(CASES), HERE))
+def corpus():
+    """(name, bytes) of each case, by name."""
+    return [(name, text if isinstance(text, bytes) else text.encode("utf-8"))
+            for name, text in sorted(CASES.items())]
+
+
+def write_if_changed(path, data):
+    try:
+        with open(path, "rb") as f:
+            if f.read() == data:
+                return
+    except OSError:
+        pass
+    with open(path, "wb") as f:
+        f.write(data)
+
+
+def main(out):
+    os.makedirs(out, exist_ok=True)
+    for name, data in corpus():
+        write_if_changed(os.path.join(out, name + ".ini"), data)
 
 
 if __name__ == "__main__":
-    main()
+    if len(sys.argv) != 2:
+        sys.exit(__doc__)
+    main(sys.argv[1])
