@@ -4,7 +4,8 @@
     setup_files_stranger.py ZQ_SETUP ZQ_REPLAY WORKDIR
 
 The player and the stranger are two uids of their own (setpriv, so this runs
-as root; without root or setpriv it skips with status 77). The stranger plants
+as root, in a network namespace of its own; without root or setpriv it skips
+with status 77). The stranger plants
 links in shared folders, at the backup's name and, while a save runs, in the
 place of Setup.ini; the player's private file must stay byte-identical and
 every save must refuse or replace the link itself. Saves are stopped and killed
@@ -21,6 +22,7 @@ import sys
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kit"))
+import harness_kit as kit  # noqa: E402
 from harness_kit import (Failure, check, socket_inodes, udp_local_addresses,  # noqa: E402
                          wait_for)
 
@@ -31,7 +33,7 @@ SETUP = b"; the player's\r\n[main]\r\nstartflaps=0\r\n"
 
 
 def as_user(uid, argv):
-    return ["setpriv", "--reuid=%d" % uid, "--regid=%d" % uid, "--clear-groups", "--"] + argv
+    return kit.as_user(argv, user=str(uid), group=str(uid))
 
 
 def run_as(uid, argv, env=None):
@@ -225,8 +227,11 @@ def main():
         print(__doc__, file=sys.stderr)
         return 2
     setup_tool, replay, work = (os.path.abspath(a) for a in sys.argv[1:])
-    if os.geteuid() != 0 or not shutil.which("setpriv"):
-        print("skipped: needs root and setpriv to be two users", file=sys.stderr)
+    # A network namespace of its own: the sender's socket is looked at with
+    # nothing else of the machine's in the list.
+    if os.geteuid() != 0 or not shutil.which("setpriv") or not kit.enter_own_netns():
+        print("skipped: needs root and setpriv to be two users, and a network namespace",
+              file=sys.stderr)
         return 77
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
