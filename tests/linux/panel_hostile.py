@@ -183,20 +183,17 @@ def check_hostile_files(args):
 
 
 def watches_signals(pid):
-    """True once `pid` holds a signalfd: the panel blocks the termination
-    signals for good just before it makes one. (The mask alone misleads:
-    making a thread blocks every signal for a moment.)"""
+    """True once `pid` catches SIGINT, SIGTERM and SIGHUP: the panel sets
+    its handlers for the three at once, SIGHUP last, at the very start of
+    its run. (The blocked mask would mislead: making a thread blocks every
+    signal for a moment.)"""
     try:
-        fds = os.listdir("/proc/%d/fd" % pid)
-    except OSError:
+        with open("/proc/%d/status" % pid) as f:
+            caught = next((int(line.split()[1], 16) for line in f if line.startswith("SigCgt:")), 0)
+    except (OSError, ValueError):
         return False
-    for fd in fds:
-        try:
-            if os.readlink("/proc/%d/fd/%s" % (pid, fd)) == "anon_inode:[signalfd]":
-                return True
-        except OSError:
-            pass
-    return False
+    wanted = [signal.SIGINT, signal.SIGTERM, signal.SIGHUP]
+    return all(caught & (1 << (int(sig) - 1)) for sig in wanted)
 
 
 def check_start_signals(args):
