@@ -324,7 +324,9 @@ try:
                             capture_output=True, text=True)
     replay_sends = [e["data"] for e in events(played.stdout) if e["event"] == "send"]
     preview_sends = [e["data"] for e in recorded if e["event"] == "send"]
-    check(played.returncode == 0 and len(preview_sends) > 20 and replay_sends == preview_sends,
+    # The moves that landed within its 10 s: fewer on a busy machine, never
+    # the handful an empty recording (ticks alone) would give.
+    check(played.returncode == 0 and len(preview_sends) >= 10 and replay_sends == preview_sends,
           "zq-replay plays the 10 s recording back to the preview's %d messages (%d)"
           % (len(preview_sends), len(replay_sends)))
     labels = lambda stream: [(e["tick"], e["name"], e["text"]) for e in stream
