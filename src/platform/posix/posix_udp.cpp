@@ -117,6 +117,19 @@ void PosixUdpSender::Close() {
   fd_ = -1;
 }
 
+namespace {
+
+// 127.0.0.1 at `port` (0: any port the system picks).
+sockaddr_in Loopback(uint16_t port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+}  // namespace
+
 SendResult PosixUdpSender::Send(const char* data, size_t size) {
   if (fd_ < 0) {
     int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
@@ -130,19 +143,14 @@ SendResult PosixUdpSender::Send(const char* data, size_t size) {
     // smallest receive buffer, so nobody can park datagrams in it.
     int smallest = 0;
     ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &smallest, sizeof smallest);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const sockaddr_in local = Loopback(0);
     if (::bind(fd_, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
       SendResult failed{SendResult::Kind::sendFailed, WinsockCodeOfErrno(errno)};
       Close();  // the next send tries again rather than send from every address
       return failed;
     }
   }
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(port_);
-  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  const sockaddr_in to = Loopback(port_);
   ssize_t n =
       ::sendto(fd_, data, size, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to), sizeof to);
   if (n < 0) return {SendResult::Kind::sendFailed, WinsockCodeOfErrno(errno)};
