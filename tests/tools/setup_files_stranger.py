@@ -1,7 +1,11 @@
 #!/usr/bin/env python3
 """zq-setup's saves and the panel's socket against another user of the machine.
 
-    setup_files_stranger.py ZQ_SETUP ZQ_REPLAY WORKDIR
+    setup_files_stranger.py ZQ_SETUP ZQ_REPLAY
+
+Its folders (and a copy of zq-setup for the player to run) go in a new folder
+under /tmp that both users can reach, whatever the build folder's own
+permissions; it is removed when every check passed.
 
 The player and the stranger are two uids of their own (setpriv, so this runs
 as root, in a network namespace of its own; without root or setpriv it skips
@@ -19,6 +23,7 @@ import signal
 import stat
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kit"))
@@ -223,19 +228,21 @@ def check_panel_socket_on_loopback(replay):
 
 
 def main():
-    if len(sys.argv) != 4:
+    if len(sys.argv) != 3:
         print(__doc__, file=sys.stderr)
         return 2
-    setup_tool, replay, work = (os.path.abspath(a) for a in sys.argv[1:])
+    built_tool, replay = (os.path.abspath(a) for a in sys.argv[1:])
     # A network namespace of its own: the sender's socket is looked at with
     # nothing else of the machine's in the list.
     if os.geteuid() != 0 or not shutil.which("setpriv") or not kit.enter_own_netns():
         print("skipped: needs root and setpriv to be two users, and a network namespace",
               file=sys.stderr)
         return 77
-    shutil.rmtree(work, ignore_errors=True)
-    os.makedirs(work)
+    work = tempfile.mkdtemp(prefix="zq-setup-files-stranger-")
     os.chmod(work, 0o755)
+    setup_tool = os.path.join(work, "zq-setup")
+    shutil.copy(built_tool, setup_tool)
+    os.chmod(setup_tool, 0o755)
     checks = [check_backup_link_in_sticky_folder, check_setup_swapped_in_open_folder,
               check_kills_mid_save, check_private_file_private_backup]
     if os.environ.get("ZQ_STRANGER_ONLY"):
@@ -257,7 +264,9 @@ def main():
     except Failure as e:
         failed += 1
         print("FAIL check_panel_socket_on_loopback: %s" % e)
-    if not failed:
+    if failed:
+        print("the folders are kept in %s" % work)
+    else:
         shutil.rmtree(work, ignore_errors=True)
     return 1 if failed else 0
 
