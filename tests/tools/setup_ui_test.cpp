@@ -403,13 +403,21 @@ TEST_F(SetupUiTest, SavingChangesOnlyTheEditedLinesAndRefusesAFileChangedSince) 
 // An ANSI Setup.ini (cp1252 bytes on binding lines) in a folder whose name is
 // not UTF-8: every answer is still JSON, with replacement characters.
 TEST_F(SetupUiTest, AnswersStayJsonWhateverBytesTheFileAndItsPathHold) {
-  fs::path odd = dir_ / "Jo\xEBl's \xFF settings";
-  fs::create_directories(odd);
+#ifdef _WIN32
+  // Windows tools take paths in the ANSI code page, where these bytes are
+  // letters (ë, ÿ); the test's own file calls name that folder in UTF-16.
+  const fs::path odd = dir_ / L"Jo\u00EBl's \u00FF settings";
+  const std::string path = dir_.string() + "\\Jo\xEBl's \xFF settings\\Setup.ini";
+#else
+  const fs::path odd = dir_ / "Jo\xEBl's \xFF settings";
   const std::string path = (odd / "Setup.ini").string();
+#endif
+  fs::create_directories(odd);
+  const fs::path file = odd / "Setup.ini";
   std::string ansi(kExampleSetupText);
   ansi.replace(ansi.find("fire=0 1"), 8, "fire=\xE9");
   ansi.replace(ansi.find("chat=-1 192"), 11, "chat=\x80\xFF \xE9");
-  WriteBytes(path, ansi);
+  WriteBytes(file, ansi);
   SettingsApi api(*ops_, path, std::string(kExampleSetupText));
   ASSERT_EQ(api.Open(), "");
   RequestHandler handler(kToken, kSession, kPort, api);
@@ -423,7 +431,9 @@ TEST_F(SetupUiTest, AnswersStayJsonWhateverBytesTheFileAndItsPathHold) {
   json state = send(Make(http::verb::get, "/api/state"), http::status::ok);
   EXPECT_NE(state["path"].get<std::string>().find("\xEF\xBF\xBD"), std::string::npos);
   for (const json& slot : state["slots"]) {
-    if (slot["key"] == "fire") EXPECT_EQ(slot["value"], "\xEF\xBF\xBD");  // as the page shows it
+    if (slot["key"] == "fire") {
+      EXPECT_EQ(slot["value"], "\xEF\xBF\xBD");  // as the page shows it
+    }
   }
 
   // fire changed from the page: saved, answered, the other lines left as they were.
@@ -434,10 +444,10 @@ TEST_F(SetupUiTest, AnswersStayJsonWhateverBytesTheFileAndItsPathHold) {
   EXPECT_EQ(saved["changes"][0]["before"], "fire=\xEF\xBF\xBD");
   std::string expected = ansi;
   expected.replace(expected.find("fire=\xE9"), 6, "fire=0 2");
-  EXPECT_EQ(ReadBytes(path), expected);
+  EXPECT_EQ(ReadBytes(file), expected);
 
   // Someone else writes it: the "changed on disk" answer names the odd path.
-  WriteBytes(path, expected + "; theirs\n");
+  WriteBytes(file, expected + "; theirs\n");
   json conflict = send(Make(http::verb::post, "/api/save", R"({"edits":{"fire":"0 3"}})"),
                        http::status::conflict);
   EXPECT_NE(conflict["changedOnDisk"].get<std::string>(), "");
