@@ -15,7 +15,7 @@ from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
 from selenium.common.exceptions import (ElementClickInterceptedException,
-                                        StaleElementReferenceException)
+                                        StaleElementReferenceException, TimeoutException)
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support.ui import Select, WebDriverWait
@@ -152,6 +152,11 @@ try:
     check(cookie is not None and cookie["value"] != token and cookie.get("httpOnly"),
           "the session cookie is this port's, HttpOnly, and not the token")
     driver.get(address)
+    # The page draws its fields once its first answers are back: wait for them.
+    try:
+        wait.until(lambda d: d.find_elements(By.ID, "field-flapsdown"))
+    except TimeoutException:
+        pass
     check("token" not in driver.current_url and driver.find_elements(By.ID, "field-flapsdown"),
           "the printed address, used again in the same browser, leads back to the page")
     def value(element_id):
