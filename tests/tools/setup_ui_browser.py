@@ -9,107 +9,22 @@ plays the recording back to the preview's messages. A listener on
 127.0.0.1:21100 must get nothing all along. Screenshots are kept in WORKDIR.
 
 usage: setup_ui_browser.py HARNESS ZQ_CHECK ZQ_REPLAY EXAMPLE_SETUP_INI WORKDIR"""
-import json, os, re, shutil, socket, subprocess, sys, time, urllib.request
+import os, re, subprocess, sys, time
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
-from selenium.webdriver.common.action_chains import ActionChains
-from selenium.common.exceptions import (ElementClickInterceptedException,
-                                        StaleElementReferenceException, TimeoutException)
-from selenium.webdriver.common.by import By
-from selenium.webdriver.common.keys import Keys
-from selenium.webdriver.support.ui import Select, WebDriverWait
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kit"))
+import browser_kit  # noqa: E402
+from browser_kit import events  # noqa: E402
+from selenium.common.exceptions import StaleElementReferenceException  # noqa: E402
+from selenium.webdriver.common.action_chains import ActionChains  # noqa: E402
+from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.common.keys import Keys  # noqa: E402
+from selenium.webdriver.support.ui import Select, WebDriverWait  # noqa: E402
 
 harness, zq_check, zq_replay, example, work = sys.argv[1:6]
-shutil.rmtree(work, ignore_errors=True)
-os.makedirs(work)
-setup = os.path.join(work, "Setup.ini")
-shutil.copy(example, setup)
+setup = browser_kit.fresh_work(work, example)
 original = open(setup, encoding="latin-1").read().split("\n")
-failures = []
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what, flush=True)
-    if not ok:
-        failures.append(what)
-
-
-# The preview only shows its messages: nothing may reach a panel's listener.
-listener = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-listener.bind(("127.0.0.1", 21100))
-listener.setblocking(False)
-
-display = ":%d" % (90 + os.getpid() % 500)
-xvfb = subprocess.Popen(["Xvfb", display, "-screen", "0", "1280x720x24", "-nolisten", "tcp"],
-                        stderr=subprocess.DEVNULL)
-env = dict(os.environ, DISPLAY=display)
-for _ in range(100):
-    if subprocess.run(["xdpyinfo"], env=env, capture_output=True).returncode == 0:
-        break
-    time.sleep(0.1)
-
-server = subprocess.Popen([harness, "--setup", setup, "ui"], stdin=subprocess.PIPE,
-                          stdout=subprocess.PIPE, text=True, env=env)
-driver = None
-
-
-def stick(line):
-    server.stdin.write(line + "\n")
-    server.stdin.flush()
-
-
-def click(element_id):
-    """Clicks a control of the page, which re-renders as edits come back."""
-    for _ in range(20):
-        try:
-            e = driver.find_element(By.ID, element_id)
-            driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", e)
-            e.click()
-            return
-        except (StaleElementReferenceException, ElementClickInterceptedException):
-            time.sleep(0.2)
-    raise RuntimeError("cannot click " + element_id)
-
-
-def shot(name):
-    driver.save_screenshot(os.path.join(work, name + ".png"))
-
-
-# Every control has a name a screen reader says, and every text has WCAG AA
-# contrast against the background it is drawn on.
-A11Y = """
-const problems = [];
-const rgb = (c) => (c.match(/[\\d.]+/g) || []).map(Number);
-const lum = ([r, g, b]) => { const f = (v) => { v /= 255; return v <= 0.03928 ? v / 12.92 : ((v + 0.055) / 1.055) ** 2.4; };
-  return 0.2126 * f(r) + 0.7152 * f(g) + 0.0722 * f(b); };
-const background = (e) => { for (; e; e = e.parentElement) { const c = rgb(getComputedStyle(e).backgroundColor);
-  if (c.length === 3 || c[3] > 0) return c; } return [255, 255, 255]; };
-for (const c of document.querySelectorAll('input, select, button')) {
-  const named = c.getAttribute('aria-label') || (c.labels && c.labels.length) || (c.tagName === 'BUTTON' && c.textContent.trim());
-  if (!named) problems.push('no name: ' + (c.id || c.outerHTML.slice(0, 60)));
-}
-for (const e of document.querySelectorAll('body *')) {
-  if (!e.offsetParent || e.closest('svg')) continue;
-  if (![...e.childNodes].some((n) => n.nodeType === 3 && n.textContent.trim())) continue;
-  const a = lum(rgb(getComputedStyle(e).color)); const b = lum(background(e));
-  const ratio = (Math.max(a, b) + 0.05) / (Math.min(a, b) + 0.05);
-  if (ratio < 4.5) problems.push('contrast ' + ratio.toFixed(2) + ': ' + e.textContent.trim().slice(0, 40));
-}
-return problems;
-"""
-
-
-def ask(path):
-    """A request to the server as a tool makes it, with the page's cookie."""
-    req = urllib.request.Request(address.split("/?")[0] + path,
-                                 headers={"Cookie": "%s=%s" % (cookie["name"], cookie["value"])})
-    with urllib.request.urlopen(req, timeout=10) as res:
-        return res.read().decode("utf-8")
-
-
-def events(text):
-    return [json.loads(line) for line in text.splitlines()]
+ui = browser_kit.Page(harness, setup, work)
+check, click, shot, ask, stick = ui.check, ui.click, ui.shot, ui.ask, ui.stick
 
 
 def y_message():
@@ -123,40 +38,18 @@ def y_message():
         return null;""")
 
 
-try:
-    address = re.search(r"http://\S+", server.stdout.readline()).group(0)
-    token = address.split("token=")[1]
-    # The browser opens the token page (a file only the player reads), which
-    # posts the token: no command line ever holds it.
-    page = None
-    while page is None:
-        m = re.search(r"harness: token page (file://\S+)", server.stdout.readline())
-        page = m and m.group(1)
-    page_file = urllib.request.url2pathname(page[len("file://"):])
-    check(os.stat(page_file).st_mode & 0o777 == 0o600 and token in open(page_file).read(),
-          "the token page is the player's alone (mode 0600)")
-    options = webdriver.ChromeOptions()
-    options.binary_location = "/usr/bin/chromium"
-    for arg in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1280,720",
-                "--disable-dev-shm-usage"):
-        options.add_argument(arg)
-    driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
-    # The page re-renders as edits come back: an element may go stale under a wait.
-    wait = WebDriverWait(driver, 20, ignored_exceptions=[StaleElementReferenceException])
-    driver.get(page)
-    wait.until(lambda d: d.find_element(By.ID, "field-flapsdown"))
+with ui:
+    driver, wait, env, address = ui.driver, ui.wait, ui.env, ui.address
+    check(ui.token_page_private, "the token page is the player's alone (mode 0600)")
     check("token" not in driver.current_url and driver.current_url.startswith(address.split("?")[0]),
           "the token page opens the configurator: %s" % driver.current_url)
-    check(not os.path.exists(page_file), "the token page is removed once used")
-    cookie = driver.get_cookie("zq_setup_" + address.split(":")[2].split("/")[0])
-    check(cookie is not None and cookie["value"] != token and cookie.get("httpOnly"),
+    check(not os.path.exists(ui.token_page_file), "the token page is removed once used")
+    cookie = ui.cookie
+    check(cookie is not None and cookie["value"] != ui.token and cookie.get("httpOnly"),
           "the session cookie is this port's, HttpOnly, and not the token")
     driver.get(address)
     # The page draws its fields once its first answers are back: wait for them.
-    try:
-        wait.until(lambda d: d.find_elements(By.ID, "field-flapsdown"))
-    except TimeoutException:
-        pass
+    ui.until(lambda d: d.find_elements(By.ID, "field-flapsdown"))
     check("token" not in driver.current_url and driver.find_elements(By.ID, "field-flapsdown"),
           "the printed address, used again in the same browser, leads back to the page")
     def value(element_id):
@@ -176,7 +69,7 @@ try:
     check(True, "the virtual stick is listed as joystick %d" % stick_id)
     shot("01-loaded")
 
-    problems = driver.execute_script(A11Y)
+    problems = ui.a11y_problems()
     check(problems == [], "every control is named and every text has AA contrast %s" % problems[:5])
     # Keyboard alone: Tab reaches the controls of every section, in page order.
     driver.execute_script("window.scrollTo(0, 0); document.activeElement.blur()")
@@ -369,21 +262,5 @@ try:
     click("remove-set")
     wait.until(lambda d: "Y2" not in options() and "Y1" in options())
     check(True, "the added set is removed again")
-finally:
-    try:
-        stray = listener.recvfrom(65536)
-    except BlockingIOError:
-        stray = None
-    check(stray is None, "nothing reached 127.0.0.1:21100 (%r)" % (stray,))
-    if driver is not None:
-        driver.quit()
-    server.terminate()
-    try:
-        server.wait(timeout=10)
-    except subprocess.TimeoutExpired:
-        server.kill()
-    xvfb.terminate()
-    xvfb.wait()
 
-print("%d failures" % len(failures))
-sys.exit(1 if failures else 0)
+ui.exit()
