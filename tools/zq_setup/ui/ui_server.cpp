@@ -184,6 +184,10 @@ class Server : public ApiRoutes {
     live_session_->SendLive("data: " + LiveForPage(reading, bindTicks_ > 0) + "\n\n");
     if (bindTicks_ > 0) --bindTicks_;
     preview_.Tick(live_);
+    // The preview's tick as it ran, pushed at once: a held input lights its
+    // row in the same tick.
+    if (std::string chain = preview_.ChainEvent(); !chain.empty())
+      live_session_->SendLive("event: chain\ndata: " + chain + "\n\n");
     ticker_.expires_after(kLivePeriod);
     ticker_.async_wait([this](beast::error_code ec) {
       if (!ec) Tick();
