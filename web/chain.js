@@ -27,20 +27,20 @@ function readingText(onStick, missing, reading) {
 }
 const stretchText = (s) => `${s.from}–${s.to} %, gain ${s.gains.join(' to ')}`;
 
+// Each step's value first, what it came from under it.
 function chainRow(a) {
-  const cell = (step, text, value) => chainEl('td', { id: `chain-${a.letter}-${step}`, 'data-value': value, text });
-  const routed = a.apart
-    ? `${a.routing} on: apart, /${a.trimChannel}`
-    : `${a.routing} off: trim ${a.trimMixed} mixed into ${a.word}`;
+  const cell = (step, value, main, detail) => chainEl('td', { id: `chain-${a.letter}-${step}`, 'data-value': value },
+    chainEl('div', { text: main }), chainEl('div', { class: 'words', text: detail }));
   return chainEl('tr', { id: `chain-${a.letter}` },
     chainEl('th', { scope: 'row', text: `${a.word} (${a.slot})` }),
-    cell('reading', `${a.input}: ${readingText(a.onStick, a.missing, a.reading)}`, a.reading),
-    cell('curve', `set ${a.curveSet} (${a.curveKey}), ${stretchText(a.curve)}`, a.curveSet),
-    cell('shaped', `${a.shaped}`, a.shaped),
-    cell('trim', `${a.trimBtn} by buttons + ${a.trimAxis} (${a.trimInput}: ${readingText(a.trimOnStick, a.trimMissing, a.trimReading)}` +
-      ` through ${a.trimCurveKey}, ${stretchText(a.trimCurve)}) = ${a.trimTotal}`, a.trimTotal),
-    cell('routing', routed, a.apart ? 1 : 0),
-    cell('sent', `${a.value} as ${a.segment}; trim ${a.trimSegment}`, a.value));
+    cell('reading', a.reading, readingText(a.onStick, a.missing, a.reading), a.input),
+    cell('curve', a.curveSet, `set ${a.curveSet} (${a.curveKey})`, stretchText(a.curve)),
+    cell('shaped', a.shaped, `${a.shaped}`, ''),
+    cell('trim', a.trimTotal, `${a.trimTotal}`, `${a.trimBtn} by buttons + ${a.trimAxis} from ${a.trimInput}` +
+      ` (${readingText(a.trimOnStick, a.trimMissing, a.trimReading)}) through ${a.trimCurveKey}, ${stretchText(a.trimCurve)}`),
+    cell('routing', a.apart ? 1 : 0, a.apart ? `apart (${a.routing} on)` : `mixed in (${a.routing} off)`,
+      a.apart ? `the trim on /${a.trimChannel}` : `with the trim ${a.trimMixed}`),
+    cell('sent', a.value, a.segment, `trim ${a.trimSegment}`));
 }
 
 function renderChain() {

@@ -147,7 +147,7 @@ with ui:
           % (axis["segment"], routing))
     check("sends 19 on the pitch axis (/87\\0.19), with the trim -50 mixed in" in dot(),
           "the dot says the mixed value: " + dot())
-    driver.execute_script("document.getElementById('preview').scrollIntoView()")
+    driver.execute_script("document.getElementById('chain-h').scrollIntoView()")
     ui.shot("chain")
 
 ui.exit()
