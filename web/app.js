@@ -280,7 +280,7 @@ function renderDevices() {
   const items = live.joysticks.map((j) => el('div', { class: 'device' }, el('strong', { text: `Joystick ${j.id}: ${j.name}` }),
     ` axes ${j.axes.map((v, i) => `${facts.stickAxes[i]} ${v}`).join(', ')}; buttons ${j.buttons.length ? j.buttons.join(' ') : 'none'}; POV ${j.pov}`));
   if (!items.length) items.push(el('p', { text: 'No joystick is connected.' }));
-  for (const id of bound) if (!live.joysticks.some((j) => j.id === id)) items.push(el('div', { class: 'device missing', text: `Joystick ${id}: bound but missing (its axes read −100, as in the panel)` }));
+  for (const id of bound) if (!live.joysticks.some((j) => j.id === id)) items.push(el('div', { class: 'device missing', text: `Joystick ${id}: bound but missing (its axes read −1000 and give −100, as in the panel)` }));
   items.push(el('p', { text: binding && !binding.axis ? `Keys down (virtual keys): ${live.keys.length ? live.keys.join(' ') : 'none'}` : 'Keys down: shown while a Bind waits for a key.' }));
   $('device-list').replaceChildren(...items);
 }

@@ -7,10 +7,11 @@
 
 let chainNow = null;  // the "chain" part of the preview's last tick
 
+// Pushed only when it changed; the preview's poll and a curve picked draw it
+// again, so that the dot's text follows the curve shown.
 function onChain(c) {
   chainNow = c;
   renderChain();
-  if (typeof view !== 'undefined' && view) showLiveDot();
 }
 
 function chainEl(tag, attrs = {}, ...children) {
@@ -25,7 +26,7 @@ function readingText(onStick, missing, reading) {
   if (!onStick) return `not on a stick: ${reading}`;
   return missing ? `missing: ${reading}` : `${reading}`;
 }
-const stretchText = (s) => `${s.from}–${s.to} %, gain ${s.gains.join(' to ')}`;
+const stretchText = (s) => `${s.from === s.to ? s.from : `${s.from}–${s.to}`} %, gain ${s.gains.join(' to ')}`;
 
 // Each step's value first, what it came from under it.
 function chainRow(a) {
@@ -33,11 +34,12 @@ function chainRow(a) {
     chainEl('div', { text: main }), chainEl('div', { class: 'words', text: detail }));
   return chainEl('tr', { id: `chain-${a.letter}` },
     chainEl('th', { scope: 'row', text: `${a.word} (${a.slot})` }),
-    cell('reading', a.reading, readingText(a.onStick, a.missing, a.reading), a.input),
+    cell('reading', a.reading, readingText(a.onStick, a.missing, a.reading), a.onStick ? a.input : `${a.slot} is ${a.input === 'nothing' ? 'empty' : 'a key'}`),
     cell('curve', a.curveSet, `set ${a.curveSet} (${a.curveKey})`, stretchText(a.curve)),
     cell('shaped', a.shaped, `${a.shaped}`, ''),
-    cell('trim', a.trimTotal, `${a.trimTotal}`, `${a.trimBtn} by buttons + ${a.trimAxis} from ${a.trimInput}` +
-      ` (${readingText(a.trimOnStick, a.trimMissing, a.trimReading)}) through ${a.trimCurveKey}, ${stretchText(a.trimCurve)}`),
+    cell('trim', a.trimTotal, `${a.trimTotal}`, `${a.trimBtn} by buttons + ` + (a.trimOnStick
+      ? `${a.trimAxis} from ${a.trimInput} (${readingText(true, a.trimMissing, a.trimReading)}) through ${a.trimCurveKey}, ${stretchText(a.trimCurve)}`
+      : `${a.trimAxis}: ${a.trimSlot} is not on a stick`)),
     cell('routing', a.apart ? 1 : 0, a.apart ? `apart (${a.routing} on)` : `mixed in (${a.routing} off)`,
       a.apart ? `the trim on /${a.trimChannel}` : `with the trim ${a.trimMixed}`),
     cell('sent', a.value, a.segment, `trim ${a.trimSegment}`));
@@ -51,6 +53,7 @@ function renderChain() {
   const happened = document.getElementById('happened');
   if (happened && c.happened) happened.textContent = `Tick ${c.happened.tick}: ${c.happened.text}`;
   lightInputs(c);
+  if (typeof view !== 'undefined' && view) showLiveDot();
 }
 
 // Bound inputs held now light their binding rows and the preview's labels
@@ -139,3 +142,7 @@ function showLiveDot() {
   else if (d && curveOutputs && !mark) drawChart();
   else if (!d && mark) mark.remove();
 }
+
+window.addEventListener('DOMContentLoaded', () => {
+  document.getElementById('curve-pick').addEventListener('change', () => { if (chainNow && view) showLiveDot(); });
+});
