@@ -174,27 +174,6 @@ function renderCurvePicker() {
   $('add-set').disabled = view.curveSets.length >= facts.curveSets;
 }
 let curveAsked = '';
-// The panel's response of other curves (the trim curves the dot needs), and
-// the shown curve with a trim routed in, as zq-setup computes them.
-const tables = {};
-let mixed = null;
-let mixedAsked = '';
-function tableFor(points) {
-  const ask = points.join(' ');
-  if (!(ask in tables)) {
-    tables[ask] = null;
-    api('/api/curve', { points }).then((r) => { if (r.status === 200) tables[ask] = r.json.outputs; else delete tables[ask]; });
-  }
-  return tables[ask];
-}
-function mixedFor(points, trim) {
-  const ask = `${points.join(' ')}|${trim}`;
-  if (ask !== mixedAsked) {
-    mixedAsked = ask; mixed = null;
-    api('/api/curve', { points, trim }).then((r) => { if (r.status === 200 && mixedAsked === ask) mixed = r.json.mixed; });
-  }
-  return mixed;
-}
 async function renderCurve() {
   const c = currentCurve();
   const pts = c.curve.points;
@@ -242,7 +221,7 @@ function drawChart() {
     }
     void pts;
     const dot = liveReading();
-    if (dot) svg.append(mk('circle', { class: 'dot', id: 'live-dot-mark', cx: px(dot.reading), cy: py(curveOutputs[dot.reading + 1000], m), r: 7 }));
+    if (dot) svg.append(mk('circle', { class: 'dot', id: 'live-dot-mark', cx: px(dot.reading), cy: py(dot.output, m), r: 7 }));
   }
 }
 function startDrag(ev, k, m) {
@@ -256,44 +235,7 @@ function startDrag(ev, k, m) {
   const up = () => { window.removeEventListener('pointermove', move); window.removeEventListener('pointerup', up); edit(curveKey, currentCurve().curve.points.join(' ')); };
   window.addEventListener('pointermove', move); window.addEventListener('pointerup', up);
 }
-// The bound axis of the shown curve as the panel reads it: -100 when its joystick is missing.
-function liveReading(slotKey) {
-  const slot = view.slots.find((s) => s.key === (slotKey || curveSlot(currentCurve().axis)));
-  const parts = (slot.value || '').trim().split(/\s+/).map(Number);
-  if (parts.length !== 2 || !Number.isInteger(parts[0]) || parts[0] < 0 || parts[0] >= facts.joysticks ||
-      parts[1] < 0 || parts[1] >= facts.stickAxes.length) return null;
-  const j = live.joysticks.find((x) => x.id === parts[0]);
-  const reading = j ? Math.max(-1000, Math.min(1000, j.axes[parts[1]])) : -100;
-  return { reading, missing: !j, slot: slot.key, text: slot.value };
-}
-// What the panel sends for the reading now: the curve's output, and for a
-// flight axis also the value with its trim routed in (after its routing
-// slot switched it), all looked up in tables zq-setup computed.
-function liveDotText(d) {
-  const c = currentCurve(); const out = curveOutputs[d.reading + 1000];
-  const head = `${d.slot} (${d.text})${d.missing ? ': joystick missing, reads −100' : ''}: reading ${d.reading} → output ${out}`;
-  const axis = facts.axes.find((a) => a.letter === c.axis);
-  if (!axis) return `${head}; the panel sends ${out} as the trim (plus any trim set by button, 0 at start)`;
-  const set = Math.floor(curveEntries().findIndex((e) => e.key === c.key) / facts.axes.length);
-  let text = `${head}; the panel sends ${out} on the ${axis.word} axis while curve set ${set} is selected (set 0 at start)`;
-  const t = liveReading(axis.trimSlot);
-  const trimCurve = view.trimCurves.find((x) => x.key === axis.trimCurve);
-  const trimTable = t && trimCurve ? tableFor(trimCurve.points) : null;
-  if (trimTable) {
-    const total = trimTable[t.reading + 1000];
-    const m = mixedFor(c.curve.points, total);
-    if (m) text += `. With ${axis.routing} switched, the trim axis's ${total} is mixed in: it sends ${m[d.reading + 1000]}`;
-  }
-  return text + '.';
-}
-function showLiveDot() {
-  const d = liveReading();
-  if (!d) { $('live-dot').textContent = 'No joystick axis is bound to this curve.'; }
-  else if (curveOutputs) $('live-dot').textContent = liveDotText(d);
-  const mark = document.getElementById('live-dot-mark');
-  if (mark && d && curveOutputs) { const m = scaleY(); mark.setAttribute('cx', px(d.reading)); mark.setAttribute('cy', py(curveOutputs[d.reading + 1000], m)); }
-  else if (d && curveOutputs && !mark) drawChart();
-}
+// The live dot and its text: chain.js, from the preview's last tick.
 
 // ---- Other values ----
 function renderValues() {
@@ -338,14 +280,15 @@ function renderDevices() {
   const items = live.joysticks.map((j) => el('div', { class: 'device' }, el('strong', { text: `Joystick ${j.id}: ${j.name}` }),
     ` axes ${j.axes.map((v, i) => `${facts.stickAxes[i]} ${v}`).join(', ')}; buttons ${j.buttons.length ? j.buttons.join(' ') : 'none'}; POV ${j.pov}`));
   if (!items.length) items.push(el('p', { text: 'No joystick is connected.' }));
-  for (const id of bound) if (!live.joysticks.some((j) => j.id === id)) items.push(el('div', { class: 'device missing', text: `Joystick ${id}: bound but missing (its axes read −100, as in the panel)` }));
+  for (const id of bound) if (!live.joysticks.some((j) => j.id === id)) items.push(el('div', { class: 'device missing', text: `Joystick ${id}: bound but missing (its axes read −1000 and give −100, as in the panel)` }));
   items.push(el('p', { text: binding && !binding.axis ? `Keys down (virtual keys): ${live.keys.length ? live.keys.join(' ') : 'none'}` : 'Keys down: shown while a Bind waits for a key.' }));
   $('device-list').replaceChildren(...items);
 }
 function startLive() {
   if (!facts) return;
   const source = new EventSource('/api/live');
-  source.onmessage = (e) => { live = JSON.parse(e.data); checkBind(); renderDevices(); if (view) showLiveDot(); };
+  source.onmessage = (e) => { live = JSON.parse(e.data); checkBind(); renderDevices(); };
+  source.addEventListener('chain', (e) => onChain(JSON.parse(e.data)));
   // One page at a time gets the live readings: a newer one took them over.
   source.addEventListener('replaced', () => { source.close(); say('The configurator is open in another tab or window: this one no longer shows live input.'); });
 }

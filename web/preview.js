@@ -78,6 +78,7 @@ function renderPreview(m) {
     done: 'Recorded. Save the settings, put recording.script beside Setup.ini and replay it: zq-replay --setup Setup.ini recording.script',
     stopped: 'An edit restarted the preview: the recording was dropped.' }[r.state];
   document.getElementById('preview-download').hidden = !r.ready;
+  if (typeof renderChain === 'function') renderChain();  // the labels held inputs light
 }
 
 async function previewPoll() {

@@ -70,9 +70,13 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
   // the joystick records of the previous tick.
   PollKeys(in, form.watchedKeys, ports.devices);
   BindingContext ctx{form.bindings, in, s.chatMode};
+  TickChain& chain = form.chain;
+  chain.pressed = 0;
   auto pressed = [&](Slot slot) {
     ctx.chatMode = s.chatMode;
-    return IsPressed(slot, ctx);
+    bool now = IsPressed(slot, ctx);
+    if (now) chain.pressed |= uint32_t{1} << static_cast<int>(slot);
+    return now;
   };
   auto held = [&](Slot slot) { return IsHeld(slot, ctx); };
 
@@ -140,12 +144,22 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
 
   // Axes and trim axes through their curves.
   const Binding* b = form.bindings.data();
-  s.axisY = LookUpCurve(ReadAxis(b[Slot::Yaxis], in), Selected(tables.y, bank.curveIndex));
-  s.axisX = LookUpCurve(ReadAxis(b[Slot::Xaxis], in), Selected(tables.x, bank.curveIndex));
-  s.axisZ = LookUpCurve(ReadAxis(b[Slot::Zaxis], in), Selected(tables.z, bank.curveIndex));
-  s.trimYAxis = LookUpCurve(ReadAxis(b[Slot::TrimAxis], in), tables.trimY);
-  s.trimXAxis = LookUpCurve(ReadAxis(b[Slot::TrimXAxis], in), tables.trimX);
-  s.trimZAxis = LookUpCurve(ReadAxis(b[Slot::TrimZAxis], in), tables.trimZ);
+  AxisChain& cy = chain.axes[0];
+  AxisChain& cx = chain.axes[1];
+  AxisChain& cz = chain.axes[2];
+  chain.curveIndex = bank.curveIndex;
+  cy.reading = ReadAxis(b[Slot::Yaxis], in);
+  cx.reading = ReadAxis(b[Slot::Xaxis], in);
+  cz.reading = ReadAxis(b[Slot::Zaxis], in);
+  cy.trimReading = ReadAxis(b[Slot::TrimAxis], in);
+  cx.trimReading = ReadAxis(b[Slot::TrimXAxis], in);
+  cz.trimReading = ReadAxis(b[Slot::TrimZAxis], in);
+  s.axisY = LookUpCurve(cy.reading, Selected(tables.y, bank.curveIndex));
+  s.axisX = LookUpCurve(cx.reading, Selected(tables.x, bank.curveIndex));
+  s.axisZ = LookUpCurve(cz.reading, Selected(tables.z, bank.curveIndex));
+  s.trimYAxis = LookUpCurve(cy.trimReading, tables.trimY);
+  s.trimXAxis = LookUpCurve(cx.trimReading, tables.trimX);
+  s.trimZAxis = LookUpCurve(cz.trimReading, tables.trimZ);
 
   // Button trims: Z trim steps, trim buttons take over the current mix of
   // axis and trim, reset clears them.
@@ -200,14 +214,19 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
     bool apart;
     int32_t& sent;
     Label label;
+    AxisChain& chain;
   };
   AxisCheck axes[] = {
-      {Channel::axisY, s.axisY, s.trimYTotal, s.useYTrim, s.sentY, Label::yp},
-      {Channel::axisX, s.axisX, s.trimXTotal, s.useTrim, s.sentX, Label::xyp},
-      {Channel::axisZ, s.axisZ, s.trimZTotal, s.useTrim, s.sentZ, Label::zyp},
+      {Channel::axisY, s.axisY, s.trimYTotal, s.useYTrim, s.sentY, Label::yp, cy},
+      {Channel::axisX, s.axisX, s.trimXTotal, s.useTrim, s.sentX, Label::xyp, cx},
+      {Channel::axisZ, s.axisZ, s.trimZTotal, s.useTrim, s.sentZ, Label::zyp, cz},
   };
   for (AxisCheck& a : axes) {
     int32_t v = a.apart ? a.axis : TrimMix(a.axis, a.total);
+    a.chain.shaped = a.axis;
+    a.chain.trimMixed = a.total;
+    a.chain.apart = a.apart;
+    a.chain.value = v;
     bool changed = v != a.sent;
     if (!changed && !forced(a.channel)) continue;
     body.AppendHundredths(a.channel, v);
@@ -222,14 +241,19 @@ TickOutcome ControlTick(FormState& form, CurveBank& bank, const CurveTableBank& 
     int32_t& total;
     bool apart;
     Label label;
+    AxisChain& chain;
   };
   TrimCheck trims[] = {
-      {Channel::trimY, s.trimYBtn, s.trimYAxis, s.trimYTotal, s.useYTrim, Label::ty},
-      {Channel::trimX, s.trimXBtn, s.trimXAxis, s.trimXTotal, s.useTrim, Label::tx},
-      {Channel::trimZ, s.trimZBtn, s.trimZAxis, s.trimZTotal, s.useTrim, Label::tz},
+      {Channel::trimY, s.trimYBtn, s.trimYAxis, s.trimYTotal, s.useYTrim, Label::ty, cy},
+      {Channel::trimX, s.trimXBtn, s.trimXAxis, s.trimXTotal, s.useTrim, Label::tx, cx},
+      {Channel::trimZ, s.trimZBtn, s.trimZAxis, s.trimZTotal, s.useTrim, Label::tz, cz},
   };
   for (TrimCheck& t : trims) {
     int32_t total = Wrap32(int64_t{t.btn} + t.axisPart);
+    t.chain.trimBtn = t.btn;
+    t.chain.trimAxis = t.axisPart;
+    t.chain.trimTotal = total;
+    t.chain.trimValue = t.apart ? total : 0;
     bool changed = total != t.total || trimRouteChanged;
     if (!changed && !forced(t.channel)) continue;
     if (t.apart) {

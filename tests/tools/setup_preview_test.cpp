@@ -138,8 +138,34 @@ TEST_F(SetupPreviewTest, AgreesWithReplayOnEditedCurvesAndTrimRouting) {
     json edits{{"edits", {{"Y", curve}, {"TrimY", "0 80 90"}}}};
     Ask(http::verb::post, "/api/preview", edits.dump());  // unsaved: the file is untouched
     EXPECT_EQ(testkit::ReadBytes(path_), std::string(kExampleSetupText));
-    for (const Step& s : steps) preview_->Tick(FrameOf(s));
-    std::string preview = Events();
+    // After every tick the chain the page shows ends in what the pitch and
+    // pitch-trim channels last carried, also while a mixed-in trim lags a tick.
+    std::string preview;
+    std::string lastY, lastTrimY;
+    for (const Step& s : steps) {
+      bool wasHeld = Model()["chain"].is_object() && Model()["chain"]["slots"][2]["held"] == true;
+      preview_->Tick(FrameOf(s));
+      std::string events = Events();
+      preview += events;
+      for (const std::string& sent : Sends(events)) {
+        for (auto [channel, last] : {std::pair{"/87\\", &lastY}, std::pair{"/97\\", &lastTrimY}}) {
+          size_t at = sent.find(channel);
+          if (at != std::string::npos) *last = sent.substr(at, sent.find('/', at + 1) - at);
+        }
+      }
+      json chain = Model()["chain"];
+      json y = chain["axes"][0];
+      EXPECT_EQ(y["segment"], lastY.empty() ? "/87\\0" : lastY) << y.dump();
+      EXPECT_EQ(y["trimSegment"], lastTrimY.empty() ? "/97\\0" : lastTrimY) << y.dump();
+      EXPECT_EQ(chain["slots"][2]["key"], "useYtrim");
+      EXPECT_EQ(chain["slots"][2]["held"], s.ctrlY);
+      if (s.ctrlY && !wasHeld) {
+        EXPECT_EQ(chain["happened"]["text"],
+                  std::string("key Ctrl+Y \u2192 trim routing ") +
+                      (y["apart"] == true ? "on (pitch trim on its own channel)"
+                                          : "off (pitch trim mixed into pitch)"));
+      }
+    }
     std::vector<std::string> sends = Sends(preview);
     EXPECT_GT(sends.size(), steps.size() / 2);
     distinct.insert(sends);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -181,6 +182,42 @@ TEST(ControlTick, ButtonTrimsAndReset) {
   EXPECT_TRUE(p.Called("color ty 255,255,255"));
   for (int i = 0; i < 205; ++i) p.Press('X'), p.Tick();
   EXPECT_EQ(p.State().trimZBtn, -100);
+}
+
+// The chain each axis went through in a tick, as the configurator shows it:
+// every step's value is the one the tick used, so the last one is what the
+// message carries, also in the tick where a mixed-in trim lags behind.
+TEST(ControlTick, TheChainOfAnAxisEndsInWhatItsChannelCarries) {
+  Panel p("[main]\nYaxis=2 1\nTrimAxis=2 0\nXaxis=-1 0\nZaxis=5 1\nuseYtrim=Y\n");
+  auto chain = [&](size_t axis) { return p.form.State().chain.axes[axis]; };
+  p.dev.Axis(2, 1, kRaw400);
+  p.dev.Axis(2, 0, 65535);
+  EXPECT_EQ(p.Tick(), "R/87\\0.4/89\\-1/97\\1");
+  AxisChain y = chain(0);
+  EXPECT_EQ((std::array{y.reading, y.shaped, y.trimReading, y.trimAxis, y.trimTotal, y.value,
+                        y.trimValue}),
+            (std::array{400, 40, 1000, 100, 100, 40, 100}));
+  EXPECT_TRUE(y.apart);
+  AxisChain z = chain(2);  // joystick 5 never answered: full deflection
+  EXPECT_EQ((std::array{z.reading, z.shaped, z.value}), (std::array{-1000, -100, -100}));
+
+  // Routed into the axis: mixed with the total of the last tick.
+  EXPECT_EQ(p.Press('Y'), "R/87\\0.7/97\\0/95\\0/99\\0");
+  y = chain(0);
+  EXPECT_FALSE(y.apart);
+  EXPECT_EQ((std::array{y.trimMixed, y.value, y.trimValue}), (std::array{100, 70, 0}));
+  EXPECT_EQ(p.form.State().chain.pressed, 1u << slots::useYtrim);
+
+  // The wheel back to centre: the total falls now, the axis follows a tick
+  // later, and the chain says which total each tick mixed in.
+  p.dev.Axis(2, 0, kCentre);
+  EXPECT_EQ(p.Tick(), "R/97\\0");
+  y = chain(0);
+  EXPECT_EQ((std::array{y.trimMixed, y.trimTotal, y.value}), (std::array{100, 0, 70}));
+  EXPECT_EQ(p.form.State().chain.pressed, 0u);
+  EXPECT_EQ(p.Tick(), "R/87\\0.4");
+  y = chain(0);
+  EXPECT_EQ((std::array{y.trimMixed, y.value}), (std::array{0, 40}));
 }
 
 TEST(ControlTick, AChangeJoinsTheChannelsOfAFailedSend) {

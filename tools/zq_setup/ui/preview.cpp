@@ -77,6 +77,7 @@ void Preview::Rebuild() {
   sends_.clear();
   errors_.clear();
   placement_.reset();
+  watch_.Reset();
   fed_ = DeviceFrame{};
   EventObserver* observer = this;
   session_ = std::make_unique<ScriptSession>(settings, screen_, out_, nullptr, observer);
@@ -139,6 +140,7 @@ void Preview::Tick(const DeviceFrame& devices) {
   if (!session_) return;
   Feed(devices);
   session_->Tick();
+  watch_.AfterTick(session_->Form(), session_->Ticks());
   Record("tick");
   TakeEventText();
   if (recordState_ == RecordState::recording && ++recordTicks_ == kRecordTicks) {
@@ -197,6 +199,10 @@ std::string Preview::TakeEvents() {
   return out;
 }
 
+json Preview::Chain() const {
+  return session_ ? watch_.Json(session_->Form()) : json(nullptr);
+}
+
 json Preview::Model() const {
   json out{{"generation", generation_}, {"running", session_ != nullptr}};
   if (!session_) return out;
@@ -249,6 +255,7 @@ json Preview::Model() const {
            {"loadEnded", session_->Form().LoadError().has_value()},
            {"errors", errors},
            {"sends", sends},
+           {"chain", Chain()},
            {"recording",
             {{"state", kRecordStates[static_cast<int>(recordState_)]},
              {"ticks", recordTicks_},

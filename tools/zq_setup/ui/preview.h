@@ -17,6 +17,7 @@
 #include "app/placement.h"
 #include "platform/script/script_session.h"
 #include "zq_setup/ui/device_frame.h"
+#include "zq_setup/ui/preview_chain.h"
 
 namespace zq::setup::ui {
 
@@ -34,8 +35,11 @@ class Preview : private EventObserver {
 
   // The events of the ticks since the last call, as zq-replay prints them.
   std::string TakeEvents();
-  // What the page draws: the labels, P, the messages decoded, the errors.
+  // What the page draws: the labels, P, the messages decoded, the errors,
+  // and the inputs and the way of each axis in the last tick.
   nlohmann::json Model() const;
+  // Its "chain" part alone (null while not running).
+  nlohmann::json Chain() const;
 
   // Restarts the preview at the next tick and keeps its input for
   // kRecordTicks ticks as a zq-replay script.
@@ -81,6 +85,7 @@ class Preview : private EventObserver {
   std::deque<SendShown> sends_;
   std::deque<std::pair<int64_t, std::string>> errors_;
   std::optional<Placement> placement_;
+  InputWatch watch_;
 
   enum class RecordState { idle, waiting, recording, done, stopped };
   RecordState recordState_ = RecordState::idle;

@@ -27,6 +27,11 @@ void PreviewApi::Tick(const DeviceFrame& devices) {
   preview_.Tick(devices);
 }
 
+std::string PreviewApi::ChainEvent() const {
+  nlohmann::json chain = preview_.Chain();
+  return chain.is_null() ? "" : chain.dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 void PreviewApi::Tick(LiveSource& live) {
   Tick(live.Frame());
 }

@@ -24,6 +24,9 @@ class PreviewApi : public ApiRoutes {
   // One tick on the devices as `live` read them last.
   void Tick(LiveSource& live);
   void Tick(const DeviceFrame& devices);
+  // The last tick's inputs and the way of each axis, as JSON ("" before the
+  // first tick).
+  std::string ChainEvent() const;
 
  private:
   void Edit(const std::string& body, Response& res);

@@ -130,6 +130,7 @@ class Server : public ApiRoutes {
   void AddLive(const std::shared_ptr<Session>& s) {
     std::shared_ptr<Session> old = std::move(live_session_);
     live_session_ = s;
+    chainSent_.clear();  // the new page gets the chain at once
     idle_.cancel();
     if (old) {
       old->SendLive("event: replaced\ndata: {}\n\n");
@@ -184,6 +185,12 @@ class Server : public ApiRoutes {
     live_session_->SendLive("data: " + LiveForPage(reading, bindTicks_ > 0) + "\n\n");
     if (bindTicks_ > 0) --bindTicks_;
     preview_.Tick(live_);
+    // The preview's tick as it ran, pushed at once when it changed: a held
+    // input lights its row in the same tick.
+    if (std::string chain = preview_.ChainEvent(); !chain.empty() && chain != chainSent_) {
+      live_session_->SendLive("event: chain\ndata: " + chain + "\n\n");
+      chainSent_ = std::move(chain);
+    }
     ticker_.expires_after(kLivePeriod);
     ticker_.async_wait([this](beast::error_code ec) {
       if (!ec) Tick();
@@ -200,6 +207,7 @@ class Server : public ApiRoutes {
   asio::steady_timer pause_;
   int idleSeconds_;
   int bindTicks_ = 0;
+  std::string chainSent_;  // the chain the page has
   std::shared_ptr<Session> live_session_;
   std::list<std::weak_ptr<Session>> strangers_;
 };
