@@ -161,12 +161,13 @@ function curveEntries() {
   view.trimCurves.forEach((c) => out.push({ key: c.key, axis: c.key, label: `${c.key} (${facts.axes.find((a) => a.trimCurve === c.key).word} trim axis)`, curve: c }));
   return out;
 }
-// The picked curve stays picked while the settings have none of it (a load
-// that stops before the curves): it is then shown as the panel has it, all 0,
-// and cannot be edited until it is loaded again.
+// The picked curve stays picked while the load stops before the curves: it is
+// then shown as the panel has it, all 0, and cannot be edited until the load
+// reaches it again. A curve whose set was removed gives way to the first.
 function currentCurve() {
   const entries = curveEntries();
-  if (curveKey === null) curveKey = entries[0].key;
+  const stopped = view.curveSets.length === 0;
+  if (curveKey === null || (!stopped && !entries.some((e) => e.key === curveKey))) curveKey = entries[0].key;
   return entries.find((e) => e.key === curveKey) || unloadedCurve(curveKey);
 }
 function unloadedCurve(key) {

@@ -2,6 +2,7 @@
 // own evaluation of those points makes of the shape.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 

@@ -6,7 +6,7 @@ response to them; a shape the points can only approximate says so; an
 emptied point box is an error at the box, not a 0; a gain past full
 deflection gets the finding zq-check prints; and the picked curve stays
 picked while a typed binding stops the load, so the next point edit goes
-to it.
+to it, and gives way to the first curve when its set is removed.
 
 usage: setup_ui_curves.py HARNESS ZQ_CHECK EXAMPLE_SETUP_INI WORKDIR"""
 import os, re, subprocess, sys
@@ -180,5 +180,12 @@ with ui:
     check(ui.until(lambda d: js("return edits.X") == "0 70 75 80 85 60 95 100 100 100 100") is not None and
           js("return 'TrimY' in edits") is False,
           "the next point edit goes to X, not TrimY: %s" % js("return edits"))
+    # A set removed while its curve is shown gives way to the first curve.
+    ui.click("add-set")
+    ui.until(lambda d: js("return document.getElementById('curve-pick').value") == "Y2")
+    ui.click("remove-set")
+    check(ui.until(lambda d: js("return document.getElementById('curve-pick').value") == "Y"
+                   and js("return document.getElementById('curve-note').hidden")) is not None,
+          "removing the shown set shows the first curve, not a curve that is not loaded")
 
 ui.exit()
