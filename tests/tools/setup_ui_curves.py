@@ -170,6 +170,7 @@ with ui:
           not ui.find("curve-note").get_attribute("hidden") and
           js("return document.getElementById('point-5').disabled"),
           "a load error leaves X picked, says why it is not loaded, and its boxes wait")
+    js("document.getElementById('curves').scrollIntoView()")
     ui.shot("curves-03-load-error")
     type_into("field-Yaxis", "0 1")
     ui.until(lambda d: not any(f["kind"] == "load-error" for f in js("return view.findings")))
