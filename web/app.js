@@ -161,13 +161,27 @@ function curveEntries() {
   view.trimCurves.forEach((c) => out.push({ key: c.key, axis: c.key, label: `${c.key} (${facts.axes.find((a) => a.trimCurve === c.key).word} trim axis)`, curve: c }));
   return out;
 }
-function currentCurve() { return curveEntries().find((e) => e.key === curveKey) || curveEntries()[0]; }
+// The picked curve stays picked while the load stops before the curves: it is
+// then shown as the panel has it, all 0, and cannot be edited until the load
+// reaches it again. A curve whose set was removed gives way to the first.
+function currentCurve() {
+  const entries = curveEntries();
+  const stopped = view.curveSets.length === 0;
+  if (curveKey === null || (!stopped && !entries.some((e) => e.key === curveKey))) curveKey = entries[0].key;
+  return entries.find((e) => e.key === curveKey) || unloadedCurve(curveKey);
+}
+function unloadedCurve(key) {
+  const axis = key.startsWith('Trim') ? key : key[0];
+  return { key, axis, label: `${key} (not loaded)`, curve: { key, points: Array(11).fill(0), loaded: false } };
+}
+const curveEditable = () => currentCurve().curve.loaded !== false;
 function renderCurvePicker() {
   const entries = curveEntries();
-  if (!entries.some((e) => e.key === curveKey)) curveKey = entries[0].key;
+  const shown = currentCurve();
+  const picks = entries.some((e) => e.key === curveKey) ? entries : [...entries, shown];
   for (const id of ['curve-pick', 'copy-to']) {
     const sel = $(id); const keep = sel.value;
-    sel.replaceChildren(...entries.map((e) => el('option', { value: e.key, text: e.label })));
+    sel.replaceChildren(...(id === 'curve-pick' ? picks : entries).map((e) => el('option', { value: e.key, text: e.label })));
     sel.value = id === 'curve-pick' ? curveKey : (keep || entries[0].key);
   }
   $('remove-set').disabled = view.curveSets.length <= 1;
@@ -179,12 +193,9 @@ async function renderCurve() {
   const pts = c.curve.points;
   const host = $('points');
   if (!host.contains(document.activeElement)) {
-    host.replaceChildren(...pts.map((p, k) => {
-      const input = el('input', { id: `point-${k}`, type: 'number', step: '1', value: p });
-      input.addEventListener('change', () => { const v = Number(input.value); if (Number.isInteger(v)) setPoint(k, v); else say('A point is a whole number.'); });
-      return el('label', { for: `point-${k}`, text: `${k * 10} %` }, input);
-    }));
+    host.replaceChildren(...pts.map((p, k) => pointBox(k, p)));
   }
+  curveShown(c);
   const ask = pts.join(' ');
   if (ask !== curveAsked) {
     curveAsked = ask;
@@ -194,6 +205,7 @@ async function renderCurve() {
   drawChart();
 }
 function setPoint(k, v) {
+  if (!curveEditable()) return;
   const pts = currentCurve().curve.points.slice(); pts[k] = v;
   currentCurve().curve.points = pts;
   edit(curveKey, pts.join(' '));
@@ -213,10 +225,11 @@ function drawChart() {
   if (curveOutputs) {
     let d = ''; for (let i = 0; i <= 2000; i += 4) d += `${i ? 'L' : 'M'}${px(i - 1000).toFixed(1)},${py(curveOutputs[i], m).toFixed(1)}`;
     svg.append(mk('path', { class: 'curve', d, id: 'curve-line' }));
+    chartDrawn(svg, m, mk);
     const pts = currentCurve().curve.points;
     for (let k = 1; k <= 10; ++k) {
       const h = mk('circle', { class: 'handle', cx: px(k * 100), cy: py(curveOutputs[1000 + k * 100], m), r: 6, 'data-point': k });
-      h.addEventListener('pointerdown', (ev) => startDrag(ev, k, m));
+      if (curveEditable()) h.addEventListener('pointerdown', (ev) => startDrag(ev, k, m));
       svg.append(h);
     }
     void pts;
@@ -228,11 +241,12 @@ function startDrag(ev, k, m) {
   const svg = $('chart'); ev.preventDefault();
   const move = (e) => {
     const box = svg.getBoundingClientRect(); const y = (e.clientY - box.top) * 340 / box.height;
-    const out = m - (y - CH.y0) / (CH.y1 - CH.y0) * 2 * m;
+    // The handle moves the output, within full deflection; its box holds the gain that gives it.
+    const out = Math.max(-100, Math.min(100, m - (y - CH.y0) / (CH.y1 - CH.y0) * 2 * m));
     const pts = currentCurve().curve.points.slice(); pts[k] = Math.round(out * 10 / k);
-    currentCurve().curve.points = pts; renderCurve();
+    currentCurve().curve.points = pts; dragShown(k, out, pts[k]); renderCurve();
   };
-  const up = () => { window.removeEventListener('pointermove', move); window.removeEventListener('pointerup', up); edit(curveKey, currentCurve().curve.points.join(' ')); };
+  const up = () => { window.removeEventListener('pointermove', move); window.removeEventListener('pointerup', up); dragShown(null); edit(curveKey, currentCurve().curve.points.join(' ')); };
   window.addEventListener('pointermove', move); window.addEventListener('pointerup', up);
 }
 // The live dot and its text: chain.js, from the preview's last tick.
@@ -313,13 +327,14 @@ window.addEventListener('DOMContentLoaded', () => {
   $('preset').addEventListener('change', () => {
     let v = $('preset').value; if (!v) return;
     $('preset').value = '';
+    if (!curveEditable()) { say(curveNotLoaded()); return; }
     if (v === 'example') {  // the example's curve for this key, or for its axis
       v = view.examples[curveKey] || view.examples[currentCurve().axis];
       edit(curveKey, v); say(`${curveKey} set to the example's curve: ${v}`); return;
     }
     currentCurve().curve.points = v.split(' ').map(Number); edit(curveKey, v); renderCurve();
   });
-  $('copy').addEventListener('click', () => { const to = $('copy-to').value; edit(to, currentCurve().curve.points.join(' ')); say(`Copied to ${to}.`); });
+  $('copy').addEventListener('click', () => { if (!curveEditable()) { say(curveNotLoaded()); return; } const to = $('copy-to').value; edit(to, currentCurve().curve.points.join(' ')); say(`Copied to ${to}.`); });
   // Each key Y1..Y9 in the file adds one set, whatever its number.
   $('add-set').addEventListener('click', () => {
     const free = (k) => k <= 9 && !view.setKeys.includes(`Y${k}`);

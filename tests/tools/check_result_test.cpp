@@ -66,6 +66,19 @@ TEST(CheckSettings, NamesEachKindOfFindingAtItsLine) {
       {"Y=20 40 100\n", {"curve-first-point@2"}, 1},
       {"Y=20 100 50\n", {}, 0},  // not rising after the first point: meant as written
       {"Y=50\n", {}, 0},
+      // Outputs past full deflection, or turning back; a gain past 100 near
+      // the centre, a dead zone or an inverted curve are meant.
+      {"Y=0 100 100 100 100 100 100 100 100 100 101\n", {"curve-past-full@2"}, 1},
+      {"TrimX=0 100 100 100 100 201\n", {"curve-past-full@2"}, 1},
+      {"X=0 -100 -100 -100 -100 -100 -100 -100 -100 -100 -101\n", {"curve-past-full@2"}, 1},
+      {"Z=0 250 200 150 125 100\n", {}, 0},
+      {"Y=0 111 111 111 111 111 111 111 111 111 100\n", {}, 0},
+      {"Y=0 0 56 74 83 89 93 95 97 99 100\n", {}, 0},
+      {"TrimZ=0 -100\n", {}, 0},
+      {"Y=0 100 100 100 100 200 100\n", {"curve-turns-back@2"}, 1},
+      {"Y=0 -50 30\n", {"curve-turns-back@2"}, 1},
+      {"Y=0 2000 100\n", {"curve-past-full@2", "curve-turns-back@2"}, 1},
+      {"Y=0 50 x\n", {"curve-stops-early@2"}, 1},  // 5 then 0: the stop explains it
       {"WindowX=1878\nWindowY=1003\n", {}, 0},
       {"WindowX=1879\n", {"window-off-screen@2"}, 1},
       {"WindowY=-2\n", {"window-off-screen@2"}, 1},

@@ -232,7 +232,8 @@ TEST_F(SetupUiTest, ServesOnlyItsOwnFilesAndLimitsWhatItTakes) {
   Request big = Make(http::verb::post, "/api/check", std::string(kMaxBodyBytes + 1, ' '));
   EXPECT_EQ(Send(big).result(), http::status::payload_too_large);
   // A body that is not JSON is refused on every route, before any route acts on it.
-  for (const char* route : {"/api/check", "/api/save", "/api/curve", "/api/nothing"}) {
+  for (const char* route :
+       {"/api/check", "/api/save", "/api/curve", "/api/curve/shape", "/api/nothing"}) {
     for (const char* body : {"not json", "", "{\"edits\":", "hello"}) {
       json bad = SendJson(Make(http::verb::post, route, body), http::status::bad_request);
       EXPECT_TRUE(bad.contains("error")) << route << " " << body;
@@ -352,6 +353,35 @@ TEST_F(SetupUiTest, TheCurveIsThePanelsOwnForEveryReading) {
                            R"({"points":[0,0,0,0,0,0,0,0,0,0,0],"trim":1e12})"}) {
     SendJson(Make(http::verb::post, "/api/curve", body), http::status::bad_request);
   }
+}
+
+// A shape's points come with the panel's response to them, what the chart
+// draws; a state with a load error marks its curves as not loaded.
+TEST_F(SetupUiTest, AShapeWritesPointsAndTheirResponseIsThePanelsOwn) {
+  json presets = SendJson(Make(http::verb::get, "/api/curve/shapes"));
+  ASSERT_GE(presets["presets"].size(), 3u);
+  EXPECT_EQ(presets["presets"][0]["name"], "Linear");
+  json res = SendJson(Make(http::verb::post, "/api/curve/shape",
+                           R"({"deadZone":10,"saturation":100,"curvature":0,"invert":false})"));
+  EXPECT_EQ(res["text"], "0 0 56 74 83 89 93 95 97 99 100");
+  EXPECT_TRUE(res["exact"].get<bool>());
+  Curve curve{};
+  for (int k = 0; k < kCurvePoints; ++k)
+    curve.slot[static_cast<size_t>(k)] = res["points"][static_cast<size_t>(k)].get<int32_t>();
+  ASSERT_EQ(res["outputs"].size(), 2001u);
+  ASSERT_EQ(res["ideal"].size(), 2001u);
+  for (int reading = -1000; reading <= 1000; ++reading)
+    ASSERT_EQ(res["outputs"][static_cast<size_t>(reading + 1000)], EvaluateCurve(reading, curve));
+  json rough = SendJson(Make(http::verb::post, "/api/curve/shape", R"({"deadZone":5})"));
+  EXPECT_FALSE(rough["exact"].get<bool>());
+  EXPECT_GT(rough["deviation"].get<double>(), 1.0);
+  for (const char* body : {R"({"deadZone":50,"saturation":40})", R"({"curvature":"5"})",
+                           R"({"invert":1})", R"({"deadZone":1e9})", "[]"}) {
+    SendJson(Make(http::verb::post, "/api/curve/shape", body), http::status::bad_request);
+  }
+  json stopped = SendJson(Make(http::verb::post, "/api/check", R"({"edits":{"Yaxis":"1 3 4"}})"));
+  EXPECT_TRUE(stopped["curveSets"].empty());
+  EXPECT_FALSE(stopped["trimCurves"][0]["loaded"].get<bool>());
 }
 
 TEST_F(SetupUiTest, SavingChangesOnlyTheEditedLinesAndRefusesAFileChangedSince) {

@@ -1,5 +1,10 @@
-// Curve texts that stop early, gaps in Y1..Y9, curve keys never read.
+// Curve texts that stop early, outputs the panel cannot use, gaps in Y1..Y9,
+// curve keys never read.
+#include <cstdlib>
+#include <vector>
+
 #include "config/flight_axes.h"
+#include "control/curve_math.h"
 #include "zq_check/check_steps.h"
 #include "zq_check/key_suggest.h"
 
@@ -45,6 +50,77 @@ void CheckCurveShape(const CurveReport& c, std::string_view text, const Curve& c
   }
 }
 
+// "50 % deflection (reading 500)".
+std::string Deflection(int32_t reading) {
+  return std::to_string(reading / 10) + " % deflection (reading " + std::to_string(reading) + ")";
+}
+
+// Full deflection is 100 on the control scale: a curve's output beyond it is
+// sent as it is, and a trim axis beyond it turns the trim mix around.
+void CheckPastFull(const CurveReport& c, std::string_view text, const CurveTable& table,
+                   CheckResult& r) {
+  std::vector<int> beyond;
+  int worst = 0;
+  for (int k = 1; k < kCurvePoints; ++k) {
+    int32_t out = table[static_cast<size_t>(100 * k)];
+    if (std::abs(out) <= 100) continue;
+    beyond.push_back(k);
+    if (worst == 0 || std::abs(out) > std::abs(table[static_cast<size_t>(100 * worst)])) worst = k;
+  }
+  if (worst == 0) return;
+  int32_t limit = 1000 / worst;
+  std::string message = c.key + " = '" + Shown(text) + "': the panel sends " +
+                        std::to_string(table[static_cast<size_t>(100 * worst)]) + " at " +
+                        Deflection(100 * worst) +
+                        ", past full deflection (-100 to 100), made by point " +
+                        std::to_string(worst) + "'s gain of " + std::to_string(c.curve[worst]) +
+                        " % at " + std::to_string(10 * worst) + " % deflection";
+  if (beyond.size() > 1) {
+    message += " (points ";
+    for (size_t i = 0; i < beyond.size(); ++i) {
+      message +=
+          (i == 0 ? "" : (i + 1 == beyond.size() ? " and " : ", ")) + std::to_string(beyond[i]);
+    }
+    message += " go past it)";
+  }
+  message += "; point " + std::to_string(worst) +
+             " stays within full deflection with a gain from " + std::to_string(-limit) + " to " +
+             std::to_string(limit);
+  Add(r, Severity::warning, "curve-past-full", c.line, c.key, message);
+}
+
+// The output must keep one direction from the centre out (rising, or falling
+// for an inverted curve); flat stretches such as a dead zone are fine. The
+// response is straight between points, so it turns only at a point.
+void CheckTurnsBack(const CurveReport& c, std::string_view text, const CurveTable& table,
+                    CheckResult& r) {
+  auto at = [&table](int k) { return table[static_cast<size_t>(100 * k)]; };
+  auto sign = [](int32_t v) { return v > 0 ? 1 : (v < 0 ? -1 : 0); };
+  int dir = 0;
+  int turn = 0;
+  for (int k = 1; k < kCurvePoints; ++k) {
+    int s = sign(at(k) - at(k - 1));
+    if (s == 0) continue;
+    if (dir == 0 || s == dir) {
+      dir = s;
+      turn = k;
+      continue;
+    }
+    int end = k;  // where the way back ends
+    for (int n = k + 1; n < kCurvePoints && sign(at(n) - at(n - 1)) != dir; ++n) {
+      if (at(n) != at(n - 1)) end = n;
+    }
+    Add(r, Severity::warning, "curve-turns-back", c.line, c.key,
+        c.key + " = '" + Shown(text) + "': the output turns back: it " +
+            (dir > 0 ? "rises" : "falls") + " to " + std::to_string(at(turn)) + " at " +
+            Deflection(100 * turn) + ", then " + (dir > 0 ? "falls" : "rises") + " to " +
+            std::to_string(at(end)) + " at " + Deflection(100 * end) +
+            ", so pushing the stick further moves the control back; make each point's output "
+            "(gain times deflection) keep going the same way");
+    return;
+  }
+}
+
 void CheckCurveText(const ProfileText& profile, const CurveReport& c, CheckResult& r) {
   if (c.source != CurveSource::file) return;
   std::string value = ReadTextFrom(profile, "main", c.key, "0 100");
@@ -68,6 +144,13 @@ void CheckCurveText(const ProfileText& profile, const CurveReport& c, CheckResul
     Add(r, Severity::warning, "curve-stops-early", c.line, c.key, message);
   }
   if (end.badPoint == kCurvePoints && end.ignored.empty()) CheckCurveShape(c, text, curve, r);
+  if (end.badPoint == kCurvePoints) {
+    // What the panel sends for every reading: only a complete text; one that
+    // stops early is explained above.
+    CurveTable table = ComputeCurveTable(curve);
+    CheckPastFull(c, text, table, r);
+    CheckTurnsBack(c, text, table, r);
+  }
   if (!end.ignored.empty()) {
     Add(r, Severity::note, "curve-extra-numbers", c.line, c.key,
         c.key + ": a curve has eleven points; '" + Shown(end.ignored) + "' after them is ignored");

@@ -12,6 +12,7 @@
 #include "zq_check/check_model.h"
 #include "zq_check/slot_words.h"
 #include "zq_check/text_report.h"
+#include "zq_setup/ui/curve_shape_api.h"
 
 namespace zq::setup::ui {
 
@@ -65,7 +66,11 @@ const char* SourceName(check::ValueSource s) {
 json CurveJson(const check::CurveReport& c) {
   json points = json::array();
   for (int k = 0; k < kCurvePoints; ++k) points.push_back(c.curve[k]);
-  return json{{"key", c.key}, {"line", c.line}, {"points", points}};
+  // an unloaded curve (the load ended before the curves) is none to edit
+  return json{{"key", c.key},
+              {"line", c.line},
+              {"points", points},
+              {"loaded", c.source != check::CurveSource::unloaded}};
 }
 
 // The edits of a request body applied to `doc`; "" or why one was refused
@@ -372,6 +377,7 @@ bool SettingsApi::Answer(const Request& req, std::string_view path, std::string_
     Curve(req.body(), res);
   } else if (!get && path == "/api/save") {
     Save(req.body(), res);
+  } else if (AnswerCurveShape(req, path, res)) {
   } else {
     return false;
   }
