@@ -24,6 +24,10 @@ class PreviewApi : public ApiRoutes {
   // One tick on the devices as `live` read them last.
   void Tick(LiveSource& live);
   void Tick(const DeviceFrame& devices);
+  // The panel's own drawing for the preview (Preview::UsePicture).
+  void UsePicture(std::unique_ptr<PanelPicture> picture, std::string why) {
+    preview_.UsePicture(std::move(picture), std::move(why));
+  }
 
  private:
   void Edit(const std::string& body, Response& res);
