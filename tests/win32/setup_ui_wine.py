@@ -56,6 +56,16 @@ try:
     wait.until(first)
     check(first(driver).startswith("R/87\\-1/"), "the preview shows the panel's first message: %r"
           % first(driver))
+    # The panel in the preview is drawn by the Windows panel's own GDI code.
+    colours = driver.execute_script("""
+        const c = document.getElementById('preview-panel');
+        const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data; const seen = {};
+        for (let i = 0; i < d.length; i += 4) seen[`${d[i]},${d[i + 1]},${d[i + 2]}`] = 1;
+        return [c.title, c.width, c.height, Object.keys(seen)];""")
+    check(colours[0].startswith("Drawn by the panel's own code") and colours[1:3] == [168, 308]
+          and "0,0,128" in colours[3] and "255,255,255" in colours[3],
+          "the preview shows the panel as its GDI code draws it, 42 x 77 at x4: %r"
+          % (colours[:3] + [colours[3][:8]]))
     for attempt in range(10):  # the page may be drawing its fields anew
         try:
             box = driver.find_element(By.ID, "field-WindowX")
