@@ -228,42 +228,10 @@ class Page:
             p.wait()
 
     def window_pixels(self, name, timeout=15):
-        """(width, height, RGB bytes) of the top-level X window named `name`,
-        as the X server holds it."""
-        def find():
-            tree = subprocess.run(["xwininfo", "-root", "-tree"], env=self.env,
-                                  capture_output=True, text=True).stdout
-            m = re.search(r'^\s*(0x[0-9a-f]+) "%s":' % re.escape(name), tree, re.M)
-            return m and m.group(1)
-        window = kit.wait_for(find, timeout)
-        kit.check(window, "no window named %r within %d s" % (name, timeout))
-        png = os.path.join(self.work, "window.png")
-        subprocess.run(["import", "-window", window, png], env=self.env, check=True)
-        size = subprocess.run(["identify", "-format", "%w %h", png], capture_output=True,
-                              text=True, check=True).stdout.split()
-        rgb = subprocess.run(["convert", png, "-depth", "8", "rgb:-"], capture_output=True,
-                             check=True).stdout
-        return int(size[0]), int(size[1]), rgb
+        return window_pixels(self.env, name, self.work, timeout)
 
     def canvas_pixels(self, element_id, scale):
-        """(width, height, RGB bytes) of a canvas drawn `scale` times larger
-        than its picture, read back at 1:1 from the centre of each square;
-        None when a square is not one colour."""
-        got = self.driver.execute_script("""
-            const c = document.getElementById(arguments[0]); const s = arguments[1];
-            const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-            const w = c.width / s, h = c.height / s, out = [];
-            for (let y = 0; y < h; ++y) for (let x = 0; x < w; ++x) {
-              const at = (dx, dy) => ((y * s + dy) * c.width + x * s + dx) * 4;
-              for (let k = 0; k < 3; ++k) {
-                const v = d[at(0, 0) + k];
-                for (let dy = 0; dy < s; ++dy) for (let dx = 0; dx < s; ++dx)
-                  if (d[at(dx, dy) + k] !== v) return null;
-                out.push(v);
-              }
-            }
-            return [w, h, out];""", element_id, scale)
-        return got and (got[0], got[1], bytes(got[2]))
+        return canvas_pixels(self.driver, element_id, scale)
 
     def ask(self, path, method="GET", body=None):
         """A request to the server as a tool makes it, with the page's cookie."""
@@ -275,6 +243,46 @@ class Page:
 
     def ask_json(self, path):
         return json.loads(self.ask(path))
+
+
+def window_pixels(env, name, work, timeout=15):
+    """(width, height, RGB bytes) of the top-level X window named `name`,
+    as the X server holds it."""
+    def find():
+        tree = subprocess.run(["xwininfo", "-root", "-tree"], env=env,
+                              capture_output=True, text=True).stdout
+        m = re.search(r'^\s*(0x[0-9a-f]+) "%s":' % re.escape(name), tree, re.M)
+        return m and m.group(1)
+    window = kit.wait_for(find, timeout)
+    kit.check(window, "no window named %r within %d s" % (name, timeout))
+    png = os.path.join(work, "window.png")
+    subprocess.run(["import", "-window", window, png], env=env, check=True)
+    size = subprocess.run(["identify", "-format", "%w %h", png], capture_output=True,
+                          text=True, check=True).stdout.split()
+    rgb = subprocess.run(["convert", png, "-depth", "8", "rgb:-"], capture_output=True,
+                         check=True).stdout
+    return int(size[0]), int(size[1]), rgb
+
+
+def canvas_pixels(driver, element_id, scale):
+    """(width, height, RGB bytes) of a canvas drawn `scale` times larger
+    than its picture, read back at 1:1; None when a square is not one
+    colour."""
+    got = driver.execute_script("""
+        const c = document.getElementById(arguments[0]); const s = arguments[1];
+        const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+        const w = c.width / s, h = c.height / s, out = [];
+        for (let y = 0; y < h; ++y) for (let x = 0; x < w; ++x) {
+          const at = (dx, dy) => ((y * s + dy) * c.width + x * s + dx) * 4;
+          for (let k = 0; k < 3; ++k) {
+            const v = d[at(0, 0) + k];
+            for (let dy = 0; dy < s; ++dy) for (let dx = 0; dx < s; ++dx)
+              if (d[at(dx, dy) + k] !== v) return null;
+            out.push(v);
+          }
+        }
+        return [w, h, out];""", element_id, scale)
+    return got and (got[0], got[1], bytes(got[2]))
 
 
 def fresh_work(work, example, name="Setup.ini"):
