@@ -54,8 +54,11 @@ async function load(reload) {
 }
 
 let refreshing = null;
+let refreshAsked = 0;
 async function refresh() {
+  const asked = ++refreshAsked;
   const r = await api('/api/check', { edits });
+  if (asked !== refreshAsked) return;  // a later edit's answer is on its way
   if (r.status !== 200) { say(r.json.error || 'The settings could not be checked.'); return; }
   view = r.json;
   if (view.editError) say(`Not applied: ${view.editError}`);
@@ -80,13 +83,15 @@ function findingsFor(key) {
   return view.findings.filter((f) => f.key.toLowerCase() === key.toLowerCase());
 }
 
+// One table for every group, so that fields and buttons stand in the same
+// columns all the way down; each group is a body with a heading row.
 function renderSlots() {
   const host = $('slot-groups');
   const focused = document.activeElement && document.activeElement.id;
-  host.replaceChildren();
   const groups = [...new Set(facts.slots.map((f) => f.group))];
-  for (const title of groups) {
-    const body = el('tbody');
+  const bodies = groups.map((title, g) => {
+    const body = el('tbody', { 'aria-labelledby': `slot-group-${g}` },
+      el('tr', { class: 'group' }, el('th', { colspan: '4', scope: 'colgroup', id: `slot-group-${g}`, text: title })));
     for (const { key, name, what } of facts.slots.filter((f) => f.group === title)) {
       const s = view.slots.find((x) => x.key === key);
       const input = el('input', { id: `field-${key}`, class: 'binding', value: s.set ? s.value : '', 'aria-label': `${name} binding text`,
@@ -101,11 +106,14 @@ function renderSlots() {
         el('th', { scope: 'row' }, el('label', { for: `field-${key}`, text: name }), el('div', { class: 'words', text: `${key}${what ? ': ' + what : ''}` })),
         el('td', {}, input),
         el('td', {}, el('div', { class: 'words', text: s.words || '' }), ...notes),
-        el('td', {}, bind, ' ', clear)));
+        el('td', {}, el('div', { class: 'slot-buttons' }, bind, clear))));
     }
-    host.append(el('h3', { text: title }), el('table', {},
-      el('thead', {}, el('tr', {}, el('th', { text: 'Action' }), el('th', { text: 'Binding' }), el('th', { text: 'What the panel does with it' }), el('th', { text: '' }))), body));
-  }
+    return body;
+  });
+  host.replaceChildren(el('table', { id: 'slot-table' },
+    el('colgroup', {}, el('col', { class: 'slot-action' }), el('col', { class: 'slot-text' }), el('col'), el('col', { class: 'slot-buttons' })),
+    el('thead', {}, el('tr', {}, el('th', { scope: 'col', text: 'Action' }), el('th', { scope: 'col', text: 'Binding' }),
+      el('th', { scope: 'col', text: 'What the panel does with it' }), el('th', { scope: 'col', text: '' }))), ...bodies));
   if (focused && $(focused)) $(focused).focus();
 }
 
@@ -252,25 +260,45 @@ function startDrag(ev, k, m) {
 // The live dot and its text: chain.js, from the preview's last tick.
 
 // ---- Other values ----
+// Each keystroke is an edit, so a value's notes show while it is typed.
 function renderValues() {
   const host = $('value-fields');
   if (!host.contains(document.activeElement)) {
     host.replaceChildren(...facts.values.map(({ key, what: text }) => {
       const v = view.values[key];
-      const input = el('input', { id: `field-${key}`, value: v.set ? v.value : '', inputmode: 'numeric' });
-      input.addEventListener('change', () => edit(key, input.value));
-      const notes = findingsFor(key).map((f) => el('div', { class: `finding-${f.severity}`, text: f.message }));
-      return el('div', {}, el('label', { for: `field-${key}`, text: `${key}: ${text}` }, input), ...notes);
+      const input = el('input', { id: `field-${key}`, value: v.set ? v.value : '', inputmode: 'numeric', 'aria-describedby': `notes-${key}` });
+      input.addEventListener('input', () => edit(key, input.value));
+      return el('div', {}, el('label', { for: `field-${key}`, text: `${key}: ${text}` }, input), el('div', { id: `notes-${key}`, class: 'value-notes' }));
     }));
   }
+  for (const { key } of facts.values) {
+    $(`notes-${key}`).replaceChildren(...findingsFor(key).map((f) => el('div', { class: `finding-${f.severity}`, text: f.message })));
+  }
+  renderScreen();
+}
+
+// Where the panel stands on this screen; a place off the screen is drawn at
+// the edge it lies beyond and said in words.
+function renderScreen() {
   const sw = window.screen.width || 1280; const sh = window.screen.height || 720;
+  const halfEven = (x) => { const r = Math.round(x); return r - x === 0.5 && r % 2 !== 0 ? r - 1 : r; };
   const wx = view.loaded.windowX === -1 ? sw - 42 : view.loaded.windowX;
-  const wy = view.loaded.windowY === -1 ? Math.trunc(sh / 1.6) : view.loaded.windowY;
+  const wy = view.loaded.windowY === -1 ? halfEven(sh / 1.6) : view.loaded.windowY;
+  const inside = wx >= 0 && wy >= 0 && wx + 42 <= sw && wy + 77 <= sh;
+  const seen = wx + 42 > 0 && wy + 77 > 0 && wx < sw && wy < sh;
   const k = Math.min(300 / sw, 180 / sh); const ns = 'http://www.w3.org/2000/svg'; const svg = $('screen');
   const mk = (tag, attrs) => { const e = document.createElementNS(ns, tag); for (const [a, v] of Object.entries(attrs)) e.setAttribute(a, v); return e; };
+  const w = Math.max(3, 42 * k); const h = Math.max(5, 77 * k);
+  const clamp = (v, lo, hi) => Math.min(Math.max(v, lo), hi);
+  const x = clamp(wx * k, 0, sw * k - w); const y = clamp(wy * k, 0, sh * k - h);
   svg.replaceChildren(svg.querySelector('title'), mk('rect', { x: 10, y: 10, width: sw * k, height: sh * k, fill: '#1d2f5e', stroke: '#c5cde0' }),
-    mk('rect', { x: 10 + wx * k, y: 10 + wy * k, width: Math.max(3, 42 * k), height: Math.max(5, 77 * k), fill: '#ffd166' }));
+    mk('rect', inside ? { id: 'screen-panel', x: 10 + x, y: 10 + y, width: w, height: h, fill: '#ffd166' }
+      : { id: 'screen-panel', x: 10 + x, y: 10 + y, width: w, height: h, fill: 'none', stroke: '#ffb3b3', 'stroke-width': 2, 'stroke-dasharray': '3 2' }));
   const t = mk('text', { x: 12, y: 196, fill: '#c5cde0', 'font-size': 11 }); t.textContent = `Screen ${sw}×${sh}: panel at ${wx}, ${wy}`; svg.append(t);
+  const note = $('screen-note');
+  note.hidden = inside;
+  note.textContent = inside ? '' : `WindowX ${wx}, WindowY ${wy}: on this ${sw} × ${sh} screen the 42 × 77 panel ` +
+    (seen ? 'is partly off the screen (the dashed box shows the edge it crosses).' : 'lies entirely off the screen and will not be seen (the dashed box marks the edge it lies beyond).');
 }
 
 // ---- Findings ----

@@ -26,18 +26,42 @@ async function previewSync() {
   await fetch('/api/preview', { method: 'POST', headers: { 'Content-Type': 'application/json' }, body });
 }
 
-function drawPanel(m) {
-  const canvas = document.getElementById('preview-panel');
+// The panel's own pixels, drawn by the server with the panel's font and
+// painting code, each shown as a PREVIEW_SCALE square.
+let previewPictureData = null;
+function drawPicture(canvas, p) {
+  if (previewPictureData === p.rgb) return;
+  previewPictureData = p.rgb;
+  const bytes = atob(p.rgb);
+  const image = new ImageData(p.width, p.height);
+  for (let i = 0, j = 0; i < bytes.length; i += 3, j += 4) {
+    image.data[j] = bytes.charCodeAt(i); image.data[j + 1] = bytes.charCodeAt(i + 1);
+    image.data[j + 2] = bytes.charCodeAt(i + 2); image.data[j + 3] = 255;
+  }
+  const one = document.createElement('canvas');
+  one.width = p.width; one.height = p.height;
+  one.getContext('2d').putImageData(image, 0, 0);
+  canvas.width = p.width * PREVIEW_SCALE; canvas.height = p.height * PREVIEW_SCALE;
+  const g = canvas.getContext('2d');
+  g.imageSmoothingEnabled = false;
+  g.drawImage(one, 0, 0, canvas.width, canvas.height);
+}
+
+// Without the server's picture: the labels in the browser's nearest font.
+function drawLabels(canvas, m) {
+  previewPictureData = null;
   const s = PREVIEW_SCALE;
   canvas.width = m.panel.width * s; canvas.height = m.panel.height * s;
   const g = canvas.getContext('2d');
   g.fillStyle = rgb(m.panel.background); g.fillRect(0, 0, canvas.width, canvas.height);
-  g.font = `${Math.round(10.7 * s)}px "DejaVu Sans", Tahoma, sans-serif`;
-  g.textBaseline = 'top';
+  g.font = `${8 * s}px "DejaVu Sans", Tahoma, sans-serif`;
+  g.textBaseline = 'alphabetic';
   const drawLabel = (l) => {
     const w = g.measureText(l.text).width;
     g.fillStyle = rgb(l.background); g.fillRect(l.left * s, l.top * s, w, m.labelHeight * s);
-    g.fillStyle = rgb(l.color); g.fillText(l.text, l.left * s, l.top * s);
+    g.save(); g.beginPath(); g.rect(l.left * s, l.top * s, w, m.labelHeight * s); g.clip();
+    g.fillStyle = rgb(l.color); g.fillText(l.text, l.left * s, (l.top + 10) * s);
+    g.restore();
   };
   m.labels.filter((l) => l.beforeP).forEach(drawLabel);
   g.fillStyle = '#ffffff';  // P: a white line of rows in each of its 20 columns
@@ -45,6 +69,12 @@ function drawPanel(m) {
     if (first <= last) g.fillRect((m.paint.left + i + 1) * s, (m.paint.top + first) * s, s, (last - first + 1) * s);
   });
   m.labels.filter((l) => !l.beforeP).forEach(drawLabel);
+}
+
+function drawPanel(m) {
+  const canvas = document.getElementById('preview-panel');
+  if (m.picture) drawPicture(canvas, m.picture); else drawLabels(canvas, m);
+  canvas.title = m.picture ? 'Drawn by the panel\'s own code and font.' : `Drawn in the browser's font: ${m.noPicture}.`;
   canvas.setAttribute('aria-label', 'The panel: ' + m.labels.map((l) => `${PREVIEW_LABELS[l.name]} ${l.text.trim()}`).join(', '));
 }
 

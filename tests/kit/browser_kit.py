@@ -65,6 +65,7 @@ class Page:
         self.headed, self.width, self.height = headed, width, height
         self.extra_args, self.listen = list(extra_args), listen
         self.failures = []
+        self.panels = []
         self.driver = self.server = self.xvfb = self.listener = None
 
     # ---- start and end ----
@@ -143,6 +144,9 @@ class Page:
             self.listener.close()
         if self.driver is not None:
             self.driver.quit()
+        for p in self.panels:
+            if p.poll() is None:
+                self.stop_panel(p)
         self.stop_server()
         if self.xvfb is not None:
             self.xvfb.terminate()
@@ -202,6 +206,33 @@ class Page:
     def a11y_problems(self):
         return self.driver.execute_script(A11Y)
 
+    # ---- the real panel beside the page ----
+
+    def start_panel(self, program, cwd):
+        """The Linux panel `program` on the page's display, reading Setup.ini
+        in `cwd`, with its tick trace (harness_kit.TickTrace) as `.trace`."""
+        trace = os.path.join(self.work, "panel-%d.stderr" % len(self.panels))
+        with open(trace, "wb") as err:
+            p = subprocess.Popen([program], cwd=cwd, env=dict(self.env, ZQ_TICK_TRACE="1"),
+                                 stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=err)
+        p.trace = kit.TickTrace(trace)
+        self.panels.append(p)
+        return p
+
+    def stop_panel(self, p):
+        p.terminate()
+        try:
+            p.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            p.kill()
+            p.wait()
+
+    def window_pixels(self, name, timeout=15):
+        return window_pixels(self.env, name, self.work, timeout)
+
+    def canvas_pixels(self, element_id, scale):
+        return canvas_pixels(self.driver, element_id, scale)
+
     def ask(self, path, method="GET", body=None):
         """A request to the server as a tool makes it, with the page's cookie."""
         req = urllib.request.Request(
@@ -212,6 +243,46 @@ class Page:
 
     def ask_json(self, path):
         return json.loads(self.ask(path))
+
+
+def window_pixels(env, name, work, timeout=15):
+    """(width, height, RGB bytes) of the top-level X window named `name`,
+    as the X server holds it."""
+    def find():
+        tree = subprocess.run(["xwininfo", "-root", "-tree"], env=env,
+                              capture_output=True, text=True).stdout
+        m = re.search(r'^\s*(0x[0-9a-f]+) "%s":' % re.escape(name), tree, re.M)
+        return m and m.group(1)
+    window = kit.wait_for(find, timeout)
+    kit.check(window, "no window named %r within %d s" % (name, timeout))
+    png = os.path.join(work, "window.png")
+    subprocess.run(["import", "-window", window, png], env=env, check=True)
+    size = subprocess.run(["identify", "-format", "%w %h", png], capture_output=True,
+                          text=True, check=True).stdout.split()
+    rgb = subprocess.run(["convert", png, "-depth", "8", "rgb:-"], capture_output=True,
+                         check=True).stdout
+    return int(size[0]), int(size[1]), rgb
+
+
+def canvas_pixels(driver, element_id, scale):
+    """(width, height, RGB bytes) of a canvas drawn `scale` times larger
+    than its picture, read back at 1:1; None when a square is not one
+    colour."""
+    got = driver.execute_script("""
+        const c = document.getElementById(arguments[0]); const s = arguments[1];
+        const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+        const w = c.width / s, h = c.height / s, out = [];
+        for (let y = 0; y < h; ++y) for (let x = 0; x < w; ++x) {
+          const at = (dx, dy) => ((y * s + dy) * c.width + x * s + dx) * 4;
+          for (let k = 0; k < 3; ++k) {
+            const v = d[at(0, 0) + k];
+            for (let dy = 0; dy < s; ++dy) for (let dx = 0; dx < s; ++dx)
+              if (d[at(dx, dy) + k] !== v) return null;
+            out.push(v);
+          }
+        }
+        return [w, h, out];""", element_id, scale)
+    return got and (got[0], got[1], bytes(got[2]))
 
 
 def fresh_work(work, example, name="Setup.ini"):

@@ -3,6 +3,8 @@
 // source's readings, then a script) must give the same events, byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -230,6 +232,72 @@ TEST_F(SetupPreviewTest, AnEditRestartsFreshAndALoadErrorShowsAsThePanelShowsIt)
   EXPECT_NE(events.find("\"event\":\"error\""), std::string::npos);
   // Asking again gives only what came since.
   EXPECT_EQ(Events(), "");
+}
+
+// A picture whose pixel at (x, y) is (x, y, 7), keeping the look it was asked for.
+class PatternPicture : public PanelPicture {
+ public:
+  explicit PatternPicture(PanelLook& seen) : seen_(seen) {}
+  PanelPixels Draw(const PanelLook& look) override {
+    seen_ = look;
+    PanelPixels rgb;
+    for (int y = 0; y < kDesignHeight; ++y) {
+      for (int x = 0; x < kDesignWidth; ++x) {
+        rgb.insert(rgb.end(), {static_cast<uint8_t>(x), static_cast<uint8_t>(y), 7});
+      }
+    }
+    return rgb;
+  }
+
+ private:
+  PanelLook& seen_;
+};
+
+std::string FromBase64(const std::string& text) {
+  std::string out;
+  uint32_t bits = 0;
+  int count = 0;
+  for (char c : text) {
+    const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const char* at = std::strchr(digits, c);
+    if (c == '=' || at == nullptr) break;
+    bits = bits << 6 | static_cast<uint32_t>(at - digits);
+    if ((count += 6) >= 8) out += static_cast<char>(bits >> (count -= 8) & 0xFF);
+  }
+  return out;
+}
+
+TEST_F(SetupPreviewTest, ThePanelsPictureShowsItsLabelsByNameCutToTheWindowsWidth) {
+  EXPECT_TRUE(Model()["picture"].is_null());
+  preview_->Tick(FrameOf({65535}));
+  EXPECT_TRUE(Model()["picture"].is_null());
+  EXPECT_NE(Model()["noPicture"], "");  // the page then says why it draws the labels itself
+
+  PanelLook seen;
+  preview_->UsePicture(std::make_unique<PatternPicture>(seen), "");
+  preview_->Tick(FrameOf({65535}));
+  json model = Model();
+  EXPECT_EQ(model["noPicture"], "");
+  // The look is indexed by label, whatever order the model lists them in.
+  for (const json& l : model["labels"]) {
+    const PanelLook::LabelLook& look = seen.labels[static_cast<size_t>(
+        std::find_if(kLabelDesign.begin(), kLabelDesign.end(), [&](const LabelDesign& d) {
+          return LabelName(d.label) == l["name"];
+        })->label)];
+    EXPECT_EQ(look.text, l["text"]) << l["name"];
+    EXPECT_EQ(json::array({look.color.r, look.color.g, look.color.b}), l["color"]) << l["name"];
+  }
+  EXPECT_EQ(seen.labels[static_cast<size_t>(Label::yp)].text, "100");
+  // Placed, the window shows its left 42 columns of each row.
+  ASSERT_EQ(model["picture"]["width"], kPanelWidth);
+  ASSERT_EQ(model["picture"]["height"], kDesignHeight);
+  std::string rgb = FromBase64(model["picture"]["rgb"]);
+  ASSERT_EQ(rgb.size(), size_t{kPanelWidth} * kDesignHeight * 3);
+  EXPECT_EQ(rgb.substr(41 * 3, 6), std::string({41, 0, 7, 0, 1, 7}));
+  // A load that ends early leaves the window at the design's whole width.
+  Ask(http::verb::post, "/api/preview", json{{"edits", {{"Xaxis", "J 1"}}}}.dump());
+  preview_->Tick(FrameOf({65535}));
+  EXPECT_EQ(Model()["picture"]["width"], kDesignWidth);
 }
 
 TEST_F(SetupPreviewTest, ARecordingReplaysToTheSameEvents) {

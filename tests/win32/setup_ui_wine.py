@@ -1,9 +1,11 @@
 #!/usr/bin/python3
 """zq-setup.exe under wine serves the configurator to Linux Chromium: the
-page loads, the joystick list is empty, an edit saved from the page is read
-back by the system's own profile call.
+page loads, the joystick list is empty, the preview's panel has the pixels
+of zq-thrust.exe's window on the same settings (no tolerance: both are drawn
+by the panel's GDI code), an edit saved from the page is read back by the
+system's own profile call.
 
-usage: setup_ui_wine.py WINE ZQ_SETUP_EXE PROFILE_READ_EXE EXAMPLE_SETUP_INI WORKDIR"""
+usage: setup_ui_wine.py WINE ZQ_SETUP_EXE PROFILE_READ_EXE EXAMPLE_SETUP_INI WORKDIR ZQ_THRUST_EXE"""
 import os, re, shutil, subprocess, sys, time
 
 from selenium import webdriver
@@ -14,7 +16,10 @@ from selenium.webdriver.support.ui import WebDriverWait
 from selenium.common.exceptions import (ElementNotInteractableException,
                                         StaleElementReferenceException)
 
-wine, exe, reader, example, work = sys.argv[1:6]
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kit"))
+import browser_kit  # noqa: E402
+
+wine, exe, reader, example, work, panel_exe = sys.argv[1:7]
 shutil.rmtree(work, ignore_errors=True)
 os.makedirs(work)
 setup = os.path.join(work, "Setup.ini")
@@ -56,6 +61,38 @@ try:
     wait.until(first)
     check(first(driver).startswith("R/87\\-1/"), "the preview shows the panel's first message: %r"
           % first(driver))
+    # The panel in the preview is drawn by the Windows panel's own GDI code.
+    colours = driver.execute_script("""
+        const c = document.getElementById('preview-panel');
+        const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data; const seen = {};
+        for (let i = 0; i < d.length; i += 4) seen[`${d[i]},${d[i + 1]},${d[i + 2]}`] = 1;
+        return [c.title, c.width, c.height, Object.keys(seen)];""")
+    check(colours[0].startswith("Drawn by the panel's own code") and colours[1:3] == [168, 308]
+          and "0,0,128" in colours[3] and "255,255,255" in colours[3],
+          "the preview shows the panel as its GDI code draws it, 42 x 77 at x4: %r"
+          % (colours[:3] + [colours[3][:8]]))
+    # The real panel on the same file, beside it on the display.
+    panel = subprocess.Popen([wine, panel_exe], cwd=work, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        for _ in range(60):  # until the window is drawn on the X server
+            real = browser_kit.window_pixels(dict(os.environ), "ZQ - Thrust", work, timeout=60)
+            shown = browser_kit.canvas_pixels(driver, "preview-panel", 4)
+            if shown == real:
+                break
+            time.sleep(0.5)
+        differ = -1 if not shown or shown[:2] != real[:2] else sum(
+            1 for i in range(0, len(real[2]), 3) if real[2][i:i + 3] != shown[2][i:i + 3])
+        check(differ == 0, "the preview's pixels are zq-thrust.exe's window's (%s of %s x %s differ)"
+              % (differ, real[0], real[1]))
+    finally:
+        subprocess.run([wine, "taskkill", "/im", os.path.basename(panel_exe)],
+                       capture_output=True, timeout=60)
+        try:
+            panel.wait(timeout=20)
+        except subprocess.TimeoutExpired:
+            panel.kill()
+            panel.wait()
     for attempt in range(10):  # the page may be drawing its fields anew
         try:
             box = driver.find_element(By.ID, "field-WindowX")

@@ -5,28 +5,17 @@
 #include <array>
 #include <string>
 
-#include "app/paint_box.h"
 #include "app/placement.h"
 #include "app/window_view.h"
-#include "control/fixed_text.h"
+#include "platform/linux/sdl_panel_drawing.h"
 
 struct SDL_Window;
-struct SDL_Surface;
-struct _TTF_Font;
-typedef struct _TTF_Font TTF_Font;
 typedef struct _XDisplay Display;
 union SDL_Event;
 
 namespace zq {
 
 class TForm1;
-
-// Pixel size of the label font: DejaVu Sans at an 8-pixel em has digits 5
-// pixels wide, so "-100" fits the 20-pixel column before the trim labels, as
-// in the design's 8-point bitmap font.
-constexpr int kLabelFontPixels = 8;
-// Row of a label's 13 on which the text stands.
-constexpr int kLabelBaseline = 10;
 
 class SdlWindow : public WindowView {
  public:
@@ -62,23 +51,10 @@ class SdlWindow : public WindowView {
   ScreenSize PrimaryScreen() const;
 
  private:
-  struct LabelState {
-    FixedText<128> text;
-    Rgb color, background;
-    SDL_Surface* rendered = nullptr;  // the text in its colour, transparent around
-    int width = 0;
-    bool stale = true;
-  };
-  LabelState& State(Label label) { return labels_[static_cast<size_t>(label)]; }
-  void RenderLabel(LabelState& s);
-  void DrawLabel(SDL_Surface* target, Label label);
-  void DrawPaintBox(SDL_Surface* target);
-
   SDL_Window* window_ = nullptr;
-  TTF_Font* font_ = nullptr;
-  bool ttfStarted_ = false, videoStarted_ = false;
+  bool videoStarted_ = false;
   const TForm1* form_ = nullptr;
-  std::array<LabelState, kLabelCount> labels_{};
+  SdlPanelDrawing drawing_;
   Placement placement_;
   bool dirty_ = true;
 };

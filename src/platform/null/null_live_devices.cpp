@@ -1,5 +1,6 @@
 // No devices at all: nothing to open, no key down, no joystick.
 #include "platform/live_devices.h"
+#include "platform/panel_picture.h"
 
 namespace zq {
 namespace {
@@ -21,6 +22,11 @@ class NullLiveDevices : public LiveDevices {
 
 std::unique_ptr<LiveDevices> MakeLiveDevices() {
   return std::make_unique<NullLiveDevices>();
+}
+
+std::unique_ptr<PanelPicture> MakePanelPicture(std::string& error) {
+  error = "this build draws no panel";
+  return nullptr;
 }
 
 }  // namespace zq

@@ -206,13 +206,17 @@ RECT Win32Window::LabelRect(HDC dc, Label label) const {
 }
 
 void Win32Window::Render(HDC dc) const {
+  Render(dc, form_ != nullptr ? form_->PPaint() : PaintColumns{});
+}
+
+void Win32Window::Render(HDC dc, const PaintColumns& columns) const {
   RECT all{0, 0, kDesignWidth, kDesignHeight};
   HBRUSH navy = CreateSolidBrush(ToColorRef(kNavy));
   FillRect(dc, &all, navy);
   DeleteObject(navy);
   // Creation order: a later component covers an earlier one; P comes after xp.
   for (size_t i = 0; i < kLabelDesign.size(); ++i) {
-    if (i == kLabelsBeforeP) DrawPaintBox(dc);
+    if (i == kLabelsBeforeP) DrawPaintBox(dc, columns);
     Label label = kLabelDesign[i].label;
     const LabelState& s = State(label);
     RECT r = LabelRect(dc, label);
@@ -226,9 +230,7 @@ void Win32Window::Render(HDC dc) const {
   }
 }
 
-void Win32Window::DrawPaintBox(HDC dc) const {
-  if (form_ == nullptr) return;
-  PaintColumns columns = form_->PPaint();
+void Win32Window::DrawPaintBox(HDC dc, const PaintColumns& columns) {
   HPEN pen = CreatePen(PS_SOLID, 1, ToColorRef(kWhite));
   HGDIOBJ old = SelectObject(dc, pen);
   for (int i = 1; i <= 20; ++i) {

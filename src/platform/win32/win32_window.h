@@ -15,6 +15,7 @@
 
 #include "app/error_report.h"
 #include "app/form_design.h"
+#include "app/paint_box.h"
 #include "app/run_report.h"
 #include "app/window_view.h"
 #include "platform/win32/win32_tick_timer.h"
@@ -68,6 +69,8 @@ class Win32Window : public WindowView {
 
   // Draws the whole panel (window coordinates) into `dc`.
   void Render(HDC dc) const;
+  // The same with P's columns given: zq-setup's preview draws the panel so.
+  void Render(HDC dc, const PaintColumns& columns) const;
   // The label's rectangle as last drawn by Render (sized to its text).
   RECT LabelRect(HDC dc, Label label) const;
   const LOGFONTW& Font() const { return fontSpec_; }
@@ -83,7 +86,7 @@ class Win32Window : public WindowView {
   LRESULT OnMessage(UINT message, WPARAM wp, LPARAM lp);
   void Paint();
   void Tick();
-  void DrawPaintBox(HDC dc) const;
+  static void DrawPaintBox(HDC dc, const PaintColumns& columns);
   const LabelState& State(Label label) const { return labels_[static_cast<size_t>(label)]; }
   LabelState& State(Label label) { return labels_[static_cast<size_t>(label)]; }
 

@@ -33,6 +33,23 @@ json RgbJson(Rgb c) {
   return json::array({c.r, c.g, c.b});
 }
 
+std::string Base64(const uint8_t* data, size_t size) {
+  static constexpr char kDigits[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  out.reserve((size + 2) / 3 * 4);
+  for (size_t i = 0; i < size; i += 3) {
+    uint32_t n = uint32_t{data[i]} << 16;
+    if (i + 1 < size) n |= uint32_t{data[i + 1]} << 8;
+    if (i + 2 < size) n |= data[i + 2];
+    out += kDigits[(n >> 18) & 63];
+    out += kDigits[(n >> 12) & 63];
+    out += i + 1 < size ? kDigits[(n >> 6) & 63] : '=';
+    out += i + 2 < size ? kDigits[n & 63] : '=';
+  }
+  return out;
+}
+
 }  // namespace
 
 void Preview::Load(std::string path, std::optional<std::string> bytes) {
@@ -203,6 +220,34 @@ json Preview::Chain() const {
   return session_ ? watch_.Json(session_->Form()) : json(nullptr);
 }
 
+// The window as the panel draws it, cut to the width it is shown at: 42
+// pixels once placed, the whole design when the settings load ended before
+// placement.
+json Preview::Picture() const {
+  if (!picture_) return nullptr;
+  PanelLook look;
+  for (size_t i = 0; i < labels_.size(); ++i) {
+    PanelLook::LabelLook& l = look.labels[static_cast<size_t>(kLabelDesign[i].label)];
+    l.text = labels_[i].text;
+    l.color = labels_[i].color;
+    l.background = labels_[i].background;
+  }
+  look.columns = session_->Form().PPaint();
+  PanelPixels pixels = picture_->Draw(look);
+  if (pixels.size() != size_t{kDesignWidth} * kDesignHeight * 3) return nullptr;
+  int width = placement_ ? placement_->width : kDesignWidth;
+  width = width < 1 ? 1 : width > kDesignWidth ? kDesignWidth : width;
+  std::string shown;
+  shown.reserve(size_t(width) * kDesignHeight * 3);
+  for (int y = 0; y < kDesignHeight; ++y) {
+    const uint8_t* row = pixels.data() + size_t(y) * kDesignWidth * 3;
+    shown.append(reinterpret_cast<const char*>(row), size_t(width) * 3);
+  }
+  return {{"width", width},
+          {"height", kDesignHeight},
+          {"rgb", Base64(reinterpret_cast<const uint8_t*>(shown.data()), shown.size())}};
+}
+
 json Preview::Model() const {
   json out{{"generation", generation_}, {"running", session_ != nullptr}};
   if (!session_) return out;
@@ -241,6 +286,8 @@ json Preview::Model() const {
             {{"width", kPanelWidth}, {"height", kDesignHeight}, {"background", RgbJson(kNavy)}}},
            {"labels", labels},
            {"labelHeight", kLabelHeight},
+           {"picture", Picture()},
+           {"noPicture", picture_ ? "" : noPicture_},
            {"paint",
             {{"left", kPaintBox.left},
              {"top", kPaintBox.top},

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/placement.h"
+#include "platform/panel_picture.h"
 #include "platform/script/script_session.h"
 #include "zq_setup/ui/device_frame.h"
 #include "zq_setup/ui/preview_chain.h"
@@ -26,6 +27,14 @@ constexpr int kRecordTicks = 200;  // ten seconds of 50 ms ticks
 class Preview : private EventObserver {
  public:
   explicit Preview(ScreenSize screen) : screen_(screen) {}
+
+  // The panel drawn by the platform's own window code: the model then
+  // carries its pixels. Without one (`why` says why) the page draws the
+  // labels itself.
+  void UsePicture(std::unique_ptr<PanelPicture> picture, std::string why) {
+    picture_ = std::move(picture);
+    noPicture_ = std::move(why);
+  }
 
   // The settings the next tick starts from, fresh: the bytes of the file as
   // the page has it, or nullopt when there is no file (the defaults).
@@ -61,6 +70,7 @@ class Preview : private EventObserver {
   void TakeEventText();
   void Record(const std::string& line);
   LabelShown* Shown(Label label);
+  nlohmann::json Picture() const;
 
   void OnWindow(int64_t tick, const Placement& p) override;
   void OnLabelText(int64_t tick, Label label, std::string_view utf8) override;
@@ -70,6 +80,8 @@ class Preview : private EventObserver {
   void OnError(int64_t tick, std::string_view singleByteText) override;
 
   ScreenSize screen_;
+  std::unique_ptr<PanelPicture> picture_;
+  std::string noPicture_ = "the page draws the panel in its own font";
   std::string path_;
   std::optional<std::string> bytes_;
   bool loadPending_ = false;

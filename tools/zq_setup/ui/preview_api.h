@@ -27,6 +27,10 @@ class PreviewApi : public ApiRoutes {
   // The last tick's inputs and the way of each axis, as JSON ("" before the
   // first tick).
   std::string ChainEvent() const;
+  // The panel's own drawing for the preview (Preview::UsePicture).
+  void UsePicture(std::unique_ptr<PanelPicture> picture, std::string why) {
+    preview_.UsePicture(std::move(picture), std::move(why));
+  }
 
  private:
   void Edit(const std::string& body, Response& res);

@@ -14,6 +14,7 @@
 #include <optional>
 #include <sstream>
 
+#include "platform/panel_picture.h"
 #include "zq_setup/ui/preview_api.h"
 #include "zq_setup/ui/ui_api.h"
 #include "zq_setup/ui/ui_http.h"
@@ -329,6 +330,11 @@ int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live) {
   }
   unsigned short port = acceptor.local_endpoint().port();
   PreviewApi preview(api);
+  // Without the panel's drawing (no font) the page draws the labels itself
+  // and says why.
+  std::string noPicture;
+  std::unique_ptr<PanelPicture> picture = MakePanelPicture(noPicture);
+  preview.UsePicture(std::move(picture), noPicture);
   Server server(io, acceptor, live, preview, options.idleSeconds);
   RequestHandler handler(token, session, port, server);
   server.SetHandler(handler);
