@@ -53,7 +53,7 @@ check, click = ui.check, ui.click
 def post(path, body):
     """A request as the page makes it; (status, answer)."""
     try:
-        return 200, json.loads(ui.ask(path, "POST", json.dumps(body).encode()))
+        return 200, json.loads(ui.ask(path, "POST", json.dumps(body).encode(), origin=True))
     except urllib.error.HTTPError as e:
         return e.code, json.loads(e.read().decode() or "{}")
 
@@ -85,6 +85,8 @@ with ui:
     check(files == ["Setup.ini", "a10.ini", "f16/Setup.ini"],
           "three profiles listed, no link, no other file: %s" % files)
     ui.until(lambda d: "zq virtual stick" in ui.text("device-list"))
+    # the list says again which sticks are connected once the live view has them
+    ui.until(lambda d: "connected" in dict(rows()).get("a10.ini", ""))
     sticks = dict(rows())
     check("joystick 0: connected (zq virtual stick)" in sticks.get("a10.ini", ""),
           "a10 uses joystick 0, the connected virtual stick: %s" % sticks.get("a10.ini"))
