@@ -93,6 +93,7 @@ with ui:
     check('joystick 7 (044f:b10a "Flight Stick"): missing' in sticks.get("f16/Setup.ini", ""),
           "f16 uses its pinned joystick 7, missing now: %s" % sticks.get("f16/Setup.ini"))
     ui.shot("profiles")
+    ui.find("profiles").screenshot(os.path.join(work, "profiles-section.png"))
 
     # Save as new profile: the file as edited, under a new name.
     set_field("flapsdown", "-1 70")
