@@ -31,18 +31,18 @@ async function profilesLoad() {
     '. Each is the .ini file of this folder, or the Setup.ini of a folder in it.';
   const rows = profiles.profiles.map((p, i) => {
     const changed = p.changed ? new Date(p.changed * 1000).toLocaleString() : '';
-    const sticks = p.unreadable ? `cannot be read: ${p.unreadable}` :
-      p.sticks.length ? p.sticks.map(stickText).join('; ') : 'no joystick';
-    const missing = p.sticks && p.sticks.some((s) => !s.present);
+    // each stick on its own line, the missing ones marked
+    const sticks = p.unreadable ? [el('span', { class: 'missing', text: `cannot be read: ${p.unreadable}` })] :
+      p.sticks.length ? p.sticks.map((s) => el('div', { class: s.present ? '' : 'missing', text: stickText(s) })) : ['no joystick'];
     const open = el('button', { type: 'button', id: `profile-open-${i}`, text: p.open ? 'Open now' : 'Open', onclick: () => profileOpen(p) });
     open.disabled = p.open;
     const rename = el('button', { type: 'button', id: `profile-rename-${i}`, text: 'Rename', onclick: () => profileRename(p) });
     const del = el('button', { type: 'button', id: `profile-delete-${i}`, text: 'Delete', onclick: () => profileDelete(p) });
     del.disabled = p.open;
     return el('tr', { class: p.open ? 'edited' : '', 'data-file': p.file },
-      el('th', { scope: 'row', text: p.file }),
+      el('th', { scope: 'row', text: p.file }, ...(p.open ? [el('div', { class: 'words', text: 'edited here' })] : [])),
       el('td', { text: changed }),
-      el('td', { class: missing ? 'missing' : '', text: sticks }),
+      el('td', {}, ...sticks),
       el('td', {}, open, ' ', rename, ' ', del));
   });
   $('profile-table').replaceChildren(el('thead', {}, el('tr', {}, el('th', { text: 'Profile' }), el('th', { text: 'Last change' }),

@@ -61,7 +61,7 @@ def post(path, body):
 def rows():
     return ui.driver.execute_script(
         "return [...document.querySelectorAll('#profile-table tbody tr')]"
-        ".map((r) => [r.dataset.file, r.cells[2].textContent])")
+        ".map((r) => [r.dataset.file, r.cells[2].innerText])")
 
 
 def row_index(file):
