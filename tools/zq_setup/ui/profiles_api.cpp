@@ -227,6 +227,8 @@ void ProfilesApi::OpenProfile(const std::string& id, Response& res) {
       id == firstId_ ? settings_.Switch(firstPath_, nullptr)
                      : settings_.Switch(PathOf(id), LocatorFor(root_, where.sub, where.name));
   if (!problem.empty()) {
+    // found but not read after all: the page shows that file with its problem
+    if (settings_.Path() == PathOf(id)) current_ = id;
     Fail(res, http::status::conflict, problem);
     return;
   }
