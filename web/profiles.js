@@ -97,5 +97,7 @@ function profilesLoaded() { profilesLoad(); }
 window.addEventListener('DOMContentLoaded', () => {
   $('profile-save-new').addEventListener('click', profileSaveNew);
   // Sticks come and go: the list says again which are connected.
+  // Files made, renamed or removed meanwhile by other programs show on return.
+  window.addEventListener('focus', () => { if (profiles) profilesLoad(); });
   setInterval(() => { if (profiles && live.joysticks.map((j) => j.id).join(' ') !== profileSticks) profilesLoad(); }, 1000);
 });
