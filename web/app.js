@@ -50,6 +50,7 @@ async function load(reload) {
   $('file').textContent = `Editing ${saved.path}` + (saved.exists ? '' : ' (a new file, from the example layout)');
   view = saved;  // no edits yet: the file as zq-check reads it
   render();
+  if (typeof profilesLoaded === 'function') profilesLoaded();
   if (!performance.getEntriesByName('zq-ready').length) performance.mark('zq-ready');  // for the benchmark
 }
 

@@ -11,6 +11,39 @@ uint64_t ContentHash(std::string_view bytes) {
   return h;
 }
 
+namespace {
+FileOutcome NotHere() {
+  return {FileFault::other, "this system's file calls cannot do that here"};
+}
+}  // namespace
+
+FileOutcome SettingsFolder::List(std::vector<FolderEntry>&, size_t) {
+  return NotHere();
+}
+FileOutcome SettingsFolder::OpenSub(const std::string&, std::unique_ptr<SettingsFolder>&) {
+  return NotHere();
+}
+FileOutcome SettingsFolder::MakeFolder(const std::string&) {
+  return NotHere();
+}
+FileOutcome SettingsFolder::RenameNew(const std::string&, const std::string&) {
+  return NotHere();
+}
+
+void SettingsEditor::Rebind(std::string path, Locator locate) {
+  path_ = std::move(path);
+  locate_ = std::move(locate);
+  folder_.reset();
+  name_.clear();
+  stamp_ = FileStamp{};
+  document_ = SettingsDocument();
+}
+
+FileOutcome SettingsEditor::Locate(std::unique_ptr<SettingsFolder>& folder,
+                                   std::string& name) const {
+  return locate_ ? locate_(folder, name) : ops_.OpenFolder(path_, folder, name);
+}
+
 std::string SettingsEditor::Say(const FileOutcome& o, std::string_view doing,
                                 const std::string& path) const {
   std::string why;
@@ -46,7 +79,7 @@ std::string SettingsEditor::Say(const FileOutcome& o, std::string_view doing,
 std::string SettingsEditor::Open() {
   std::unique_ptr<SettingsFolder> folder;
   std::string name;
-  FileOutcome o = ops_.OpenFolder(path_, folder, name);
+  FileOutcome o = Locate(folder, name);
   if (o.fault == FileFault::missing) {  // not even its folder yet
     folder_.reset();
     stamp_ = FileStamp{};
@@ -119,7 +152,7 @@ std::string SettingsEditor::ChangedOnDisk() const {
 std::string SettingsEditor::Save() {
   const std::string unchanged = "; '" + path_ + "' is unchanged";
   if (!folder_) {  // the folder did not exist when the file was looked for
-    FileOutcome o = ops_.OpenFolder(path_, folder_, name_);
+    FileOutcome o = Locate(folder_, name_);
     if (!o.ok()) {
       folder_.reset();
       return "not saved: " + Say(o, "cannot write a new copy of", path_) + unchanged;

@@ -6,9 +6,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "config/settings_document.h"
 
@@ -42,6 +44,14 @@ struct FileInfo {
   // file); both 0 where the platform cannot tell.
   uint64_t device = 0;
   uint64_t node = 0;
+  int64_t changed = 0;  // the last change in seconds since 1970 (UTC), for people
+};
+
+// A file or folder in a folder; links, devices and FIFOs are never listed.
+struct FolderEntry {
+  std::string name;
+  bool folder = false;
+  FileInfo info;  // of a file
 };
 
 // The folder of a settings file, looked up once and held open: every call
@@ -72,6 +82,19 @@ class SettingsFolder {
   // Removes the temporary files of `like` that a save ended before its
   // end left behind: ours, older than a minute.
   virtual void RemoveStaleTemps(const std::string& like) = 0;
+
+  // The profiles' calls: a platform without them refuses, and a folder of
+  // profiles then shows only the file opened.
+  // The regular files and folders in this folder, at most `limit` of them.
+  virtual FileOutcome List(std::vector<FolderEntry>& entries, size_t limit);
+  // A folder in this one by its bare name ("." for this one again), never
+  // through a link.
+  virtual FileOutcome OpenSub(const std::string& name, std::unique_ptr<SettingsFolder>& sub);
+  // A new empty folder; fails when the name is taken.
+  virtual FileOutcome MakeFolder(const std::string& name);
+  // Gives `from` the name `to` in one step, only while nothing has that
+  // name: it never replaces anything.
+  virtual FileOutcome RenameNew(const std::string& from, const std::string& to);
 };
 
 class FileOps {
@@ -103,7 +126,15 @@ uint64_t ContentHash(std::string_view bytes);
 // file on disk was when it was read.
 class SettingsEditor {
  public:
+  // Finds the file's folder and the file's name in it; by default
+  // FileOps::OpenFolder of the path.
+  using Locator =
+      std::function<FileOutcome(std::unique_ptr<SettingsFolder>& folder, std::string& name)>;
+
   SettingsEditor(FileOps& ops, std::string path) : ops_(ops), path_(std::move(path)) {}
+  // Edits another file from now on (read it with Open); `locate` finds it
+  // without going through its path, as a profile in a folder already held.
+  void Rebind(std::string path, Locator locate);
 
   // Reads the file; a missing file gives an empty document (Exists() false).
   // "" on success, else a message naming the file and the cause. Its folder
@@ -131,8 +162,11 @@ class SettingsEditor {
   // same file (content too when `bytes` is given), else the refusal.
   std::string Compare(std::string* bytes, FileInfo& info) const;
 
+  FileOutcome Locate(std::unique_ptr<SettingsFolder>& folder, std::string& name) const;
+
   FileOps& ops_;
   std::string path_;
+  Locator locate_;
   std::unique_ptr<SettingsFolder> folder_;
   std::string name_;  // the file's name in folder_
   SettingsDocument document_;

@@ -233,11 +233,16 @@ class Page:
     def canvas_pixels(self, element_id, scale):
         return canvas_pixels(self.driver, element_id, scale)
 
-    def ask(self, path, method="GET", body=None):
-        """A request to the server as a tool makes it, with the page's cookie."""
+    def ask(self, path, method="GET", body=None, origin=False):
+        """A request to the server as a tool makes it, with the page's cookie
+        (and with `origin`, the page's Origin, as the page's own POST has)."""
+        headers = {"Cookie": "%s=%s" % (self.cookie["name"], self.cookie["value"])}
+        if origin:
+            headers["Origin"] = "http://127.0.0.1:%d" % self.port
+            headers["Content-Type"] = "application/json"
         req = urllib.request.Request(
             "http://127.0.0.1:%d%s" % (self.port, path), method=method, data=body,
-            headers={"Cookie": "%s=%s" % (self.cookie["name"], self.cookie["value"])})
+            headers=headers)
         with urllib.request.urlopen(req, timeout=10) as res:
             return res.read().decode("utf-8")
 

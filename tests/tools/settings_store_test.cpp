@@ -9,7 +9,9 @@
 #endif
 
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "kit/scratch_folder.h"
 #include "settings_edit_kit.h"
@@ -46,6 +48,63 @@ TEST_F(SettingsStoreTest, SavesOverTheFileAndKeepsTheOldOneAsBackup) {
   EXPECT_EQ(ReadBytes(path_ + ".bak"), "[main]\r\nY=2\r\n");
   EXPECT_EQ(FilesInDir(), 2u);  // no temporary file left
 }
+
+// The profile folder's calls: a new name never replaces what has it, a
+// folder is reached by its name in the one held, and an editor bound to a
+// profile that way reads and saves it there with its backup.
+TEST_F(SettingsStoreTest, ProfileCallsNeverReplaceAndSaveInTheFolderFound) {
+  WriteBytes(path_, "[main]\nY=1\n");
+  WriteBytes(dir_ / "a10.ini", "[main]\nY=2\n");
+  std::unique_ptr<SettingsFolder> root;
+  std::string name;
+  ASSERT_TRUE(ops_->OpenFolder(path_, root, name).ok());
+  EXPECT_FALSE(root->RenameNew(name, "a10.ini").ok());
+  EXPECT_EQ(ReadBytes(dir_ / "a10.ini"), "[main]\nY=2\n");
+  EXPECT_EQ(ReadBytes(path_), "[main]\nY=1\n");
+  ASSERT_TRUE(root->MakeFolder("f16").ok());
+  EXPECT_FALSE(root->MakeFolder("f16").ok());
+  std::vector<FolderEntry> entries;
+  ASSERT_TRUE(root->List(entries, 100).ok());
+  bool sawFolder = false;
+  for (const FolderEntry& e : entries) sawFolder |= e.name == "f16" && e.folder;
+  EXPECT_TRUE(sawFolder);
+
+  std::shared_ptr<SettingsFolder> held = std::move(root);
+  SettingsEditor editor(*ops_, "elsewhere/f16/Setup.ini");
+  editor.Rebind("f16/Setup.ini", [held](std::unique_ptr<SettingsFolder>& f, std::string& n) {
+    n = "Setup.ini";
+    return held->OpenSub("f16", f);
+  });
+  ASSERT_EQ(editor.Open(), "");
+  EXPECT_FALSE(editor.Exists());
+  editor.StartNew("[main]\nY=3\n");
+  ASSERT_EQ(editor.Save(), "");
+  ASSERT_TRUE(editor.Document().Set("main", "Y", "4").ok());
+  ASSERT_EQ(editor.Save(), "");
+  EXPECT_EQ(ReadBytes(dir_ / "f16" / "Setup.ini"), "[main]\nY=4\n");
+  EXPECT_EQ(ReadBytes(dir_ / "f16" / "Setup.ini.bak"), "[main]\nY=3\n");
+}
+
+#ifndef _WIN32
+TEST_F(SettingsStoreTest, ProfileCallsNeitherListNorEnterALink) {
+  fs::create_directories(dir_ / "elsewhere");
+  WriteBytes(dir_ / "elsewhere" / "Setup.ini", "[main]\n");
+  WriteBytes(path_, "[main]\n");
+  fs::create_directory_symlink(dir_ / "elsewhere", dir_ / "linked");
+  fs::create_symlink(dir_ / "elsewhere" / "Setup.ini", dir_ / "evil.ini");
+  std::unique_ptr<SettingsFolder> root, sub;
+  std::string name;
+  ASSERT_TRUE(ops_->OpenFolder(path_, root, name).ok());
+  std::vector<FolderEntry> entries;
+  ASSERT_TRUE(root->List(entries, 100).ok());
+  for (const FolderEntry& e : entries) EXPECT_TRUE(e.name != "linked" && e.name != "evil.ini");
+  EXPECT_EQ(root->OpenSub("linked", sub).fault, FileFault::notRegular);
+  EXPECT_FALSE(root->MakeFolder("linked").ok());
+  EXPECT_FALSE(root->RenameNew(name, "evil.ini").ok());
+  EXPECT_TRUE(fs::is_symlink(dir_ / "evil.ini"));
+  EXPECT_EQ(ReadBytes(dir_ / "elsewhere" / "Setup.ini"), "[main]\n");
+}
+#endif
 
 #ifndef _WIN32
 TEST_F(SettingsStoreTest, ALinkedFileIsSavedWhereItLivesAndStaysLinked) {

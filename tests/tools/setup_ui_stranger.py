@@ -10,6 +10,9 @@ a network namespace of its own (only `lo`), so no traffic leaves it.
 - An ANSI Setup.ini with fire=\\xE9, changed and saved from the page: saved,
   answered, and the server answers afterwards; so do keepMine: 1, a body of
   `hello`, and a settings folder whose name is not UTF-8 (4xx, never a crash).
+- Profiles in a sticky folder where the stranger put links to the player's
+  own files: not listed; opening, renaming, deleting through them and new
+  names onto them are refused; nothing of the player's changes.
 - 1100 idle connections from the stranger against a zq-setup with 1024
   descriptors: the page still loads within 2 s, and zq-setup uses under 10 %
   of a core meanwhile.
@@ -214,6 +217,51 @@ try:
                               body=b"hello")
     kit.expect(kit.http_status(answer) == 400 and not os.path.exists(missing),
                "a save body of 'hello' creates no file")
+finally:
+    stop(server)
+
+# ---- Profiles in a folder the stranger shares: links to the player's files ----
+# The player edits a Setup.ini in a sticky folder open to all; the stranger
+# has put links there to the player's private profile and home folder.
+shared = os.path.join(work, "shared")
+os.makedirs(shared)
+os.chmod(shared, 0o1777)
+private = player_file("private.ini", b"[main]\nYaxis=3 1\n")
+setup = os.path.join(shared, "Setup.ini")
+with open(setup, "wb") as f:
+    f.write(example_bytes)
+os.chown(setup, PLAYER, PLAYER)
+for target, link in ((private, "evil.ini"), (home, "theirs")):
+    subprocess.run(kit.as_user(["ln", "-s", target, os.path.join(shared, link)]), check=True)
+home_before = sorted(os.listdir(home))
+server, port, token = start(setup, "--no-browser")
+try:
+    cookie = kit.setup_ui_exchange(port, token)
+    own = "http://127.0.0.1:%d" % port
+    listed = answer_json(kit.http_request(port, "GET", "/api/profiles", cookie)) or {}
+    kit.expect([p["file"] for p in listed.get("profiles", [])] == ["Setup.ini"],
+               "the stranger's links are not listed as profiles: %r" % listed.get("profiles"))
+
+    def profiles(route, body, cookie=cookie, origin=own):
+        return kit.http_request(port, "POST", "/api/profiles/" + route, cookie, origin=origin,
+                                body=json.dumps(body).encode())
+    for route, body in (("open", {"file": "evil.ini"}), ("open", {"file": "theirs/private.ini"}),
+                        ("open", {"file": "theirs/Setup.ini"}), ("delete", {"file": "evil.ini"}),
+                        ("rename", {"file": "evil.ini", "to": "mine"}),
+                        ("rename", {"file": "Setup.ini", "to": "evil"}),
+                        ("new", {"name": "evil"}), ("new", {"name": "theirs", "folder": True}),
+                        ("new", {"name": "../player/x"}), ("new", {"name": "..", "folder": True})):
+        status = kit.http_status(profiles(route, body))
+        kit.expect(status in (404, 409, 422), "%s %r through the links is refused (%s)"
+                   % (route, body, status))
+    for how, answer in (("without the cookie", profiles("delete", {"file": "Setup.ini"}, None)),
+                        ("from another page", profiles("delete", {"file": "Setup.ini"},
+                                                       origin="http://127.0.0.1:9"))):
+        kit.expect(kit.http_status(answer) == 403, "a profile request %s is refused" % how)
+    kit.expect(open(private, "rb").read() == b"[main]\nYaxis=3 1\n" and
+               sorted(os.listdir(home)) == home_before and os.path.exists(setup) and
+               os.path.islink(os.path.join(shared, "evil.ini")),
+               "the player's files, the links and the profile are as they were")
 finally:
     stop(server)
 

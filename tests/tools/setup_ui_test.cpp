@@ -13,6 +13,7 @@
 #include "settings_edit_kit.h"
 #include "tools/example_setup.h"
 #include "zq_check/check_model.h"
+#include "zq_setup/ui/profiles_api.h"
 #include "zq_setup/ui/ui_api.h"
 #include "zq_setup/ui/ui_http.h"
 
@@ -564,6 +565,31 @@ TEST_F(SetupUiTest, RandomRequestsNeverHurt) {
   }
   EXPECT_GT(answered, 10);
   EXPECT_EQ(ReadBytes(path_), before);
+}
+
+}  // namespace
+}  // namespace zq::setup::ui
+
+namespace zq::setup::ui {
+namespace {
+
+// A profile's name is one plain name in the folder, on both systems.
+TEST(ProfileNames, OnlyPlainNamesInTheFolderAreTaken) {
+  for (const char* good : {"a10", "f16.ini", "Spitfire Mk IX", "su-27_2", "émile"}) {
+    EXPECT_EQ(ProfileNameProblem(good), "") << good;
+  }
+  for (const char* bad :
+       {"",    "..",  ".",    "../x", "x/y", "x\\y", ".hidden", "a..b", "name.",    "name ",  "a:b",
+        "a*b", "a?b", "a\"b", "a<b",  "a|b", "con",  "CON.ini", "lpt1", "com9.ini", "nul.txt"}) {
+    EXPECT_NE(ProfileNameProblem(bad), "") << bad;
+  }
+  EXPECT_NE(ProfileNameProblem(std::string("a\0b", 3)), "");
+  EXPECT_NE(ProfileNameProblem("a\x01"
+                               "b"),
+            "");
+  EXPECT_NE(ProfileNameProblem("a\tb"), "");
+  EXPECT_NE(ProfileNameProblem(std::string(65, 'a')), "");
+  EXPECT_EQ(ProfileNameProblem(std::string(64, 'a')), "");
 }
 
 }  // namespace

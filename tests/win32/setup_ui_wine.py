@@ -3,7 +3,8 @@
 page loads, the joystick list is empty, the preview's panel has the pixels
 of zq-thrust.exe's window on the same settings (no tolerance: both are drawn
 by the panel's GDI code), an edit saved from the page is read back by the
-system's own profile call.
+system's own profile call; the profiles of the folder are listed, saved as a
+new folder profile and deleted to a backup through the Windows file calls.
 
 usage: setup_ui_wine.py WINE ZQ_SETUP_EXE PROFILE_READ_EXE EXAMPLE_SETUP_INI WORKDIR ZQ_THRUST_EXE"""
 import os, re, shutil, subprocess, sys, time
@@ -24,6 +25,11 @@ shutil.rmtree(work, ignore_errors=True)
 os.makedirs(work)
 setup = os.path.join(work, "Setup.ini")
 shutil.copy(example, setup)
+with open(os.path.join(work, "a10.ini"), "w") as f:
+    f.write("[main]\nYaxis=0 1\n")
+os.makedirs(os.path.join(work, "f16"))
+with open(os.path.join(work, "f16", "Setup.ini"), "w") as f:
+    f.write("[main]\nYaxis=2 1\n")
 failures = []
 
 
@@ -109,6 +115,28 @@ try:
     read = subprocess.run([wine, reader, "Z:" + setup, "main", "WindowX"], capture_output=True,
                           text=True).stdout.strip()
     check(read == "123", "the system's profile call reads the saved WindowX: %r" % read)
+
+    def profiles(d):
+        return d.execute_script("return [...document.querySelectorAll('#profile-table tbody tr')]"
+                                ".map((r) => r.dataset.file)")
+    wait.until(lambda d: len(profiles(d)) == 3)
+    check(profiles(driver) == ["Setup.ini", "a10.ini", "f16/Setup.ini"],
+          "the folder's three profiles are listed: %r" % profiles(driver))
+    driver.find_element(By.ID, "profile-name").send_keys("viper")
+    driver.find_element(By.ID, "profile-in-folder").click()
+    driver.find_element(By.ID, "profile-save-new").click()
+    wait.until(lambda d: "viper" in d.find_element(By.ID, "file").text)
+    new = os.path.join(work, "viper", "Setup.ini")
+    check(os.path.exists(new) and open(new, "rb").read() == open(setup, "rb").read(),
+          "saved as the new folder profile viper\\Setup.ini, the same text")
+    wait.until(lambda d: "a10.ini" in profiles(d))
+    driver.execute_script("document.getElementById(arguments[0]).click()",
+                          "profile-delete-%d" % profiles(driver).index("a10.ini"))
+    wait.until(lambda d: d.find_element(By.ID, "profile-ask-delete"))
+    driver.find_element(By.ID, "profile-ask-delete").click()
+    wait.until(lambda d: "a10.ini" not in profiles(d))
+    check(not os.path.exists(os.path.join(work, "a10.ini")) and
+          os.path.exists(os.path.join(work, "a10.ini.bak")), "a10.ini deleted to a10.ini.bak")
 finally:
     if driver is not None:
         driver.quit()

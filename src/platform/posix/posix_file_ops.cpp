@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>  // renameat2
+
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -92,6 +94,7 @@ FileInfo InfoOf(const struct stat& st) {
   info.readOnly = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0;
   info.device = static_cast<uint64_t>(st.st_dev);
   info.node = static_cast<uint64_t>(st.st_ino);
+  info.changed = static_cast<int64_t>(st.st_mtim.tv_sec);
   return info;
 }
 
@@ -230,6 +233,79 @@ class PosixFolder : public SettingsFolder {
   }
 
   void Remove(const std::string& name) override { ::unlinkat(dir_, name.c_str(), 0); }
+
+  FileOutcome List(std::vector<FolderEntry>& entries, size_t limit) override {
+    int fd = ::openat(dir_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return FromErrno(errno);
+    DIR* list = ::fdopendir(fd);
+    if (list == nullptr) {
+      FileOutcome out = FromErrno(errno);
+      ::close(fd);
+      return out;
+    }
+    while (const dirent* e = ::readdir(list)) {
+      const std::string entry = e->d_name;
+      if (entry == "." || entry == "..") continue;
+      struct stat st;
+      if (::fstatat(dir_, entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) continue;  // links too
+      if (entries.size() >= limit) break;
+      entries.push_back({entry, S_ISDIR(st.st_mode), InfoOf(st)});
+    }
+    ::closedir(list);
+    return {};
+  }
+
+  FileOutcome OpenSub(const std::string& name, std::unique_ptr<SettingsFolder>& sub) override {
+    int fd = ::openat(dir_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+      int err = errno;
+      struct stat st;
+      if (::fstatat(dir_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode))
+        return {FileFault::notRegular, S_ISLNK(st.st_mode) ? "a symbolic link" : "not a folder"};
+      return FromErrno(err);
+    }
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+      FileOutcome out = FromErrno(errno);
+      ::close(fd);
+      return out;
+    }
+    sub = std::make_unique<PosixFolder>(fd, name == "." ? path_ : path_ + "/" + name, st);
+    return {};
+  }
+
+  FileOutcome MakeFolder(const std::string& name) override {
+    if (::mkdirat(dir_, name.c_str(), 0777) != 0) return FromErrno(errno);
+    ::fsync(dir_);
+    return {};
+  }
+
+  FileOutcome RenameNew(const std::string& from, const std::string& to) override {
+    if (::renameat2(dir_, from.c_str(), dir_, to.c_str(), RENAME_NOREPLACE) == 0) {
+      ::fsync(dir_);
+      return {};
+    }
+    if (errno != EINVAL && errno != ENOSYS) return FromErrno(errno);
+    // A file system without it: a file gets its new name as a hard link,
+    // which never replaces either; a folder takes the place of an empty one
+    // made for it here.
+    struct stat st;
+    if (::fstatat(dir_, from.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return FromErrno(errno);
+    if (S_ISDIR(st.st_mode)) {
+      if (::mkdirat(dir_, to.c_str(), 0700) != 0) return FromErrno(errno);
+      if (::renameat(dir_, from.c_str(), dir_, to.c_str()) != 0) {
+        int err = errno;
+        ::unlinkat(dir_, to.c_str(), AT_REMOVEDIR);
+        return FromErrno(err);
+      }
+    } else {
+      if (::linkat(dir_, from.c_str(), dir_, to.c_str(), 0) != 0) return FromErrno(errno);
+      ::unlinkat(dir_, from.c_str(), 0);
+    }
+    ::fsync(dir_);
+    return {};
+  }
 
   void RemoveStaleTemps(const std::string& like) override {
     int fd = ::openat(dir_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -92,6 +92,8 @@ FileInfo InfoOf(const BY_HANDLE_FILE_INFORMATION& fi) {
   info.readOnly = (fi.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
   info.device = fi.dwVolumeSerialNumber;
   info.node = static_cast<uint64_t>(fi.nFileIndexHigh) << 32 | fi.nFileIndexLow;
+  // 100 ns steps since 1601 to seconds since 1970
+  info.changed = (info.modified - 116444736000000000LL) / 10000000LL;
   return info;
 }
 
@@ -250,6 +252,56 @@ class Win32Folder : public SettingsFolder {
   }
 
   void Remove(const std::string& name) override { DeleteFileW(In(name).c_str()); }
+
+  FileOutcome List(std::vector<FolderEntry>& entries, size_t limit) override {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Joined(L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return FromError(GetLastError());
+    do {
+      const std::wstring entry = found.cFileName;
+      if (entry == L"." || entry == L".." ||
+          (found.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)))
+        continue;
+      if (entries.size() >= limit) break;
+      FolderEntry e;
+      e.name = Narrow(entry);
+      e.folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+      e.info.size = static_cast<uint64_t>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
+      e.info.modified =
+          static_cast<int64_t>(static_cast<uint64_t>(found.ftLastWriteTime.dwHighDateTime) << 32 |
+                               found.ftLastWriteTime.dwLowDateTime);
+      e.info.changed = (e.info.modified - 116444736000000000LL) / 10000000LL;
+      entries.push_back(std::move(e));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return {};
+  }
+
+  FileOutcome OpenSub(const std::string& name, std::unique_ptr<SettingsFolder>& sub) override {
+    std::wstring where = name == "." ? path_ : In(name);
+    Handle h(OpenItself(where, FILE_READ_ATTRIBUTES));
+    if (!h.ok()) return FromError(GetLastError());
+    BY_HANDLE_FILE_INFORMATION fi;
+    if (!GetFileInformationByHandle(h.h, &fi)) return FromError(GetLastError());
+    if (fi.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+      return {FileFault::notRegular, "a link (reparse point)"};
+    if (!(fi.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      return {FileFault::notRegular, "not a folder"};
+    sub = std::make_unique<Win32Folder>(where, fi);
+    return {};
+  }
+
+  FileOutcome MakeFolder(const std::string& name) override {
+    if (!CreateDirectoryW(In(name).c_str(), nullptr)) return FromError(GetLastError());
+    return {};
+  }
+
+  FileOutcome RenameNew(const std::string& from, const std::string& to) override {
+    // without MOVEFILE_REPLACE_EXISTING nothing at `to` is ever replaced
+    if (!MoveFileExW(In(from).c_str(), In(to).c_str(), MOVEFILE_WRITE_THROUGH))
+      return FromError(GetLastError());
+    return {};
+  }
 
   void RemoveStaleTemps(const std::string& like) override {
     const std::wstring wlike = Wide(like), backup = wlike + L".bak";

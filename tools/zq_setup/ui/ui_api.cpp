@@ -193,6 +193,16 @@ std::string SettingsApi::Open() {
   return openProblem_;
 }
 
+std::string SettingsApi::Switch(std::string path, SettingsEditor::Locator locate) {
+  SettingsEditor probe(ops_, path);
+  probe.Rebind(path, locate);
+  if (std::string problem = probe.Open(); !problem.empty()) return problem;
+  if (!probe.Exists()) return "cannot read '" + path + "': there is no such file";
+  editor_.Rebind(path, std::move(locate));
+  path_ = std::move(path);
+  return Open();
+}
+
 void SettingsApi::State(const SettingsDocument& doc, Response& res, const std::string& editError) {
   const std::string& text = doc.Bytes();
   check::CheckResult r = check::CheckSettingsText(path_, text, openProblem_);

@@ -25,6 +25,10 @@ class SettingsApi : public ApiRoutes {
   // (the edits are then left out).
   std::optional<std::string> EditedBytes(const std::string& body, std::string& problem) const;
   const std::string& Path() const { return path_; }
+  const SettingsEditor& Editor() const { return editor_; }
+  // Edits another settings file from now on, found by `locate`; "" once it
+  // has been read, else why not (and the file edited so far stays).
+  std::string Switch(std::string path, SettingsEditor::Locator locate);
 
  private:
   void State(const SettingsDocument& doc, Response& res, const std::string& editError = "");

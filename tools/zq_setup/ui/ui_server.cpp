@@ -16,6 +16,7 @@
 
 #include "platform/panel_picture.h"
 #include "zq_setup/ui/preview_api.h"
+#include "zq_setup/ui/profiles_api.h"
 #include "zq_setup/ui/ui_api.h"
 #include "zq_setup/ui/ui_http.h"
 
@@ -336,7 +337,9 @@ int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live) {
   std::unique_ptr<PanelPicture> picture = MakePanelPicture(noPicture);
   preview.UsePicture(std::move(picture), noPicture);
   Server server(io, acceptor, live, preview, options.idleSeconds);
-  RequestHandler handler(token, session, port, server);
+  ProfilesApi profiles(ctx.ops, api, live, server);
+  profiles.Open();
+  RequestHandler handler(token, session, port, profiles);
   server.SetHandler(handler);
   asio::signal_set signals(io, SIGINT, SIGTERM);
   signals.async_wait([&server](beast::error_code e, int) {

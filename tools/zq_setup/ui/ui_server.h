@@ -27,6 +27,10 @@ class LiveSource {
   // The devices as the last Snapshot() read them, for the preview: no key
   // and no joystick before the first.
   const DeviceFrame& Frame() const { return frame_; }
+  // The sticks the last Snapshot() found; none before the first.
+  std::vector<LiveStick> Sticks() const {
+    return devices_ ? devices_->Sticks() : std::vector<LiveStick>{};
+  }
 
  private:
   Opener open_;
