@@ -1,0 +1,190 @@
+#!/usr/bin/env python3
+"""The configurator's hold on the player's work, in a headed Chromium under
+Xvfb with real X key presses: the keyboard flies the preview while a window
+of another program (the simulator's stand-in) has the focus, and 10 s of it
+replay in zq-replay to the same messages; a Bind owns the keyboard (F5 is
+bound as "F5", the page is not reloaded; Escape and Cancel cancel); a reload
+with unsaved edits asks first; when zq-setup stops the page says so within
+2 s and keeps the edits, and a zq-setup started again on the same file (the
+same port) offers them back on its page.
+
+usage: setup_ui_capture.py HARNESS ZQ_REPLAY EXAMPLE_SETUP_INI WORKDIR"""
+import os, re, subprocess, sys, time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "kit"))
+import browser_kit  # noqa: E402
+from browser_kit import events  # noqa: E402
+from selenium.common.exceptions import (NoAlertPresentException,  # noqa: E402
+                                        StaleElementReferenceException)
+from selenium.webdriver.common.by import By  # noqa: E402
+from selenium.webdriver.support import expected_conditions  # noqa: E402
+
+harness, zq_replay, example, work = sys.argv[1:5]
+setup = browser_kit.fresh_work(work, example)
+ui = browser_kit.Page(harness, setup, work, headed=True, ask_before_unload=True)
+check, click, shot, ask = ui.check, ui.click, ui.shot, ui.ask
+
+
+def value(element_id):
+    for _ in range(20):
+        try:
+            return ui.find(element_id).get_attribute("value")
+        except StaleElementReferenceException:
+            time.sleep(0.05)
+    return None
+
+
+def shown(element_id):
+    return ui.driver.execute_script(
+        "const e = document.getElementById(arguments[0]); return !!e && !e.hidden", element_id)
+
+
+def sends():
+    """The preview's messages, newest first, as the page lists them: (tick, text)."""
+    return ui.driver.execute_script(
+        "return [...document.querySelectorAll('#preview-sends li[data-tick]')]"
+        ".map((li) => [Number(li.dataset.tick), li.querySelector('code').textContent])")
+
+
+def preview_tick():
+    """The preview's tick since it last started, as its status says."""
+    m = re.search(r"tick (\d+) since", ui.text("preview-status"))
+    return int(m.group(1)) if m else 0
+
+
+def recorded_ticks():
+    """How many ticks the running recording holds, or None."""
+    m = re.search(r"Recording: (\d+) of", ui.text("preview-record-status"))
+    return int(m.group(1)) if m else None
+
+
+with ui:
+    driver = ui.driver
+    port = ui.port
+    # ---- The keyboard flies the preview, and 10 s of it replay ----
+    # The example: Ctrl+T routes the roll and yaw trims into their axes, the
+    # chat key (`) shows "Чат" until Escape, Ctrl+P puts back the start values.
+    with ui.elsewhere():
+        ask("/api/preview/events")
+        click("preview-record")
+        ui.until(lambda d: recorded_ticks() is not None)
+
+        def after(tick):
+            """The preview's first message sent after `tick`, once there is one."""
+            return lambda d: next((text for t, text in sends() if t > tick), None)
+
+        def ticks_on(n):
+            tick = recorded_ticks() or 0
+            return lambda d: (recorded_ticks() or 200) >= tick + n
+
+        routed = ui.hold("ctrl+t", after(preview_tick()))
+        check(routed is not None and "\\0" in routed,
+              "Ctrl+T held reaches the preview: the trim-routing send %r" % routed)
+        check(ui.hold("grave", lambda d: "Чат" in d.find_element(By.ID, "preview-labels").text)
+              is not None, "the chat key reaches the preview: \"Чат\"")
+        ui.hold("Escape", lambda d: "Чат" not in d.find_element(By.ID, "preview-labels").text)
+        ui.hold("ctrl+y", after(preview_tick()))
+        ui.hold("ctrl+p", ticks_on(3))
+        ui.until(ticks_on(2))
+        ui.until(lambda d: "Recorded" in d.find_element(By.ID, "preview-record-status").text, 30)
+    recording = ask("/api/preview/recording")
+    seen = events(ask("/api/preview/events"))
+    start = next(i for i, e in enumerate(seen) if e["tick"] == 0)
+    recorded = [e for e in seen[start:] if e["tick"] <= 200]
+    script = os.path.join(work, "keys.script")
+    with open(script, "w") as f:
+        f.write(recording)
+    played = subprocess.run([zq_replay, "--setup", setup, script], capture_output=True, text=True)
+    replayed = [(e["tick"], e["data"]) for e in events(played.stdout) if e["event"] == "send"]
+    previewed = [(e["tick"], e["data"]) for e in recorded if e["event"] == "send"]
+    check(played.returncode == 0 and len(previewed) >= 4 and replayed == previewed,
+          "the 10 s key recording replays to the preview's %d messages (%d)"
+          % (len(previewed), len(replayed)))
+    check(all(("key %d 128" % vk) in recording and ("key %d 0" % vk) in recording
+              for vk in (17, 84, 192, 27, 89, 80)),
+          "the recording holds every key pressed and let go: Ctrl, T, `, Escape, Y, P")
+
+    # ---- Bind owns the keyboard ----
+    driver.execute_script("window.zqNotReloaded = true")
+    click("bind-curvedown")
+    check(ui.until(lambda d: shown("capture")) is not None, "a Bind shows that it waits, with Cancel")
+    time.sleep(0.4)  # the click's own input is not the answer
+    check(ui.hold("F5", lambda d: value("field-curvedown") == "-1 116") is not None,
+          "F5 pressed while Bind waits is bound: %s" % value("field-curvedown"))
+    check(ui.until(lambda d: ui.text("name-curvedown") == "F5") is not None,
+          "the captured key is named beside its text: %r" % ui.text("name-curvedown"))
+    check(driver.execute_script("return window.zqNotReloaded === true"),
+          "the page was not reloaded by F5")
+    check(not shown("capture"), "the waiting bar is gone once bound")
+
+    click("bind-power")
+    time.sleep(0.4)
+    ui.hold("ctrl+p", lambda d: ui.text("name-power") == "Ctrl+P")
+    check(ui.text("name-power") == "Ctrl+P" and "[CTRL]" in value("field-power"),
+          "a chord is bound and named: %s (%s)" % (value("field-power"), ui.text("name-power")))
+
+    flapsup = value("field-flapsup")
+    click("bind-flapsup")
+    ui.until(lambda d: shown("capture"))
+    time.sleep(0.4)
+    check(ui.hold("Escape", lambda d: not shown("capture") and "cancelled" in ui.text("message"))
+          is not None,
+          "Escape cancels the Bind: %r" % ui.text("message"))
+    time.sleep(0.5)
+    check(value("field-flapsup") == flapsup, "Escape is not bound (%s)" % value("field-flapsup"))
+    click("bind-flapsup")
+    ui.until(lambda d: shown("capture"))
+    click("bind-cancel")
+    check(ui.until(lambda d: not shown("capture")) is not None and value("field-flapsup") == flapsup,
+          "Cancel cancels the Bind")
+    shot("capture-01-bound")
+
+    # ---- Leaving with unsaved edits asks first ----
+    driver.execute_script("setTimeout(() => location.reload(), 0)")
+    alert = ui.until(expected_conditions.alert_is_present(), 5)
+    check(alert is not None, "a reload with unsaved edits asks first")
+    if alert is not None:
+        alert.dismiss()
+    try:
+        driver.switch_to.alert.dismiss()
+    except NoAlertPresentException:
+        pass
+    check(driver.execute_script("return window.zqNotReloaded === true")
+          and value("field-curvedown") == "-1 116", "staying keeps the page and its edits")
+
+    # ---- zq-setup stops: the page says so and keeps the edits ----
+    stopped = time.monotonic()
+    ui.stop_server()
+    banner = ui.until(lambda d: shown("gone"), 10)
+    took = time.monotonic() - stopped
+    check(banner is not None and took <= 2.0,
+          "the page says zq-setup has stopped within 2 s (%.2f s)" % took)
+    check(not ui.find("save").is_enabled(), "Save is disabled once zq-setup has stopped")
+    check(value("field-curvedown") == "-1 116", "the edits stay on the page")
+    shot("capture-02-gone")
+
+    # ---- Started again on the same file: the edits are offered back ----
+    ui.start_server()
+    check(ui.port == port, "the same file is served on the same port (%d, %d)" % (port, ui.port))
+    ui.open_in_new_tab()
+    offer = ui.until(lambda d: shown("restore"))
+    listed = ui.text("restore-list") if offer else ""
+    check(offer is not None and "curvedown: 1 5 → -1 116" in listed and "power:" in listed,
+          "the new page offers the kept edits back: %r" % listed)
+    shot("capture-03-offered")
+    click("restore-apply")
+    check(ui.until(lambda d: value("field-curvedown") == "-1 116"
+                   and d.find_element(By.ID, "save").is_enabled()) is not None,
+          "applied, they are the page's unsaved edits again")
+    click("save")
+    ui.until(lambda d: "Saved" in ui.text("message"))
+    saved = open(setup, encoding="latin-1").read()
+    check("curvedown=-1 116" in saved and "power=[CTRL]" in saved, "and they save to the file")
+    driver.refresh()
+    ui.until(lambda d: d.find_elements(By.ID, "field-flapsdown"))
+    time.sleep(0.5)
+    check(not shown("restore"), "once applied they are not offered again")
+    check("another tab" not in ui.text("message"),
+          "the stopped page does not take the live input from the new one")
+
+ui.exit()
