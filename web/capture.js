@@ -72,11 +72,13 @@ function captureRendered() {
 }
 
 // ---- Leaving a page with unsaved edits ----
+// Browsers show their own question; the text is what older ones want set.
+const LEAVE_TEXT = 'The edits on this page are not saved.';
 window.addEventListener('beforeunload', (e) => {
   if (Object.keys(edits).length === 0) return undefined;
   e.preventDefault();
-  e.returnValue = '';
-  return '';
+  e.returnValue = LEAVE_TEXT;
+  return LEAVE_TEXT;
 });
 
 // ---- The server gone ----

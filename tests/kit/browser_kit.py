@@ -61,11 +61,8 @@ class Page:
     page with the session the token page handed over."""
 
     def __init__(self, harness, setup_file, work, headed=False, width=1280, height=720,
-                 extra_args=(), listen=True, ask_before_unload=False):
+                 extra_args=(), listen=True):
         self.harness, self.setup_file, self.work = harness, setup_file, work
-        # WebDriver leaves a page without its "Leave site?" question unless
-        # told to show it as an alert.
-        self.ask_before_unload = ask_before_unload
         self.headed, self.width, self.height = headed, width, height
         self.extra_args, self.listen = list(extra_args), listen
         self.failures = []
@@ -131,9 +128,6 @@ class Page:
             args.append("--headless=new")
         for arg in args:
             options.add_argument(arg)
-        if self.ask_before_unload:
-            options.set_capability("unhandledPromptBehavior",
-                                   {"beforeUnload": "ignore", "default": "dismiss and notify"})
         os.environ["DISPLAY"] = self.display
         self.driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
         # The page re-renders as edits come back: an element may go stale under a wait.
@@ -230,6 +224,14 @@ class Page:
         self.driver.get(self.token_page)
         self.wait.until(lambda d: d.find_element(By.ID, "field-flapsdown"))
         self.cookie = self.driver.get_cookie("zq_setup_%d" % self.port)
+
+    def asks_before_leaving(self):
+        """Whether leaving the page now would ask first: its beforeunload
+        handlers cancel the event. (WebDriver accepts the browser's question
+        itself, so the dialog cannot be watched.)"""
+        return self.driver.execute_script(
+            "const e = new Event('beforeunload', {cancelable: true}); window.dispatchEvent(e);"
+            "return e.defaultPrevented;")
 
     def find(self, element_id):
         return self.driver.find_element(By.ID, element_id)
