@@ -176,7 +176,7 @@ function offerDraft() {
   $('restore-text').textContent = `This browser kept ${n} unsaved edit${n === 1 ? '' : 's'} of this file from a page ` +
     `whose zq-setup stopped${when && !Number.isNaN(when.getTime()) ? ` (${when.toLocaleString()})` : ''}:`;
   $('restore-list').replaceChildren(...Object.entries(d.edits).map(([k, v]) =>
-    el('li', { text: `${k}: ${shownValue(k)} → ${v === null ? 'removed' : v === '' ? 'empty' : v}` })));
+    el('li', { text: `${slotFacts(k) ? `${slotFacts(k).name}, ` : ''}${k}: ${shownValue(k)} → ${v === null ? 'removed' : v === '' ? 'empty' : v}` })));
   $('restore').hidden = false;
   $('restore-apply').onclick = () => {
     Object.assign(edits, d.edits);
