@@ -114,15 +114,17 @@ function goneNow() {
   $('conflict').hidden = true;
 }
 
-// Asks whether zq-setup still answers; a refused connection, or a server
-// that no longer knows this page's session, means it has gone.
+// Asks whether zq-setup still answers; a refused connection, a server that
+// no longer knows this page's session, or another program (or another run)
+// answering at this address means it has gone.
 let asking = false;
 async function checkServer() {
-  if (serverGone || asking) return;
+  if (serverGone || asking || !facts) return;
   asking = true;
   try {
     const res = await fetch('/api/facts', { cache: 'no-store' });
     if (res.status === 403) goneNow();
+    else if (res.ok && (await res.json()).run !== facts.run) goneNow();
   } catch (err) {
     goneNow();
   } finally {

@@ -341,6 +341,9 @@ TEST_F(SetupUiTest, FactsAreThePanelsOwnTables) {
     }
   }
   EXPECT_EQ(facts["keyChars"].size(), 26u + 10u + 11u);  // letters, digits, punctuation
+  // The run's own mark, the same at every ask.
+  EXPECT_EQ(facts["run"].get<std::string>().size(), 32u);
+  EXPECT_EQ(SendJson(Make(http::verb::get, "/api/facts"))["run"], facts["run"]);
 }
 
 TEST_F(SetupUiTest, TheCurveIsThePanelsOwnForEveryReading) {

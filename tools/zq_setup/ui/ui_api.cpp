@@ -184,7 +184,10 @@ std::string FactsJson() {
               {"keyChars", keyChars},
               {"keyNames", keyNames},
               {"modifiers", modifiers},
-              {"labelWords", labelWords}}
+              {"labelWords", labelWords},
+              // This run of zq-setup: a page that finds another answering at
+              // its address knows its own has stopped.
+              {"run", NewToken()}}
       .dump();
 }
 
