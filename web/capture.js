@@ -173,6 +173,9 @@ function shownValue(k) {
 function offerDraft() {
   const d = readDraft();
   if (!d) { $('restore').hidden = true; return; }
+  // Edits the file has had saved since are nothing to offer.
+  for (const [k, v] of Object.entries(d.edits)) if (v !== null && shownValue(k) === v) delete d.edits[k];
+  if (Object.keys(d.edits).length === 0) { dropDraft(); return; }
   const when = d.at ? new Date(d.at) : null;
   const n = Object.keys(d.edits).length;
   $('restore-text').textContent = `This browser kept ${n} unsaved edit${n === 1 ? '' : 's'} of this file from a page ` +
