@@ -125,6 +125,13 @@ with ui:
     click("bind-cancel")
     check(ui.until(lambda d: not shown("capture")) is not None and value("field-flapsup") == flapsup,
           "Cancel cancels the Bind")
+    click("bind-flapsup")
+    ui.until(lambda d: shown("capture"))
+    time.sleep(0.4)
+    ui.stick("button 4 1")
+    named = ui.until(lambda d: re.fullmatch(r"joystick \d+ button 4", ui.text("name-flapsup")))
+    ui.stick("button 4 0")
+    check(named is not None, "a joystick button is named: %r" % ui.text("name-flapsup"))
     shot("capture-01-bound")
 
     # ---- Leaving with unsaved edits asks first ----
