@@ -33,7 +33,10 @@ const isModifier = (vk) => facts.modifiers.some((m) => m.keys.includes(vk));
 
 async function api(path, body) {
   const init = body === undefined ? {} : { method: 'POST', headers: { 'Content-Type': 'application/json' }, body: JSON.stringify(body) };
-  const res = await fetch(path, init);
+  const stopped = { status: 0, json: { error: 'zq-setup has stopped' } };
+  if (serverGone) return stopped;
+  let res;
+  try { res = await fetch(path, init); } catch (e) { checkServer(); return stopped; }
   let json = {};
   try { json = await res.json(); } catch (e) { json = { error: `the server answered ${res.status}` }; }
   return { status: res.status, json };
@@ -51,6 +54,7 @@ async function load(reload) {
   view = saved;  // no edits yet: the file as zq-check reads it
   render();
   if (typeof profilesLoaded === 'function') profilesLoaded();
+  offerDraft();
   if (!performance.getEntriesByName('zq-ready').length) performance.mark('zq-ready');  // for the benchmark
 }
 
@@ -72,12 +76,15 @@ function edit(key, value) {
   edits[key] = value;
   if (original && original.set && original.value === value) delete edits[key];
   $('save').disabled = $('revert').disabled = Object.keys(edits).length === 0;
+  if (serverGone) $('save').disabled = true;
   scheduleRefresh();
 }
 
 function render() {
   $('save').disabled = $('revert').disabled = Object.keys(edits).length === 0;
+  if (serverGone) $('save').disabled = true;
   renderSlots(); renderCurvePicker(); renderCurve(); renderValues(); renderFindings();
+  captureRendered();
 }
 
 function findingsFor(key) {
@@ -105,7 +112,7 @@ function renderSlots() {
       const clear = el('button', { type: 'button', id: `clear-${key}`, text: 'Clear', onclick: () => edit(key, '') });
       body.append(el('tr', { class: key in edits ? 'edited' : '' },
         el('th', { scope: 'row' }, el('label', { for: `field-${key}`, text: name }), el('div', { class: 'words', text: `${key}${what ? ': ' + what : ''}` })),
-        el('td', {}, input),
+        el('td', {}, input, ' ', el('span', { class: 'input-name', id: `name-${key}`, text: s.name || '' })),
         el('td', {}, el('div', { class: 'words', text: s.words || '' }), ...notes),
         el('td', {}, el('div', { class: 'slot-buttons' }, bind, clear))));
     }
@@ -129,6 +136,7 @@ function startBind(key, axis) {
   binding = { key, axis, since: now, until: now + 10000, keys: new Set(live.keys), buttons: buttonSet(), axes: axisMap() };
   say(axis ? `Move the axis for ${slotFacts(key).name} past a third of its travel (10 s)…` : `Press the key or button for ${slotFacts(key).name} (10 s)…`);
   renderSlots();
+  captureShown();
 }
 function buttonSet() { const s = new Set(); for (const j of live.joysticks) for (const b of j.buttons) s.add(`${j.id} ${b}`); return s; }
 function axisMap() { const m = {}; for (const j of live.joysticks) j.axes.forEach((v, i) => { m[`${j.id} ${i}`] = v; }); return m; }
@@ -152,6 +160,7 @@ function checkBind() {
     // The Enter or Space that pressed "Bind" shows in the readings a little later: not an answer.
     if (Date.now() - binding.since < 300) for (const k of live.keys) binding.keys.add(k);
     const key = live.keys.find((k) => !isModifier(k) && !binding.keys.has(k));
+    if (key === cancelKey()) { cancelBind('cancelled with Escape'); return; }
     if (key !== undefined) text = keyText(key, live.keys);
     for (const j of live.joysticks) for (const b of j.buttons) if (!text && !binding.buttons.has(`${j.id} ${b}`)) text = `${j.id} ${b}`;
     // Keys let go since the start may be pressed again.
@@ -159,8 +168,8 @@ function checkBind() {
   }
   const key = binding.key;
   if ((text || Date.now() > binding.until) && !binding.axis) keysWanted(false);
-  if (text) { binding = null; say(`${slotFacts(key).name}: bound to ${text}`); edit(key, text); renderSlots(); }
-  else if (Date.now() > binding.until) { binding = null; say('Nothing was pressed within 10 seconds: the binding is unchanged.'); renderSlots(); }
+  if (text) { binding = null; say(`${slotFacts(key).name}: bound to ${text}`); edit(key, text); renderSlots(); captureShown(key, text); }
+  else if (Date.now() > binding.until) { binding = null; say('Nothing was pressed within 10 seconds: the binding is unchanged.'); renderSlots(); captureShown(); }
 }
 
 // ---- Curves ----
@@ -330,6 +339,7 @@ function renderDevices() {
 function startLive() {
   if (!facts) return;
   const source = new EventSource('/api/live');
+  watchLive(source);
   source.onmessage = (e) => { live = JSON.parse(e.data); checkBind(); renderDevices(); };
   source.addEventListener('chain', (e) => onChain(JSON.parse(e.data)));
   // One page at a time gets the live readings: a newer one took them over.

@@ -112,6 +112,7 @@ function renderPreview(m) {
 }
 
 async function previewPoll() {
+  if (typeof serverGone !== 'undefined' && serverGone) return;  // the page says so elsewhere
   try {
     await previewSync();
     const res = await fetch('/api/preview');

@@ -11,6 +11,7 @@ The browser is headless unless `headed=True`: a headed one runs on the Xvfb
 display, so that `page.key("F5")` is a real X key press it receives.
 """
 
+import contextlib
 import json
 import os
 import re
@@ -164,11 +165,11 @@ class Page:
         if not ok:
             self.failures.append(what)
 
-    def until(self, predicate, timeout=20):
+    def until(self, predicate, timeout=20, poll=0.5):
         """predicate's first true value within `timeout` s, else None (no raise:
         the caller checks and goes on)."""
         try:
-            return WebDriverWait(self.driver, timeout, ignored_exceptions=[
+            return WebDriverWait(self.driver, timeout, poll_frequency=poll, ignored_exceptions=[
                 StaleElementReferenceException]).until(predicate)
         except TimeoutException:
             return None
@@ -181,6 +182,60 @@ class Page:
     def key(self, *keys, window=None):
         """Real X key presses on the Xvfb display (xdotool key names)."""
         subprocess.run(["xdotool", "key"] + list(keys), env=self.env, check=True)
+
+    def hold(self, keys, until):
+        """Real X presses of `keys` ("ctrl+t"), let go once `until(driver)`
+        holds (or its wait ends): long enough for a 50 ms tick to see them."""
+        subprocess.run(["xdotool", "keydown", keys], env=self.env, check=True)
+        try:
+            return self.until(until, poll=0.05)
+        finally:
+            subprocess.run(["xdotool", "keyup", keys], env=self.env, check=True)
+
+    @contextlib.contextmanager
+    def elsewhere(self):
+        """Keys go to a window of another program meanwhile, as they go to the
+        simulator while the player flies (headed only): the browser does
+        not act on them (Ctrl+T opens no tab), the panel's reading of the
+        keyboard sees them all the same."""
+        other = subprocess.Popen(["xmessage", "-geometry", "+%d+0" % (self.width + 2),
+                                  "-name", "zq-simulator", "simulator"], env=self.env,
+                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            found = subprocess.run(["xdotool", "search", "--sync", "--classname", "zq-simulator"],
+                                   env=self.env, capture_output=True, text=True, timeout=20)
+            for window in found.stdout.split():
+                subprocess.run(["xdotool", "windowfocus", "--sync", window], env=self.env,
+                               capture_output=True, timeout=20)
+            yield other
+        finally:
+            other.terminate()
+            other.wait()
+            self.focus_browser()
+
+    def focus_browser(self):
+        """The keyboard focus back to the browser's window."""
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "chromium"],
+                               env=self.env, capture_output=True, text=True, timeout=20)
+        for window in found.stdout.split()[-1:]:
+            subprocess.run(["xdotool", "windowfocus", "--sync", window], env=self.env,
+                           capture_output=True, timeout=20)
+
+    def open_in_new_tab(self):
+        """The token page of the server started last, in a new tab of the same
+        browser, which then holds the page (and its session cookie)."""
+        self.driver.switch_to.new_window("tab")
+        self.driver.get(self.token_page)
+        self.wait.until(lambda d: d.find_element(By.ID, "field-flapsdown"))
+        self.cookie = self.driver.get_cookie("zq_setup_%d" % self.port)
+
+    def asks_before_leaving(self):
+        """Whether leaving the page now would ask first: its beforeunload
+        handlers cancel the event. (WebDriver accepts the browser's question
+        itself, so the dialog cannot be watched.)"""
+        return self.driver.execute_script(
+            "const e = new Event('beforeunload', {cancelable: true}); window.dispatchEvent(e);"
+            "return e.defaultPrevented;")
 
     def find(self, element_id):
         return self.driver.find_element(By.ID, element_id)

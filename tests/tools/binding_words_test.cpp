@@ -68,5 +68,32 @@ TEST(DescribeBinding, LeavesLayoutKeysToTheLayout) {
             "which)");
 }
 
+// The name the configurator shows beside a captured binding.
+TEST(BindingName, NamesTheInputAsAPlayerSaysIt) {
+  const WordsCase cases[] = {
+      {{-1, 116}, SlotTest::pressed, "F5"},
+      {{-1, 80, true}, SlotTest::pressed, "Ctrl+P"},
+      {{-1, 87, false, true, true}, SlotTest::held, "Alt+Shift+W"},
+      {{-1, 27}, SlotTest::pressed, "Escape"},
+      {{-1, 192}, SlotTest::pressed, "`"},
+      {{-1, 7}, SlotTest::pressed, "virtual key 7"},
+      {{1, 4}, SlotTest::pressed, "joystick 1 button 4"},
+      {{0, 0}, SlotTest::held, "joystick 0 button 32"},
+      {{0, 1}, SlotTest::axis, "joystick 0 axis Y"},
+      {{15, 5}, SlotTest::axis, "joystick 15 axis V"},
+      // Nothing a player could press or move.
+      {{-1, 0}, SlotTest::pressed, ""},
+      {{-1, 300}, SlotTest::pressed, ""},
+      {{-1, 65}, SlotTest::axis, ""},
+      {{0, 6}, SlotTest::axis, ""},
+      {{16, 1}, SlotTest::pressed, ""},
+      {{0, 1, false, false, false, true}, SlotTest::pressed, ""},
+  };
+  for (const WordsCase& c : cases) {
+    EXPECT_EQ(BindingName(c.binding, c.test), c.words) << c.binding.device << " " << c.binding.code;
+  }
+  EXPECT_EQ(BindingName({-1, 0, true}, SlotTest::pressed, '*'), "Ctrl+*");
+}
+
 }  // namespace
 }  // namespace zq::check

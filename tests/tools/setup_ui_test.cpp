@@ -272,6 +272,23 @@ TEST_F(SetupUiTest, StateAndFindingsComeFromZqCheckOnTheEditedText) {
     EXPECT_EQ(checked["findings"][i]["line"], direct.diagnostics[i].line);
   }
   EXPECT_EQ(checked["values"]["WindowX"]["value"], "12");
+
+  // Beside each binding text, the input it names, as the panel reads the edited text.
+  json named = SendJson(Make(http::verb::post, "/api/check",
+                             R"({"edits":{"curvedown":"-1 116","Yaxis":"1 4","power":""}})"));
+  auto name = [&](const json& state, std::string_view key) {
+    for (const json& s : state["slots"])
+      if (s["key"] == key) return s["name"].get<std::string>();
+    return std::string("no slot");
+  };
+  EXPECT_EQ(name(named, "curvedown"), "F5");
+  EXPECT_EQ(name(named, "Yaxis"), "joystick 1 axis U");
+  EXPECT_EQ(name(named, "power"), "");  // empty: nothing to press
+  EXPECT_EQ(name(state, "power"), "Ctrl+P");
+  EXPECT_EQ(name(state, "fire"), "joystick 0 button 1");
+  // A load error: the slots after it were never read and name nothing.
+  json broken = SendJson(Make(http::verb::post, "/api/check", R"({"edits":{"fire":"0 x"}})"));
+  EXPECT_EQ(name(broken, "power"), "");
   EXPECT_EQ(checked["loaded"]["windowX"], 12);
 
   json refused = SendJson(
@@ -326,6 +343,9 @@ TEST_F(SetupUiTest, FactsAreThePanelsOwnTables) {
     }
   }
   EXPECT_EQ(facts["keyChars"].size(), 26u + 10u + 11u);  // letters, digits, punctuation
+  // The run's own mark, the same at every ask.
+  EXPECT_EQ(facts["run"].get<std::string>().size(), 32u);
+  EXPECT_EQ(SendJson(Make(http::verb::get, "/api/facts"))["run"], facts["run"]);
 }
 
 TEST_F(SetupUiTest, TheCurveIsThePanelsOwnForEveryReading) {
@@ -501,6 +521,32 @@ TEST_F(SetupUiTest, ARequestThatFailsInsideARouteFailsAlone) {
   EXPECT_EQ(handler.Handle(Make(http::verb::get, "/api/other")).response.result(),
             http::status::not_found);
   EXPECT_EQ(handler.Handle(Make(http::verb::get, "/")).response.result(), http::status::ok);
+}
+
+// The file's own port, by which a page started again on the same file has
+// the same origin (and what the browser kept for it): the same however the
+// path is written, another for another file.
+TEST_F(SetupUiTest, TheSameFileGetsTheSamePort) {
+  unsigned short port = FilePort(path_);
+  EXPECT_GE(port, kFilePortFirst);
+  EXPECT_LT(port, kFilePortFirst + kFilePortCount);
+  EXPECT_EQ(FilePort((dir_ / ".." / dir_.filename() / "." / "Setup.ini").string()), port);
+  fs::path cwd = fs::current_path();
+  fs::current_path(dir_);
+  EXPECT_EQ(FilePort("Setup.ini"), port);
+  fs::current_path(cwd);
+  std::error_code ec;
+  fs::create_directory_symlink(dir_, dir_.string() + "-link", ec);
+  if (!ec) {
+    EXPECT_EQ(FilePort(dir_.string() + "-link/Setup.ini"), port);
+    fs::remove(dir_.string() + "-link");
+  }
+  // A file not made yet: its port is the one it will have once made.
+  unsigned short later = FilePort((dir_ / "new" / "Setup.ini").string());
+  fs::create_directories(dir_ / "new");
+  WriteBytes((dir_ / "new" / "Setup.ini").string(), "");
+  EXPECT_EQ(FilePort((dir_ / "new" / "Setup.ini").string()), later);
+  EXPECT_NE(later, port);
 }
 
 // The live stream shows the keyboard only while a Bind waits for a key.

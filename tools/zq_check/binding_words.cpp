@@ -112,4 +112,22 @@ std::string DescribeBinding(const Binding& b, SlotTest test, JoySet joyUsed,
   return test == SlotTest::axis ? AxisWords(b, polled, curvesLoaded) : ButtonWords(b, polled);
 }
 
+std::string BindingName(const Binding& b, SlotTest test, unsigned char layoutChar) {
+  if (b.unbound) return "";
+  if (b.device == kKeyboard) {
+    if (test == SlotTest::axis) return "";
+    std::string mods = ModifierWords(KeyChord{b.code, b.ctrl, b.alt, b.shift});
+    // the keyboard layout decides its key: the character is its name
+    if (layoutChar != 0) return mods + std::string(1, static_cast<char>(layoutChar));
+    if (b.code <= 0 || b.code > 255) return "";
+    std::string key = VirtualKeyName(b.code);
+    return mods + (key.empty() ? "virtual key " + std::to_string(b.code) : key);
+  }
+  if (b.device < 0 || b.device >= kJoystickCount) return "";
+  if (test != SlotTest::axis)
+    return Joystick(b.device) + " button " + std::to_string(ButtonNumber(b.code));
+  if (b.code < 0 || b.code >= static_cast<int32_t>(kAxisLetters.size())) return "";
+  return Joystick(b.device) + " axis " + std::string(1, kAxisLetters[static_cast<size_t>(b.code)]);
+}
+
 }  // namespace zq::check

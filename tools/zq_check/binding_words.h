@@ -30,4 +30,11 @@ int ButtonNumber(int32_t code);
 std::string DescribeBinding(const Binding& b, SlotTest test, JoySet joyUsed,
                             unsigned char layoutChar, bool curvesLoaded = true);
 
+// The input a binding names, as a player says it: "F5", "Ctrl+P",
+// "joystick 1 button 4", "joystick 0 axis Y". "" for a binding that names no
+// input the slot can use (empty, keyboard code 0, a key as an axis, a
+// joystick id or record word outside the panel's tables). `layoutChar` as
+// for DescribeBinding: such a key is named by its character.
+std::string BindingName(const Binding& b, SlotTest test, unsigned char layoutChar = 0);
+
 }  // namespace zq::check

@@ -9,6 +9,7 @@
 #include "control/curve_math.h"
 #include "input/joyinfo.h"
 #include "input/key_names.h"
+#include "zq_check/binding_words.h"
 #include "zq_check/check_model.h"
 #include "zq_check/slot_words.h"
 #include "zq_check/text_report.h"
@@ -61,6 +62,16 @@ const char* SourceName(check::ValueSource s) {
       return "unloaded";
   }
   return "";
+}
+
+// The input a slot's binding names ("F5", "joystick 1 button 4"), shown
+// beside its text; "" where the load never read it.
+std::string SlotName(const check::CheckResult& r, size_t s) {
+  const check::SlotReport& rep = r.slots[s];
+  if (rep.source == check::ValueSource::failed || rep.source == check::ValueSource::unloaded)
+    return "";
+  return check::BindingName(r.settings.bindings[s], kSlotTable[s].test,
+                            check::LayoutCharOf(rep.text));
 }
 
 json CurveJson(const check::CurveReport& c) {
@@ -178,7 +189,10 @@ std::string FactsJson() {
               {"keyChars", keyChars},
               {"keyNames", keyNames},
               {"modifiers", modifiers},
-              {"labelWords", labelWords}}
+              {"labelWords", labelWords},
+              // This run of zq-setup: a page that finds another answering at
+              // its address knows its own has stopped.
+              {"run", NewToken()}}
       .dump();
 }
 
@@ -216,6 +230,7 @@ void SettingsApi::State(const SettingsDocument& doc, Response& res, const std::s
                      {"axis", kSlotTable[s].test == SlotTest::axis},
                      {"text", rep.text},
                      {"words", rep.words},
+                     {"name", SlotName(r, s)},
                      {"source", SourceName(rep.source)},
                      {"line", rep.line}});
   }
@@ -247,6 +262,7 @@ void SettingsApi::State(const SettingsDocument& doc, Response& res, const std::s
     if (example.Has("main", key)) examples[key] = example.Read("main", key, "");
   }
   json out{{"path", path_},
+           {"canonical", CanonicalPath(path_)},
            {"setKeys", setKeys},
            {"examples", examples},
            {"exists", editor_.Exists()},

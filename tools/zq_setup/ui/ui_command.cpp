@@ -23,6 +23,7 @@ int UiCommand(const SetupOptions& o, const std::vector<std::string>& args, Setup
         return kUsageStatus;
       }
       options.port = static_cast<unsigned short>(port);
+      options.filePort = false;
     } else if (a == "--idle-seconds" && i + 1 < args.size()) {
       options.idleSeconds = std::max(1, std::atoi(args[++i].c_str()));
     } else {

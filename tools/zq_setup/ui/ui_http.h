@@ -21,6 +21,18 @@ constexpr size_t kMaxBodyBytes = 64 * 1024;
 // The session cookie's name is this and the port: two configurators side by
 // side keep their own.
 constexpr std::string_view kCookiePrefix = "zq_setup_";
+// The port a file is served on when --port does not say: the same for the
+// same file, by its absolute path with links resolved, so that the page's
+// origin, and what the browser keeps for it, is the same when zq-setup is
+// started again on that file. One of kFilePortCount from kFilePortFirst,
+// below the ports the systems hand out for outgoing connections.
+constexpr unsigned short kFilePortFirst = 24000;
+constexpr unsigned short kFilePortCount = 8000;
+unsigned short FilePort(const std::string& path);
+// The file's absolute path with links resolved, as the page names what it
+// keeps for that file.
+std::string CanonicalPath(const std::string& path);
+
 // Where the token page posts the token to.
 constexpr std::string_view kSessionPath = "/session";
 

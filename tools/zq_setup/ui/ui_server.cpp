@@ -300,6 +300,27 @@ void Session::SendLive(const std::string& event) {
                     });
 }
 
+// Serves on 127.0.0.1:port; the error when that cannot be done.
+beast::error_code Listen(tcp::acceptor& acceptor, unsigned short port) {
+  beast::error_code ec;
+  tcp::endpoint where(asio::ip::make_address_v4("127.0.0.1"), port);
+  if (acceptor.is_open()) acceptor.close(ec);
+  acceptor.open(where.protocol(), ec);
+#ifndef _WIN32
+  // The connections of a run just stopped linger a while on its port: the
+  // same file started again gets it all the same. (On Windows the option
+  // would let another program share a port already served.)
+  if (!ec && port != 0) acceptor.set_option(asio::socket_base::reuse_address(true), ec);
+#endif
+  if (!ec) acceptor.bind(where, ec);
+  if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);
+  if (ec) {
+    beast::error_code ignored;
+    acceptor.close(ignored);
+  }
+  return ec;
+}
+
 }  // namespace
 
 int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live) {
@@ -317,10 +338,14 @@ int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live) {
   asio::io_context io(1);
   tcp::acceptor acceptor(io);
   beast::error_code ec;
-  tcp::endpoint where(asio::ip::make_address_v4("127.0.0.1"), options.port);
-  acceptor.open(where.protocol(), ec);
-  if (!ec) acceptor.bind(where, ec);
-  if (!ec) acceptor.listen(asio::socket_base::max_listen_connections, ec);
+  if (options.filePort) {
+    // Taken (by another zq-setup, or anything else): a free one will do,
+    // only the page's edits kept from an earlier run are then not offered.
+    ec = Listen(acceptor, FilePort(options.path));
+    if (ec) ec = Listen(acceptor, 0);
+  } else {
+    ec = Listen(acceptor, options.port);
+  }
   if (ec) {
     ctx.err << "zq-setup: cannot serve on 127.0.0.1:" << options.port << ": " << ec.message()
             << (options.port != 0

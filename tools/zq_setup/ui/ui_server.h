@@ -41,6 +41,9 @@ class LiveSource {
 struct UiOptions {
   std::string path = "Setup.ini";
   unsigned short port = 0;  // 0: a free one
+  // No --port: the file's own port (FilePort) while it is free, else a free
+  // one. The page's origin then stays the same from one run to the next.
+  bool filePort = true;
   bool openBrowser = true;
   int idleSeconds = 30;  // after the last page closed
   // Opens the token page (its file:// address); the default browser when unset.
