@@ -28,6 +28,7 @@
 #include "platform/linux/sdl_joystick.h"
 #include "platform/linux/x11_key_table.h"
 #include "platform/linux/x11_keyboard.h"
+#include "platform/panel_process.h"
 
 namespace zq {
 namespace {
@@ -445,6 +446,102 @@ TEST(InstanceGuard, ANameSquattedByAnotherUserDoesNotCount) {
   }
   ::kill(child, SIGKILL);
   ::waitpid(child, nullptr, 0);
+}
+
+// zq-setup finds this user's panel through its instance name, learns which
+// file it reads and asks it to close; the request only wakes the panel's loop,
+// which closes as its window's close would. Another user is neither answered
+// nor asked, and a squatter of the name hears nothing.
+TEST(InstanceGuard, TheSameUsersConfiguratorFindsThePanelAndAsksItToClose) {
+  // A display of its own, so that no real panel of this user answers.
+  const char* oldDisplay = std::getenv("DISPLAY");
+  const std::string saved = oldDisplay != nullptr ? oldDisplay : "";
+  const std::string display = "zq-unit-apply-" + std::to_string(::getpid()) + ":3";
+  ::setenv("DISPLAY", display.c_str(), 1);
+  const bool root = ::geteuid() == 0;
+  const std::string name = InstanceNameFor(::getuid(), display.c_str());
+  int heard[2] = {-1, -1};
+  ASSERT_EQ(::pipe(heard), 0);
+  pid_t squatter = -1;
+  if (root) {
+    squatter = HoldingChild([&] {
+      if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
+        return false;
+      sockaddr_un addr;
+      socklen_t len = InstanceAddress(name, addr);
+      int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+      if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), len) != 0 || ::listen(fd, 8) != 0)
+        return false;
+      std::thread([fd, out = heard[1]] {
+        while (true) {
+          int c = ::accept(fd, nullptr, nullptr);
+          char byte;
+          if (c >= 0 && ::recv(c, &byte, 1, 0) == 1) (void)!::write(out, &byte, 1);
+          if (c >= 0) ::close(c);
+        }
+      }).detach();
+      return true;
+    });
+    ASSERT_GT(squatter, 0);
+  }
+  EXPECT_FALSE(FindPanel().running);
+  EXPECT_EQ(ClosePanel(100), PanelClose::none);
+  {
+    InstanceGuard guard;
+    ASSERT_EQ(guard.Acquire(), InstanceGuard::Result::acquired);
+    guard.TellSetupFile("/home/p/flying/Setup.ini");
+    RunningPanel found = FindPanel();
+    EXPECT_TRUE(found.running && found.answers);
+    EXPECT_EQ(found.pid, static_cast<long>(::getpid()));
+    EXPECT_EQ(found.setupFile, "/home/p/flying/Setup.ini");
+    EXPECT_FALSE(guard.TakeCloseRequest());
+    // A later copy asks nothing: no request.
+    InstanceGuard second;
+    EXPECT_EQ(second.Acquire(), InstanceGuard::Result::otherCopyRuns);
+    EXPECT_FALSE(guard.TakeCloseRequest());
+    if (root) {
+      // Another user connects to the panel's own name (the next one, past
+      // the squatter's) and asks it to close.
+      const std::string ours = InstanceNameAt(name, 2);
+      pid_t stranger = ::fork();
+      if (stranger == 0) {
+        if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
+          _exit(2);
+        sockaddr_un addr;
+        socklen_t len = InstanceAddress(ours, addr);
+        int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), len) != 0) _exit(3);
+        (void)!::send(fd, kAskClose.data(), kAskClose.size(), MSG_NOSIGNAL);
+        char reply[16];
+        _exit(::recv(fd, reply, sizeof reply, 0) == 0 ? 0 : 1);
+      }
+      int status = -1;
+      ::waitpid(stranger, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+      EXPECT_FALSE(guard.TakeCloseRequest());
+    }
+    // Asked to close, the panel's loop is woken; this test is the loop and
+    // stays, so the wait ends without it having gone.
+    EXPECT_EQ(ClosePanel(100), PanelClose::stillRunning);
+    pollfd p{guard.CloseRequests(), POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 1000), 1);
+    EXPECT_TRUE(guard.TakeCloseRequest());
+    EXPECT_FALSE(guard.TakeCloseRequest());
+  }
+  EXPECT_FALSE(FindPanel().running);
+  EXPECT_EQ(ClosePanel(100), PanelClose::none);
+  if (root) {
+    ::kill(squatter, SIGKILL);
+    ::waitpid(squatter, nullptr, 0);
+  }
+  ::close(heard[1]);
+  char byte;
+  EXPECT_EQ(::read(heard[0], &byte, 1), 0) << "the squatter heard a request";
+  ::close(heard[0]);
+  if (oldDisplay != nullptr)
+    ::setenv("DISPLAY", saved.c_str(), 1);
+  else
+    ::unsetenv("DISPLAY");
 }
 
 TEST(LinuxTickTimer, ExpiriesMissedDuringALongTickComeAsOne) {

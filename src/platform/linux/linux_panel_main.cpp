@@ -115,6 +115,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   std::error_code ec;
   const std::filesystem::path shownPath =
       std::filesystem::absolute(settingsPath, ec).lexically_normal();
+  guard.TellSetupFile(shownPath.string());
   for (const std::string& line :
        SettingsReportLines(shownPath, settings.State(), settings.Cause())) {
     lines.Line(line);
@@ -137,7 +138,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   // Ticks that would change nothing are left out, unless keys can only be
   // seen by asking for them.
   const bool skipTicks = TickSkipAllowed() && !keyboard.PolledOnly();
-  enum { kTimer, kSignals, kWindow, kKeys, kHotplug, kBox, kSticks, kTestStick };
+  enum { kTimer, kSignals, kWindow, kKeys, kHotplug, kBox, kSticks, kTestStick, kCloseAsked };
   WakeSources wake;
   if (!wake.Ok()) return FailToStart(executable, "ETimerError", "cannot make the wait set");
   wake.Watch(kTimer, timer.Fd());
@@ -150,6 +151,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   const int stickEvents = skipTicks ? joysticks.EventsFd() : -1;
   wake.Watch(kSticks, stickEvents);
   wake.Watch(kTestStick, testStick.Fd());
+  wake.Watch(kCloseAsked, guard.CloseRequests());
   bool running = true, windowEvents = true, sticksMoved = false;
   while (running) {
     // SDL is asked for window events only when the server sent some: an idle
@@ -177,6 +179,15 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
     }
     auto woke = [ready](int source) { return (ready >> source & 1) != 0; };
     if (woke(kSignals) && StopRequested()) break;
+    if (woke(kCloseAsked) && guard.TakeCloseRequest()) {
+      // The player's configurator restarts the panel: out the same way as
+      // the window manager's close.
+      SDL_Event quit{};
+      quit.type = SDL_QUIT;
+      SDL_PushEvent(&quit);
+      windowEvents = true;
+      continue;
+    }
     if (woke(kBox)) report.Reap();
     windowEvents = xfd >= 0 && woke(kWindow);
     // Key events wait in the queue for the next tick, which sees them on

@@ -25,6 +25,8 @@ class SettingsApi : public ApiRoutes {
   // (the edits are then left out).
   std::optional<std::string> EditedBytes(const std::string& body, std::string& problem) const;
   const std::string& Path() const { return path_; }
+  // The file was there when last read or saved.
+  bool Exists() const { return editor_.Exists(); }
 
  private:
   void State(const SettingsDocument& doc, Response& res, const std::string& editError = "");

@@ -14,6 +14,7 @@
 #include <optional>
 #include <sstream>
 
+#include "zq_setup/ui/apply_api.h"
 #include "zq_setup/ui/preview_api.h"
 #include "zq_setup/ui/ui_api.h"
 #include "zq_setup/ui/ui_http.h"
@@ -77,9 +78,10 @@ class Session : public std::enable_shared_from_this<Session> {
 class Server : public ApiRoutes {
  public:
   Server(asio::io_context& io, tcp::acceptor& acceptor, LiveSource& live, PreviewApi& preview,
-         int idleSeconds)
+         ApiRoutes& routes, int idleSeconds)
       : io_(io),
         preview_(preview),
+        routes_(routes),
         acceptor_(acceptor),
         live_(live),
         ticker_(io),
@@ -163,7 +165,7 @@ class Server : public ApiRoutes {
   // no longer does. Everything else goes on to the preview and settings.
   bool Answer(const Request& req, std::string_view path, std::string_view query,
               Response& res) override {
-    if (path != "/api/live/bind") return preview_.Answer(req, path, query, res);
+    if (path != "/api/live/bind") return routes_.Answer(req, path, query, res);
     if (req.method() != http::verb::post) return false;
     nlohmann::json body = nlohmann::json::parse(req.body(), nullptr, false);
     if (!body.is_object() || !body.contains("waiting") || !body["waiting"].is_boolean()) {
@@ -192,6 +194,7 @@ class Server : public ApiRoutes {
 
   asio::io_context& io_;
   PreviewApi& preview_;
+  ApiRoutes& routes_;  // the preview's, the panel's and the settings' requests
   tcp::acceptor& acceptor_;
   RequestHandler* handler_ = nullptr;
   LiveSource& live_;
@@ -321,7 +324,9 @@ int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live) {
   }
   unsigned short port = acceptor.local_endpoint().port();
   PreviewApi preview(api);
-  Server server(io, acceptor, live, preview, options.idleSeconds);
+  PanelControl panel;
+  ApplyApi apply(preview, api, panel);
+  Server server(io, acceptor, live, preview, apply, options.idleSeconds);
   RequestHandler handler(token, session, port, server);
   server.SetHandler(handler);
   asio::signal_set signals(io, SIGINT, SIGTERM);
