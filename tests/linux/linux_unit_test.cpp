@@ -15,6 +15,10 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -542,6 +546,60 @@ TEST(InstanceGuard, TheSameUsersConfiguratorFindsThePanelAndAsksItToClose) {
     ::setenv("DISPLAY", saved.c_str(), 1);
   else
     ::unsetenv("DISPLAY");
+}
+
+// The panel started for the configurator: the program and the file as
+// given, in the file's folder, in a session of its own, holding none of the
+// caller's descriptors; one that ends at once is reported, not "started".
+TEST(PanelProcess, StartsDetachedInTheFilesFolderWithNothingOfTheCallers) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("zq-start-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "flying f16");
+  const std::string file = (dir / "flying f16" / "Setup.ini").string();
+  const std::string panel = (dir / "panel.sh").string();
+  {
+    std::ofstream script(panel);
+    script << "#!/bin/sh\necho \"$@\" > \"$(dirname \"$2\")/args\"\nexec sleep 5\n";
+  }
+  fs::permissions(panel, fs::perms::owner_all);
+  int leak[2];
+  ASSERT_EQ(::pipe(leak), 0);  // inheritable, as a careless caller's would be
+  PanelStart started = StartPanel(panel, file);
+  ASSERT_TRUE(started.started) << started.problem;
+  const std::string proc = "/proc/" + std::to_string(started.pid);
+  EXPECT_EQ(fs::read_symlink(proc + "/cwd"), dir / "flying f16");
+  std::ifstream stat(proc + "/stat");
+  std::string statText((std::istreambuf_iterator<char>(stat)), {});
+  std::istringstream fields(statText.substr(statText.rfind(')') + 2));
+  std::string state;
+  long ppid = 0, pgrp = 0, session = 0;
+  fields >> state >> ppid >> pgrp >> session;
+  EXPECT_EQ(session, started.pid) << "a session of its own";
+  struct stat leaked {};
+  ASSERT_EQ(::fstat(leak[0], &leaked), 0);
+  for (const auto& fd : fs::directory_iterator(proc + "/fd")) {
+    struct stat st {};
+    if (::stat(fd.path().c_str(), &st) == 0) {
+      EXPECT_FALSE(st.st_ino == leaked.st_ino && st.st_dev == leaked.st_dev) << fd.path();
+    }
+  }
+  std::ifstream args(dir / "flying f16" / "args");
+  std::string line;
+  std::getline(args, line);
+  EXPECT_EQ(line, "--setup " + file);
+  ::kill(static_cast<pid_t>(started.pid), SIGKILL);
+  ::close(leak[0]);
+  ::close(leak[1]);
+
+  PanelStart failed = StartPanel("/bin/false", file);
+  EXPECT_FALSE(failed.started);
+  EXPECT_NE(failed.problem.find("ended at once (exit status 1)"), std::string::npos)
+      << failed.problem;
+  PanelStart missing = StartPanel((dir / "none").string(), file);
+  EXPECT_FALSE(missing.started);
+  EXPECT_NE(missing.problem.find("cannot start"), std::string::npos) << missing.problem;
+  fs::remove_all(dir);
 }
 
 TEST(LinuxTickTimer, ExpiriesMissedDuringALongTickComeAsOne) {

@@ -30,6 +30,7 @@ namespace {
 
 constexpr char kPanelName[] = "zq-thrust";
 constexpr int kAnswerMs = 2000;
+constexpr int kStartSettleMs = 600;
 
 bool Executable(const std::string& path) {
   struct stat st {};
@@ -144,6 +145,19 @@ PanelStart StartPanel(const std::string& executable, const std::string& setupFil
   if (rc != 0) {
     out.problem = "cannot start " + executable + ": " + std::strerror(rc);
     return out;
+  }
+  // A panel that cannot run (no display, a copy already running) ends at
+  // once: said, rather than reported as started.
+  for (int waited = 0; waited < kStartSettleMs; waited += 20) {
+    int status = 0;
+    if (::waitpid(pid, &status, WNOHANG) == pid) {
+      out.problem = executable + " ended at once (" +
+                    (WIFEXITED(status) ? "exit status " + std::to_string(WEXITSTATUS(status))
+                                       : "signal " + std::to_string(WTERMSIG(status))) +
+                    "): run it with --setup and the file in a terminal to see why";
+      return out;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   // The panel is this process's child until one of them ends: its exit is
   // collected aside, so that no finished panel is left as a zombie.

@@ -165,7 +165,16 @@ PanelStart StartPanel(const std::string& executable, const std::string& setupFil
     return out;
   }
   CloseHandle(info.hThread);
+  // A panel that cannot run ends at once: said, rather than reported as started.
+  DWORD code = 0;
+  bool ended = WaitForSingleObject(info.hProcess, 600) == WAIT_OBJECT_0 &&
+               GetExitCodeProcess(info.hProcess, &code);
   CloseHandle(info.hProcess);
+  if (ended) {
+    out.problem = executable + " ended at once (exit status " + std::to_string(code) +
+                  "): run it with --setup and the file to see why";
+    return out;
+  }
   out.started = true;
   out.pid = static_cast<long>(info.dwProcessId);
   return out;
