@@ -87,16 +87,16 @@ InstanceGuard::Try InstanceGuard::TryName(const std::string& name) {
   }
   // Listening lets a later copy ask the kernel who holds the name.
   int stop = ::eventfd(0, EFD_CLOEXEC);
-  int close = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (stop < 0 || close < 0 || ::listen(fd, 16) != 0) {
+  int closeAsked = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (stop < 0 || closeAsked < 0 || ::listen(fd, 16) != 0) {
     if (stop >= 0) ::close(stop);
-    if (close >= 0) ::close(close);
+    if (closeAsked >= 0) ::close(closeAsked);
     ::close(fd);
     return Try::noSocket;
   }
   fd_ = fd;
   stop_ = stop;
-  close_ = close;
+  close_ = closeAsked;
   // The server thread takes no signal: they stay with the main thread.
   sigset_t all, old;
   sigfillset(&all);

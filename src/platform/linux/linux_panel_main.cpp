@@ -65,6 +65,12 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   // A second copy ends at once, silently; without any socket at all the
   // copy runs unguarded.
   if (guard.Acquire() == InstanceGuard::Result::otherCopyRuns) return 0;
+  // The player's configurator may ask which file this panel reads.
+  const std::filesystem::path settingsPath = SettingsPathOf(options);
+  std::error_code ec;
+  const std::filesystem::path shownPath =
+      std::filesystem::absolute(settingsPath, ec).lexically_normal();
+  guard.TellSetupFile(shownPath.string());
 
   // Numbers: the core writes its own digits with "." and this program never
   // takes the user's locale (no setlocale(LC_ALL, "")), so regional settings
@@ -109,13 +115,8 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
 
   // One reading serves every lookup of the load; a file that cannot be read
   // is named on stderr and the defaults apply.
-  const std::filesystem::path settingsPath = SettingsPathOf(options);
   SettingsSnapshot settings = TakeSettingsSnapshot(settingsPath.string());
   StderrLines lines(title);
-  std::error_code ec;
-  const std::filesystem::path shownPath =
-      std::filesystem::absolute(settingsPath, ec).lexically_normal();
-  guard.TellSetupFile(shownPath.string());
   for (const std::string& line :
        SettingsReportLines(shownPath, settings.State(), settings.Cause())) {
     lines.Line(line);
