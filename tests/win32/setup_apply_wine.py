@@ -74,6 +74,9 @@ try:
     check(len(windows) == 1, "its window appears: %r" % windows)
     message = port.next(60)
     check(y_segment(message) == "-1", "its first datagram arrives: %r" % message)
+    status, answer = post("/api/panel/start", {})
+    check(status == 409 and len(panel_windows()) == 1,
+          "a second start is refused while the panel runs: %r" % answer)
 
     status, answer = post("/api/save", {"edits": {"Y": "0 50 55 60 65 70 75 80 85 92 50"}})
     check(status == 200 and answer.get("saved"), "the edit is saved: %r" % answer)
