@@ -74,6 +74,10 @@ try:
     check(len(windows) == 1, "its window appears: %r" % windows)
     message = port.next(60)
     check(y_segment(message) == "-1", "its first datagram arrives: %r" % message)
+    answer = json.loads(kit.http_body(kit.http_request(http_port, "GET", "/api/panel",
+                                                         cookie=cookie)))
+    check(answer.get("running") and answer.get("pid") == first_pid,
+          "the page is told the panel runs: %r" % answer.get("text"))
     status, answer = post("/api/panel/start", {})
     check(status == 409 and len(panel_windows()) == 1,
           "a second start is refused while the panel runs: %r" % answer)
