@@ -351,10 +351,12 @@ async function save(keepMine) {
   const r = await api('/api/save', { edits, keepMine: !!keepMine });
   if (r.status === 200) {
     $('conflict').hidden = true; say(r.json.message); if (r.json.saved) await load(false);
+    return true;
   } else if (r.status === 409 && r.json.changedOnDisk) {
     $('conflict-text').textContent = `${r.json.changedOnDisk}. Reload it, or keep your edits and save them on top of it?`;
     $('conflict').hidden = false; $('reload').focus();
   } else { say(`Not saved: ${r.json.error || r.status}`); }
+  return false;
 }
 
 window.addEventListener('DOMContentLoaded', () => {

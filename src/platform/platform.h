@@ -17,6 +17,8 @@
 // the tools and the scripted backend:
 //   ReadSettingsFile      config/settings_snapshot.h  Setup.ini read once, bounded
 //   MakePlatformFileOps   config/settings_store.h     safe replace for zq-setup
+//   PanelExecutable, StartPanel, FindPanel, ClosePanel
+//                         platform/panel_process.h    the panel, for zq-setup
 //   and those below.
 //
 // The live devices the tools show (live_devices.h): each platform with
@@ -38,6 +40,7 @@
 #include "control/datagram_sender.h"
 #include "input/input_devices.h"
 #include "platform/live_devices.h"
+#include "platform/panel_process.h"
 
 namespace zq {
 

@@ -15,6 +15,10 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,6 +32,7 @@
 #include "platform/linux/sdl_joystick.h"
 #include "platform/linux/x11_key_table.h"
 #include "platform/linux/x11_keyboard.h"
+#include "platform/panel_process.h"
 
 namespace zq {
 namespace {
@@ -445,6 +450,157 @@ TEST(InstanceGuard, ANameSquattedByAnotherUserDoesNotCount) {
   }
   ::kill(child, SIGKILL);
   ::waitpid(child, nullptr, 0);
+}
+
+// zq-setup finds this user's panel through its instance name, learns which
+// file it reads and asks it to close; the request only wakes the panel's loop,
+// which closes as its window's close would. Another user is neither answered
+// nor asked, and a squatter of the name hears nothing.
+TEST(InstanceGuard, TheSameUsersConfiguratorFindsThePanelAndAsksItToClose) {
+  // A display of its own, so that no real panel of this user answers.
+  const char* oldDisplay = std::getenv("DISPLAY");
+  const std::string saved = oldDisplay != nullptr ? oldDisplay : "";
+  const std::string display = "zq-unit-apply-" + std::to_string(::getpid()) + ":3";
+  ::setenv("DISPLAY", display.c_str(), 1);
+  const bool root = ::geteuid() == 0;
+  const std::string name = InstanceNameFor(::getuid(), display.c_str());
+  int heard[2] = {-1, -1};
+  ASSERT_EQ(::pipe(heard), 0);
+  pid_t squatter = -1;
+  if (root) {
+    squatter = HoldingChild([&] {
+      if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
+        return false;
+      sockaddr_un addr;
+      socklen_t len = InstanceAddress(name, addr);
+      int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+      if (::bind(fd, reinterpret_cast<const sockaddr*>(&addr), len) != 0 || ::listen(fd, 8) != 0)
+        return false;
+      std::thread([fd, out = heard[1]] {
+        while (true) {
+          int c = ::accept(fd, nullptr, nullptr);
+          char byte;
+          if (c >= 0 && ::recv(c, &byte, 1, 0) == 1) (void)!::write(out, &byte, 1);
+          if (c >= 0) ::close(c);
+        }
+      }).detach();
+      return true;
+    });
+    ASSERT_GT(squatter, 0);
+  }
+  EXPECT_FALSE(FindPanel().running);
+  EXPECT_EQ(ClosePanel(100), PanelClose::none);
+  {
+    InstanceGuard guard;
+    ASSERT_EQ(guard.Acquire(), InstanceGuard::Result::acquired);
+    guard.TellSetupFile("/home/p/flying/Setup.ini");
+    RunningPanel found = FindPanel();
+    EXPECT_TRUE(found.running && found.answers);
+    EXPECT_EQ(found.pid, static_cast<long>(::getpid()));
+    EXPECT_EQ(found.setupFile, "/home/p/flying/Setup.ini");
+    EXPECT_FALSE(guard.TakeCloseRequest());
+    // A later copy asks nothing: no request.
+    InstanceGuard second;
+    EXPECT_EQ(second.Acquire(), InstanceGuard::Result::otherCopyRuns);
+    EXPECT_FALSE(guard.TakeCloseRequest());
+    if (root) {
+      // Another user connects to the panel's own name (the next one, past
+      // the squatter's) and asks it to close.
+      const std::string ours = InstanceNameAt(name, 2);
+      pid_t stranger = ::fork();
+      if (stranger == 0) {
+        if (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0)
+          _exit(2);
+        sockaddr_un addr;
+        socklen_t len = InstanceAddress(ours, addr);
+        int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&addr), len) != 0) _exit(3);
+        (void)!::send(fd, kAskClose.data(), kAskClose.size(), MSG_NOSIGNAL);
+        char reply[16];
+        // No answer: closed, or reset with the request unread.
+        _exit(::recv(fd, reply, sizeof reply, 0) <= 0 ? 0 : 1);
+      }
+      int status = -1;
+      ::waitpid(stranger, &status, 0);
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+      EXPECT_FALSE(guard.TakeCloseRequest());
+    }
+    // Asked to close, the panel's loop is woken; this test is the loop and
+    // stays, so the wait ends without it having gone.
+    EXPECT_EQ(ClosePanel(100), PanelClose::stillRunning);
+    pollfd p{guard.CloseRequests(), POLLIN, 0};
+    EXPECT_EQ(::poll(&p, 1, 1000), 1);
+    EXPECT_TRUE(guard.TakeCloseRequest());
+    EXPECT_FALSE(guard.TakeCloseRequest());
+  }
+  EXPECT_FALSE(FindPanel().running);
+  EXPECT_EQ(ClosePanel(100), PanelClose::none);
+  if (root) {
+    ::kill(squatter, SIGKILL);
+    ::waitpid(squatter, nullptr, 0);
+  }
+  ::close(heard[1]);
+  char byte;
+  EXPECT_EQ(::read(heard[0], &byte, 1), 0) << "the squatter heard a request";
+  ::close(heard[0]);
+  if (oldDisplay != nullptr)
+    ::setenv("DISPLAY", saved.c_str(), 1);
+  else
+    ::unsetenv("DISPLAY");
+}
+
+// The panel started for the configurator: the program and the file as
+// given, in the file's folder, in a session of its own, holding none of the
+// caller's descriptors; one that ends at once is reported, not "started".
+TEST(PanelProcess, StartsDetachedInTheFilesFolderWithNothingOfTheCallers) {
+  namespace fs = std::filesystem;
+  const fs::path dir = fs::temp_directory_path() / ("zq-start-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "flying f16");
+  const std::string file = (dir / "flying f16" / "Setup.ini").string();
+  const std::string panel = (dir / "panel.sh").string();
+  {
+    std::ofstream script(panel);
+    script << "#!/bin/sh\necho \"$@\" > \"$(dirname \"$2\")/args\"\nexec sleep 5\n";
+  }
+  fs::permissions(panel, fs::perms::owner_all);
+  int leak[2];
+  ASSERT_EQ(::pipe(leak), 0);  // inheritable, as a careless caller's would be
+  PanelStart started = StartPanel(panel, file);
+  ASSERT_TRUE(started.started) << started.problem;
+  const std::string proc = "/proc/" + std::to_string(started.pid);
+  EXPECT_EQ(fs::read_symlink(proc + "/cwd"), dir / "flying f16");
+  std::ifstream stat(proc + "/stat");
+  std::string statText((std::istreambuf_iterator<char>(stat)), {});
+  std::istringstream fields(statText.substr(statText.rfind(')') + 2));
+  std::string state;
+  long ppid = 0, pgrp = 0, session = 0;
+  fields >> state >> ppid >> pgrp >> session;
+  EXPECT_EQ(session, started.pid) << "a session of its own";
+  struct stat leaked {};
+  ASSERT_EQ(::fstat(leak[0], &leaked), 0);
+  for (const auto& fd : fs::directory_iterator(proc + "/fd")) {
+    struct stat st {};
+    if (::stat(fd.path().c_str(), &st) == 0) {
+      EXPECT_FALSE(st.st_ino == leaked.st_ino && st.st_dev == leaked.st_dev) << fd.path();
+    }
+  }
+  std::ifstream args(dir / "flying f16" / "args");
+  std::string line;
+  std::getline(args, line);
+  EXPECT_EQ(line, "--setup " + file);
+  ::kill(static_cast<pid_t>(started.pid), SIGKILL);
+  ::close(leak[0]);
+  ::close(leak[1]);
+
+  PanelStart failed = StartPanel("/bin/false", file);
+  EXPECT_FALSE(failed.started);
+  EXPECT_NE(failed.problem.find("ended at once (exit status 1)"), std::string::npos)
+      << failed.problem;
+  PanelStart missing = StartPanel((dir / "none").string(), file);
+  EXPECT_FALSE(missing.started);
+  EXPECT_NE(missing.problem.find("cannot start"), std::string::npos) << missing.problem;
+  fs::remove_all(dir);
 }
 
 TEST(LinuxTickTimer, ExpiriesMissedDuringALongTickComeAsOne) {

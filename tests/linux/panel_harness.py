@@ -498,7 +498,8 @@ def check_second_copy(args):
 
 
 def check_close_window(args):
-    """Closing the window the way a task bar does ends the run with 0."""
+    """Closing the window the way a task bar does ends the run with 0; so
+    does the same user's zq-setup asking it to close."""
     with Session(args, "close-window") as s:
         s.write_setup(QUIET)
         panel = s.start("zq-thrust")
@@ -510,6 +511,21 @@ def check_close_window(args):
         # The start-up report only: nothing about the close.
         check(report_lines(s, panel)[0].startswith("zq-thrust: settings from ")
               and len(report_lines(s, panel)) == 2, "stderr: %r" % s.output(panel))
+        # zq-setup's "Save and restart": the request on the panel's instance
+        # name ends the run the same way, with 0 and nothing said.
+        panel = s.start("zq-thrust", tag="asked")
+        s.wait_window(PANEL_TITLE)
+        s.ticking(panel)
+        ask = socket.socket(socket.AF_UNIX, socket.SOCK_STREAM)
+        ask.settimeout(5)
+        ask.connect("\0ZQ-test-joy/%d/%s" % (os.getuid(), s.env["DISPLAY"]))
+        ask.sendall(b"close\n")
+        answer = ask.recv(64)
+        ask.close()
+        check(answer == b"closing\n", "the close request is taken: %r" % answer)
+        rc = ended(panel, 5)
+        check(rc == 0, "after the close request: exit code %r" % rc)
+        check(len(report_lines(s, panel)) == 2, "stderr: %r" % s.output(panel))
 
 
 def report_lines(s, p):

@@ -13,6 +13,7 @@
 #include "settings_edit_kit.h"
 #include "tools/example_setup.h"
 #include "zq_check/check_model.h"
+#include "zq_setup/ui/apply_api.h"
 #include "zq_setup/ui/profiles_api.h"
 #include "zq_setup/ui/ui_api.h"
 #include "zq_setup/ui/ui_http.h"
@@ -547,6 +548,94 @@ TEST_F(SetupUiTest, TheSameFileGetsTheSamePort) {
   WriteBytes((dir_ / "new" / "Setup.ini").string(), "");
   EXPECT_EQ(FilePort((dir_ / "new" / "Setup.ini").string()), later);
   EXPECT_NE(later, port);
+}
+
+// Starting and restarting the panel: the program found beside zq-setup and
+// the opened file only, a running panel closed before a new one starts, and
+// none started while the old one is still there.
+TEST_F(SetupUiTest, ThePanelStartsOnTheOpenedFileAndRestartsOnlyOnceTheOldOneHasGone) {
+  struct FakePanel : PanelControl {
+    std::string executable = "/opt/zq/zq-thrust";
+    RunningPanel running;
+    PanelClose closes = PanelClose::closed;
+    std::vector<std::string> calls;
+    std::string Executable() override { return executable; }
+    std::string SetupFile(const std::string& path) override { return "/abs/" + path; }
+    PanelStart Start(const std::string& exe, const std::string& file) override {
+      calls.push_back("start " + exe + " " + file);
+      return PanelStart{true, 77, ""};
+    }
+    RunningPanel Find() override { return running; }
+    PanelClose Close(int waitMs) override {
+      calls.push_back("close " + std::to_string(waitMs));
+      return closes;
+    }
+  } panel;
+  ApplyApi apply(*api_, *api_, panel);
+  RequestHandler handler(kToken, kSession, kPort, apply);
+  auto send = [&](const Request& req, http::status expected) {
+    Response res = handler.Handle(req).response;
+    EXPECT_EQ(res.result(), expected) << req.target() << " " << res.body();
+    return json::parse(res.body(), nullptr, false);
+  };
+  const std::string started = "start /opt/zq/zq-thrust /abs/" + path_;
+  // Nothing of the program or the file comes from the request.
+  const std::string spoof = R"({"executable":"/bin/sh","setupFile":"/etc/passwd"})";
+
+  json status = send(Make(http::verb::get, "/api/panel"), http::status::ok);
+  EXPECT_FALSE(status["running"].get<bool>());
+  EXPECT_EQ(status["opened"], "/abs/" + path_);
+  send(Make(http::verb::post, "/api/panel/start", spoof), http::status::ok);
+  EXPECT_EQ(panel.calls, std::vector<std::string>{started});
+
+  // One panel at a time: Start refuses while one runs, and says which file it reads.
+  panel.calls.clear();
+  panel.running = RunningPanel{true, 41, "/abs/other.ini", true};
+  json refused = send(Make(http::verb::post, "/api/panel/start", "{}"), http::status::conflict);
+  EXPECT_NE(refused["error"].get<std::string>().find("/abs/other.ini"), std::string::npos);
+  status = send(Make(http::verb::get, "/api/panel"), http::status::ok);
+  EXPECT_EQ(status["pid"], 41);
+  EXPECT_FALSE(status["readsOpened"].get<bool>());
+  EXPECT_NE(status["text"].get<std::string>().find("/abs/other.ini"), std::string::npos);
+  EXPECT_TRUE(panel.calls.empty());
+
+  // Restart: closed first, then started; never started beside one that stays.
+  json restarted = send(Make(http::verb::post, "/api/panel/restart", spoof), http::status::ok);
+  EXPECT_EQ(panel.calls,
+            (std::vector<std::string>{"close " + std::to_string(ApplyApi::kCloseWaitMs), started}));
+  EXPECT_EQ(restarted["pid"], 77);
+  for (PanelClose outcome : {PanelClose::stillRunning, PanelClose::refused}) {
+    panel.calls.clear();
+    panel.closes = outcome;
+    send(Make(http::verb::post, "/api/panel/restart", "{}"), http::status::conflict);
+    EXPECT_EQ(panel.calls.size(), 1u);
+  }
+
+  // Only the player's page: another site, or no session, closes nothing.
+  panel.calls.clear();
+  Request foreign = Make(http::verb::post, "/api/panel/restart", "{}");
+  foreign.set(http::field::origin, "http://evil.example");
+  EXPECT_EQ(handler.Handle(foreign).response.result(), http::status::forbidden);
+  Request noCookie = Make(http::verb::post, "/api/panel/start", "{}");
+  noCookie.erase(http::field::cookie);
+  EXPECT_EQ(handler.Handle(noCookie).response.result(), http::status::forbidden);
+  EXPECT_EQ(handler.Handle(Make(http::verb::get, "/api/panel/restart")).response.result(),
+            http::status::not_found);
+  EXPECT_TRUE(panel.calls.empty());
+
+  // No program beside zq-setup, or no file yet: said, nothing started.
+  panel.running = RunningPanel{};
+  panel.executable.clear();
+  send(Make(http::verb::post, "/api/panel/start", "{}"), http::status::conflict);
+  panel.executable = "/opt/zq/zq-thrust";
+  SettingsApi unsaved(*ops_, (dir_ / "new.ini").string(), std::string(kExampleSetupText));
+  ASSERT_EQ(unsaved.Open(), "");
+  ApplyApi applyUnsaved(unsaved, unsaved, panel);
+  RequestHandler unsavedHandler(kToken, kSession, kPort, applyUnsaved);
+  json notSaved = json::parse(
+      unsavedHandler.Handle(Make(http::verb::post, "/api/panel/start", "{}")).response.body());
+  EXPECT_NE(notSaved["error"].get<std::string>().find("save it first"), std::string::npos);
+  EXPECT_TRUE(panel.calls.empty());
 }
 
 // The live stream shows the keyboard only while a Bind waits for a key.

@@ -12,19 +12,10 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace zq {
 namespace {
-
-constexpr int kNames = 8;  // NAME, NAME#2 .. NAME#8
-
-socklen_t Address(const std::string& name, sockaddr_un& addr) {
-  addr = sockaddr_un{};
-  addr.sun_family = AF_UNIX;
-  // sun_path[0] stays '\0': the abstract namespace, no file on disk.
-  std::memcpy(addr.sun_path + 1, name.data(), name.size());
-  return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
-}
 
 // Whose is the socket bound to `name`: its owner's uid from the kernel
 // (SO_PEERCRED of a connection), or -1 when it accepts none.
@@ -49,23 +40,6 @@ long HolderUid(const sockaddr_un& addr, socklen_t len) {
 
 }  // namespace
 
-std::string InstanceNameFor(uid_t uid, const char* display) {
-  std::string name = std::string(kInstanceName) + "/" + std::to_string(uid);
-  if (display == nullptr || *display == '\0') return name;
-  std::string_view d = display;
-  size_t colon = d.rfind(':');
-  std::string_view host = colon == std::string_view::npos ? std::string_view() : d.substr(0, colon);
-  std::string_view number = colon == std::string_view::npos ? d : d.substr(colon + 1);
-  if (host == "unix") host = {};
-  size_t dot = number.find('.');
-  if (dot != std::string_view::npos) number = number.substr(0, dot);
-  name += "/" + std::string(host) + ":" + std::string(number);
-  // room for "#8" in sun_path
-  constexpr size_t kMax = sizeof(sockaddr_un{}.sun_path) - 4;
-  if (name.size() > kMax) name.resize(kMax);
-  return name;
-}
-
 InstanceGuard::~InstanceGuard() {
   if (server_.joinable()) {
     uint64_t one = 1;
@@ -73,6 +47,7 @@ InstanceGuard::~InstanceGuard() {
     server_.join();
   }
   if (stop_ >= 0) ::close(stop_);
+  if (close_ >= 0) ::close(close_);
   if (fd_ >= 0) ::close(fd_);
 }
 
@@ -81,9 +56,8 @@ InstanceGuard::Result InstanceGuard::Acquire() {
 }
 
 InstanceGuard::Result InstanceGuard::Acquire(std::string_view name) {
-  for (int k = 1; k <= kNames; ++k) {
-    std::string n(name);
-    if (k > 1) n += "#" + std::to_string(k);
+  for (int k = 1; k <= kInstanceNames; ++k) {
+    std::string n = InstanceNameAt(name, k);
     if (n.size() + 1 > sizeof(sockaddr_un{}.sun_path)) return Result::unavailable;
     switch (TryName(n)) {
       case Try::taken:
@@ -101,7 +75,7 @@ InstanceGuard::Result InstanceGuard::Acquire(std::string_view name) {
 
 InstanceGuard::Try InstanceGuard::TryName(const std::string& name) {
   sockaddr_un addr;
-  socklen_t len = Address(name, addr);
+  socklen_t len = InstanceAddress(name, addr);
   // Close on exec, so that the error box's process never holds the name.
   int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return Try::noSocket;
@@ -113,13 +87,16 @@ InstanceGuard::Try InstanceGuard::TryName(const std::string& name) {
   }
   // Listening lets a later copy ask the kernel who holds the name.
   int stop = ::eventfd(0, EFD_CLOEXEC);
-  if (stop < 0 || ::listen(fd, 16) != 0) {
+  int closeAsked = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+  if (stop < 0 || closeAsked < 0 || ::listen(fd, 16) != 0) {
     if (stop >= 0) ::close(stop);
+    if (closeAsked >= 0) ::close(closeAsked);
     ::close(fd);
     return Try::noSocket;
   }
   fd_ = fd;
   stop_ = stop;
+  close_ = closeAsked;
   // The server thread takes no signal: they stay with the main thread.
   sigset_t all, old;
   sigfillset(&all);
@@ -129,8 +106,59 @@ InstanceGuard::Try InstanceGuard::TryName(const std::string& name) {
   return Try::taken;
 }
 
-// Answers the connections of later copies (their question is answered by the
-// connection itself) until the guard goes.
+void InstanceGuard::TellSetupFile(std::string path) {
+  std::lock_guard<std::mutex> lock(setupFileLock_);
+  setupFile_ = std::move(path);
+}
+
+bool InstanceGuard::TakeCloseRequest() {
+  uint64_t count = 0;
+  return close_ >= 0 && ::read(close_, &count, sizeof count) == sizeof count && count > 0;
+}
+
+// One request of this user's configurator. Anyone else's connection, and a
+// later copy's (which asks nothing: the connection itself is its answer),
+// is closed unanswered.
+void InstanceGuard::Answer(int c) {
+  ucred cred{};
+  socklen_t credLen = sizeof cred;
+  if (::getsockopt(c, SOL_SOCKET, SO_PEERCRED, &cred, &credLen) != 0 || cred.uid != ::getuid())
+    return;
+  // A request is one short line, sent at once: a client that sends nothing
+  // holds the guard's thread up for half a second at most.
+  char line[32];
+  size_t got = 0;
+  while (got < sizeof line && (got == 0 || line[got - 1] != '\n')) {
+    pollfd p{c, POLLIN, 0};
+    if (::poll(&p, 1, 500) <= 0) return;
+    ssize_t n = ::recv(c, line + got, sizeof line - got, 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    got += static_cast<size_t>(n);
+  }
+  std::string_view request(line, got);
+  std::string reply;
+  if (request == kAskSetupFile) {
+    std::lock_guard<std::mutex> lock(setupFileLock_);
+    reply = setupFile_;
+  } else if (request == kAskClose) {
+    reply = kClosing;
+    uint64_t one = 1;
+    (void)!::write(close_, &one, sizeof one);
+  } else {
+    return;
+  }
+  size_t done = 0;
+  while (done < reply.size()) {
+    ssize_t n = ::send(c, reply.data() + done, reply.size() - done, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    done += static_cast<size_t>(n);
+  }
+}
+
+// Answers the connections of later copies and of this user's configurator
+// until the guard goes.
 void InstanceGuard::Serve() {
   while (true) {
     pollfd fds[2] = {{fd_, POLLIN, 0}, {stop_, POLLIN, 0}};
@@ -140,7 +168,10 @@ void InstanceGuard::Serve() {
     }
     if (fds[1].revents != 0) return;
     int c = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-    if (c >= 0) ::close(c);
+    if (c >= 0) {
+      Answer(c);
+      ::close(c);
+    }
   }
 }
 

@@ -1,22 +1,20 @@
 // The single-instance guard: an abstract Unix socket name per user and X
 // display, held for the life of the process and released by the kernel
-// however the process ends.
+// however the process ends. The same user's configurator may ask its holder
+// which file it reads, and ask it to close (posix_panel_channel.h).
 #pragma once
 
 #include <sys/types.h>
 
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <thread>
 
 #include "app/form_design.h"
+#include "platform/posix/posix_panel_channel.h"
 
 namespace zq {
-
-// "ZQ-test-joy/UID/DISPLAY": one name per user and X display, as the Windows
-// mutex is one per login session. The display is taken without its screen
-// (":0.1" is ":0") and "unix:0" is ":0"; no display gives "ZQ-test-joy/UID".
-std::string InstanceNameFor(uid_t uid, const char* display);
 
 class InstanceGuard {
  public:
@@ -37,14 +35,25 @@ class InstanceGuard {
   // every name taken by others) lets the copy run without the guard.
   Result Acquire(std::string_view name);
 
+  // The settings file this panel reads, told to the configurator that asks.
+  void TellSetupFile(std::string path);
+  // Readable once this user's configurator asked the panel to close; -1
+  // while no name is held. TakeCloseRequest() reads it empty again.
+  int CloseRequests() const { return close_; }
+  bool TakeCloseRequest();
+
  private:
   enum class Try { taken, ours, others, noSocket };
   Try TryName(const std::string& name);
   void Serve();
+  void Answer(int connection);
 
   int fd_ = -1;
   int stop_ = -1;
+  int close_ = -1;
   std::thread server_;
+  std::mutex setupFileLock_;
+  std::string setupFile_;
 };
 
 }  // namespace zq

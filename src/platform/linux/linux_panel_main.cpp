@@ -65,6 +65,12 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   // A second copy ends at once, silently; without any socket at all the
   // copy runs unguarded.
   if (guard.Acquire() == InstanceGuard::Result::otherCopyRuns) return 0;
+  // The player's configurator may ask which file this panel reads.
+  const std::filesystem::path settingsPath = SettingsPathOf(options);
+  std::error_code ec;
+  const std::filesystem::path shownPath =
+      std::filesystem::absolute(settingsPath, ec).lexically_normal();
+  guard.TellSetupFile(shownPath.string());
 
   // Numbers: the core writes its own digits with "." and this program never
   // takes the user's locale (no setlocale(LC_ALL, "")), so regional settings
@@ -109,12 +115,8 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
 
   // One reading serves every lookup of the load; a file that cannot be read
   // is named on stderr and the defaults apply.
-  const std::filesystem::path settingsPath = SettingsPathOf(options);
   SettingsSnapshot settings = TakeSettingsSnapshot(settingsPath.string());
   StderrLines lines(title);
-  std::error_code ec;
-  const std::filesystem::path shownPath =
-      std::filesystem::absolute(settingsPath, ec).lexically_normal();
   for (const std::string& line :
        SettingsReportLines(shownPath, settings.State(), settings.Cause())) {
     lines.Line(line);
@@ -137,7 +139,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   // Ticks that would change nothing are left out, unless keys can only be
   // seen by asking for them.
   const bool skipTicks = TickSkipAllowed() && !keyboard.PolledOnly();
-  enum { kTimer, kSignals, kWindow, kKeys, kHotplug, kBox, kSticks, kTestStick };
+  enum { kTimer, kSignals, kWindow, kKeys, kHotplug, kBox, kSticks, kTestStick, kCloseAsked };
   WakeSources wake;
   if (!wake.Ok()) return FailToStart(executable, "ETimerError", "cannot make the wait set");
   wake.Watch(kTimer, timer.Fd());
@@ -150,6 +152,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   const int stickEvents = skipTicks ? joysticks.EventsFd() : -1;
   wake.Watch(kSticks, stickEvents);
   wake.Watch(kTestStick, testStick.Fd());
+  wake.Watch(kCloseAsked, guard.CloseRequests());
   bool running = true, windowEvents = true, sticksMoved = false;
   while (running) {
     // SDL is asked for window events only when the server sent some: an idle
@@ -177,6 +180,15 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
     }
     auto woke = [ready](int source) { return (ready >> source & 1) != 0; };
     if (woke(kSignals) && StopRequested()) break;
+    if (woke(kCloseAsked) && guard.TakeCloseRequest()) {
+      // The player's configurator restarts the panel: out the same way as
+      // the window manager's close.
+      SDL_Event quit{};
+      quit.type = SDL_QUIT;
+      SDL_PushEvent(&quit);
+      windowEvents = true;
+      continue;
+    }
     if (woke(kBox)) report.Reap();
     windowEvents = xfd >= 0 && woke(kWindow);
     // Key events wait in the queue for the next tick, which sees them on

@@ -10,7 +10,7 @@ namespace zq {
 
 class WakeSources {
  public:
-  static constexpr int kMaxSources = 8;
+  static constexpr int kMaxSources = 9;
 
   WakeSources();
   ~WakeSources();

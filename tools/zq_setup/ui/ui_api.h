@@ -29,6 +29,8 @@ class SettingsApi : public ApiRoutes {
   // Edits another settings file from now on, found by `locate`; "" once it
   // has been read, else why not (and the file edited so far stays).
   std::string Switch(std::string path, SettingsEditor::Locator locate);
+  // The file was there when last read or saved.
+  bool Exists() const { return editor_.Exists(); }
 
  private:
   void State(const SettingsDocument& doc, Response& res, const std::string& editError = "");

@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "platform/panel_picture.h"
+#include "zq_setup/ui/apply_api.h"
 #include "zq_setup/ui/preview_api.h"
 #include "zq_setup/ui/profiles_api.h"
 #include "zq_setup/ui/ui_api.h"
@@ -79,9 +80,10 @@ class Session : public std::enable_shared_from_this<Session> {
 class Server : public ApiRoutes {
  public:
   Server(asio::io_context& io, tcp::acceptor& acceptor, LiveSource& live, PreviewApi& preview,
-         int idleSeconds)
+         ApiRoutes& routes, int idleSeconds)
       : io_(io),
         preview_(preview),
+        routes_(routes),
         acceptor_(acceptor),
         live_(live),
         ticker_(io),
@@ -166,7 +168,7 @@ class Server : public ApiRoutes {
   // no longer does. Everything else goes on to the preview and settings.
   bool Answer(const Request& req, std::string_view path, std::string_view query,
               Response& res) override {
-    if (path != "/api/live/bind") return preview_.Answer(req, path, query, res);
+    if (path != "/api/live/bind") return routes_.Answer(req, path, query, res);
     if (req.method() != http::verb::post) return false;
     nlohmann::json body = nlohmann::json::parse(req.body(), nullptr, false);
     if (!body.is_object() || !body.contains("waiting") || !body["waiting"].is_boolean()) {
@@ -201,6 +203,7 @@ class Server : public ApiRoutes {
 
   asio::io_context& io_;
   PreviewApi& preview_;
+  ApiRoutes& routes_;  // the preview's, the panel's and the settings' requests
   tcp::acceptor& acceptor_;
   RequestHandler* handler_ = nullptr;
   LiveSource& live_;
@@ -361,7 +364,9 @@ int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live) {
   std::string noPicture;
   std::unique_ptr<PanelPicture> picture = MakePanelPicture(noPicture);
   preview.UsePicture(std::move(picture), noPicture);
-  Server server(io, acceptor, live, preview, options.idleSeconds);
+  PanelControl panel;
+  ApplyApi apply(preview, api, panel);
+  Server server(io, acceptor, live, preview, apply, options.idleSeconds);
   ProfilesApi profiles(ctx.ops, api, live, server);
   profiles.Open();
   RequestHandler handler(token, session, port, profiles);
