@@ -66,6 +66,10 @@ def main():
                              (["--svg=-", "clean.ini"], 0), (["--", "--json"], 2)):
             r = run([check] + args, work)
             expect(r.returncode == status, f"zq-check {args}: status {r.returncode}, expected {status}")
+        # a mistyped name is said first, not after pages of defaults
+        r = run([check, "missing.ini"], work)
+        expect(r.stdout.startswith(b"missing.ini: error: no such file")
+               and len(r.stdout.splitlines()) <= 3, f"zq-check missing.ini: {r.stdout[:200]!r}")
         r = run([check, "--svg", "-", "warn.ini"], work)
         expect(r.returncode == 1 and b"<svg" in r.stdout[:300],
                f"zq-check --svg -: {r.returncode} {r.stdout[:60]!r}")

@@ -106,6 +106,10 @@ TEST_F(SetupCommandsTest, SetRefusesWhatZqCheckCallsAnErrorUnlessForced) {
   EXPECT_EQ(Run({"set", "WindowX=5"}), 0) << err_.str();
   EXPECT_EQ(Run({"check"}), 2);
   EXPECT_NE(out_.str().find(path_ + ":"), std::string::npos);
+  // a second error past the first is known already: fixing the first is no new error
+  ASSERT_EQ(Run({"--force", "set", "Xaxis=0 0 9"}), 0);
+  EXPECT_NE(err_.str().find("Had line"), std::string::npos) << err_.str();
+  EXPECT_EQ(Run({"set", "Yaxis=0 1"}), 0) << err_.str();
 }
 
 TEST_F(SetupCommandsTest, UnsetAndCheck) {

@@ -92,13 +92,15 @@ int Get(const SetupOptions& o, const std::vector<std::string>& keys, SetupContex
   return status;
 }
 
-// zq-check's findings of a text, by what they say rather than their line.
+// A finding of zq-check by what it says rather than its line; one found
+// past a load error is the same finding once that error is fixed.
 using FindingKey = std::tuple<check::Severity, std::string, std::string, std::string>;
+FindingKey KeyOf(const check::Diagnostic& d) {
+  return {d.severity, d.kind, d.key, std::string(check::WithoutPremise(d))};
+}
 std::set<FindingKey> Findings(const check::CheckResult& r) {
   std::set<FindingKey> out;
-  for (const check::Diagnostic& d : r.diagnostics) {
-    out.emplace(d.severity, d.kind, d.key, d.message);
-  }
+  for (const check::Diagnostic& d : r.diagnostics) out.insert(KeyOf(d));
   return out;
 }
 
@@ -122,7 +124,7 @@ int Save(const SetupOptions& o, SettingsEditor& editor, const std::string& befor
   std::vector<check::Diagnostic> fresh;
   for (check::Diagnostic& d : check::CheckSettingsText(o.path, after).diagnostics) {
     if (d.severity == check::Severity::note) continue;
-    if (known.count({d.severity, d.kind, d.key, d.message}) == 0) fresh.push_back(std::move(d));
+    if (known.count(KeyOf(d)) == 0) fresh.push_back(std::move(d));
   }
   if (!o.force) {
     bool refused = false;
