@@ -11,6 +11,7 @@ The browser is headless unless `headed=True`: a headed one runs on the Xvfb
 display, so that `page.key("F5")` is a real X key press it receives.
 """
 
+import atexit
 import contextlib
 import json
 import os
@@ -19,6 +20,7 @@ import shutil
 import socket
 import subprocess
 import sys
+import tempfile
 import time
 import urllib.request
 
@@ -346,10 +348,16 @@ def canvas_pixels(driver, element_id, scale):
 
 
 def fresh_work(work, example, name="Setup.ini"):
-    """An empty `work` folder holding a copy of `example`: its path."""
+    """An empty `work` folder, and a copy of `example` in a scratch folder
+    with a player's kind of name ("/tmp/zq-.../flying/Setup.ini", removed at
+    exit): its path. The page shows it, screenshots for the README too,
+    which should not show a build folder's."""
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    setup = os.path.join(work, name)
+    scratch = tempfile.mkdtemp(prefix="zq-")
+    atexit.register(shutil.rmtree, scratch, ignore_errors=True)
+    setup = os.path.join(scratch, "flying", name)
+    os.makedirs(os.path.dirname(setup))
     shutil.copy(example, setup)
     return setup
 

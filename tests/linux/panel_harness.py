@@ -821,6 +821,37 @@ def check_box_closing(args):
             check(ended(panel, 5) == 0, "%s: SIGTERM did not end the panel with 0" % way)
 
 
+def check_box_owner(args):
+    """Under icewm, with another window holding the focus: a load error's box
+    leaves the focus where it was, is the panel's transient, and stands where
+    the always-on-top panel does not cover it; a click still gives it the keys."""
+    with Session(args, "box-owner") as s:
+        s.start_wm()
+        s.start("xmessage", ["-title", "zq other", "-geometry", "300x200+40+40", "the simulator"],
+                tag="other")
+        other = s.wait_window("zq other")
+        s.x("xdotool", "windowactivate", "--sync", str(other))
+        focused = wait_for(lambda: s.focus() not in (0, 1) and s.focus(), 5)
+        check(focused, "the other window did not get the focus")
+        panel, box, pid = open_box(s, "[main]\r\nYaxis=J 1\r\n")
+        window = s.wait_window(PANEL_TITLE)
+        s.ticking(panel)
+        time.sleep(0.8)  # what a window manager does on a map, it has done by now
+        check(s.focus() == focused, "the box took the focus at start (%s)" % s.focus())
+        owner = s.x("xprop", "-id", str(box), "WM_TRANSIENT_FOR").stdout
+        m = re.search(r"window id # (0x[0-9a-f]+)", owner)
+        check(m and int(m.group(1), 16) == window, "WM_TRANSIENT_FOR %r, panel %#x" % (owner, window))
+        bx, by, bw, bh = s.geometry(box)
+        px, py, pw, ph = s.geometry(window)
+        check(bx >= px + pw or px >= bx + bw or by >= py + ph or py >= by + bh,
+              "the panel %s covers the box %s" % ((px, py, pw, ph), (bx, by, bw, bh)))
+        s.x("xdotool", "mousemove", "--sync", str(bx + 10), str(by + 10), "click", "1")
+        check(wait_for(lambda: s.focus() == box, 5), "a click did not give the box the keys")
+        s.x("xdotool", "key", "Return")
+        check(wait_for(lambda: not s.windows(BOX_TITLE) and gone(pid), 15), "box still open")
+        check(panel.poll() is None, "panel ended with the box")
+
+
 def check_box_gone_with_panel(args):
     """However the panel ends, every process of its box is gone within a
     second, and the box's window with it."""
@@ -1207,6 +1238,7 @@ CHECKS = {
     "malformed_binding": check_malformed_binding,
     "box_closing": check_box_closing,
     "box_gone_with_panel": check_box_gone_with_panel,
+    "box_owner": check_box_owner,
     "box_storm": check_box_storm,
     "no_display": check_no_display,
     "missing_font": check_missing_font,

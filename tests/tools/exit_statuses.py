@@ -66,6 +66,10 @@ def main():
                              (["--svg=-", "clean.ini"], 0), (["--", "--json"], 2)):
             r = run([check] + args, work)
             expect(r.returncode == status, f"zq-check {args}: status {r.returncode}, expected {status}")
+        # a mistyped name is said first, not after pages of defaults
+        r = run([check, "missing.ini"], work)
+        expect(r.stdout.startswith(b"missing.ini: error: no such file")
+               and len(r.stdout.splitlines()) <= 3, f"zq-check missing.ini: {r.stdout[:200]!r}")
         r = run([check, "--svg", "-", "warn.ini"], work)
         expect(r.returncode == 1 and b"<svg" in r.stdout[:300],
                f"zq-check --svg -: {r.returncode} {r.stdout[:60]!r}")
@@ -101,6 +105,33 @@ def main():
             r = run([tool] + head + ["--screen", size] + tail, work, stdin)
             expect((r.returncode != 2) == taken and (name == "zq-check" or r.returncode in (0, 2)),
                    f"{name} --screen {size}: status {r.returncode} {r.stderr!r}")
+
+    setup = tools.get("zq-setup")
+    if setup:
+        # options before or after the command, "--opt=value" too; 2: nothing written or bad usage
+        edited = os.path.join(work, "edited.ini")
+        shutil.copy(os.path.join(work, "clean.ini"), edited)
+        for args, status in ((["set", "--setup=edited.ini", "--force", "Yaxis=0 1 2"], 0),
+                             (["--setup", "edited.ini", "set", "Yaxis=0 1"], 0),
+                             (["set", "Yaxis=0 1 2", "--setup", "edited.ini"], 2),
+                             (["check", "--setup=edited.ini"], 0),
+                             (["get", "--setup=edited.ini", "Yaxis"], 0),
+                             (["--setup=edited.ini", "get", "nokey"], 1),
+                             (["--setup=warn.ini", "check"], 1),
+                             (["--setup=error.ini", "check"], 2)):
+            r = run([setup] + args, work)
+            expect(r.returncode == status, f"zq-setup {args}: status {r.returncode}, expected {status}"
+                   f" {r.stderr!r}")
+        r = run([setup, "get", "--setup", "edited.ini", "Yaxis"], work)
+        expect(r.stdout == b"0 1\n", f"zq-setup get after set: {r.stdout!r}")
+        # the configurator's options anywhere; a bad one is bad usage before anything is served
+        for args in (["--no-browser", "--setup", "clean.ini", "--port=x"],
+                     ["ui", "--port", "70000", "--setup=clean.ini", "--no-browser"],
+                     ["set", "--no-browser", "Yaxis=0 1"], ["--setup"], ["--no-browser=1"]):
+            r = run([setup] + args, work)
+            lines = r.stderr.splitlines()
+            expect(r.returncode == 2 and len(lines) == 1 and b"try 'zq-setup --help'" in r.stderr,
+                   f"zq-setup {args}: {r.returncode} {r.stderr!r}")
 
     probe = tools.get("zq-probe")
     if probe:

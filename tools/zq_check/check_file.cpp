@@ -51,6 +51,20 @@ size_t ValueLength(std::string_view v) {
   return quoted ? v.size() - 2 : v.size();
 }
 
+// "PowerPlus=-1 107 ; numpad +": only a line that starts with ';' is a
+// comment, so the panel reads the words after the value as part of it.
+void NoteCommentInValue(const ProfileText::Entry& e, CheckResult& r) {
+  std::string_view v = e.value;
+  if (ValueLength(v) != v.size()) return;  // quoted whole: the ';' is meant
+  for (size_t at = v.find(';'); at != std::string_view::npos; at = v.find(';', at + 1)) {
+    if (at == 0 || (v[at - 1] != ' ' && v[at - 1] != '\t')) continue;
+    Add(r, Severity::warning, "comment-after-value", e.line, e.name,
+        Shown(e.name) + " = '" + Shown(v) + "': a comment must stand on its own line; here '" +
+            Shown(v.substr(at)) + "' is part of the value");
+    return;
+  }
+}
+
 void NoteEntries(const ProfileText::Section& main, CheckResult& r) {
   // the first entry of every key name, lower case
   std::unordered_map<std::string, const ProfileText::Entry*> firstEntry;
@@ -69,6 +83,7 @@ void NoteEntries(const ProfileText::Section& main, CheckResult& r) {
         message += ", which has no '=', so " + Shown(e.name) + " keeps its default";
       Add(r, Severity::note, "repeated-key", e.line, e.name, message);
     }
+    NoteCommentInValue(e, r);
     if (ValueLength(e.value) > kMaxValueChars) {
       Add(r, Severity::note, "value-cut", e.line, e.name,
           Shown(e.name) + ": the value has " + std::to_string(ValueLength(e.value)) +
@@ -106,13 +121,17 @@ void ExplainMissingFile(CheckResult& r) {
   for (Diagnostic& d : r.diagnostics) {
     if (d.kind != "no-file") continue;
     if (r.options.named) {
-      // a name typed on the command line that is not there is a mistake
+      // a name typed on the command line that is not there is a mistake:
+      // that is all there is to say, not the findings of defaults nobody asked about
       d.severity = Severity::error;
-      d.message = "no such file: zq-check shows the defaults the panel runs on without a file";
+      d.message = "no such file";
     }
     if (!r.nearMisses.empty()) {
       d.message += "; did you mean " + PlainList(r.nearMisses) + ", beside it?";
     }
+  }
+  if (r.options.named) {
+    std::erase_if(r.diagnostics, [](const Diagnostic& d) { return d.kind != "no-file"; });
   }
 }
 

@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <filesystem>
+#include <set>
+#include <tuple>
 
 #include "config/settings_near_miss.h"
 #include "config/settings_snapshot.h"
@@ -12,6 +14,8 @@ namespace zq::check {
 namespace {
 
 constexpr std::string_view kStraight = "0 100";
+constexpr std::string_view kPremiseStart = "Had line";
+constexpr std::string_view kPremiseEnd = " been valid";
 
 void FillSlots(const ProfileText& profile, CheckResult& r) {
   int failedSlot = r.loadError ? r.loadError->slot : kSlotCount;
@@ -74,6 +78,32 @@ void FillCurves(const ProfileText& profile, CheckResult& r) {
       MakeCurve(profile, "TrimZ", fromKey("TrimZ", CurveSource::fallback), bank.curveTrimZ);
 }
 
+// The file as the panel would read it had the bindings of `slots` been
+// valid: each reads "-1 0", bound to no input, so that nothing is said of it.
+class AssumedValid : public SettingsLookup {
+ public:
+  AssumedValid(const SettingsLookup& file, const std::vector<int>& slots)
+      : file_(file), slots_(slots) {}
+  std::string ReadText(std::string_view section, std::string_view key,
+                       std::string_view def) const override {
+    return Assumed(section, key) ? std::string(kNoInput) : file_.ReadText(section, key, def);
+  }
+  bool HasKey(std::string_view section, std::string_view key) const override {
+    return Assumed(section, key) || file_.HasKey(section, key);
+  }
+
+ private:
+  static constexpr std::string_view kNoInput = "-1 0";
+  bool Assumed(std::string_view section, std::string_view key) const {
+    if (!EqualsNoCase(section, "main")) return false;
+    return std::any_of(slots_.begin(), slots_.end(), [&](int s) {
+      return EqualsNoCase(key, kSlotTable[static_cast<size_t>(s)].key);
+    });
+  }
+  const SettingsLookup& file_;
+  const std::vector<int>& slots_;
+};
+
 void MarkTrimCurvesUnloaded(const ProfileText& profile, CheckResult& r) {
   const char* keys[] = {"TrimY", "TrimX", "TrimZ"};
   for (size_t i = 0; i < 3; ++i) {
@@ -82,6 +112,18 @@ void MarkTrimCurvesUnloaded(const ProfileText& profile, CheckResult& r) {
 }
 
 }  // namespace
+
+std::string_view PremiseOf(const Diagnostic& d) {
+  std::string_view m = d.message;
+  if (!m.starts_with(kPremiseStart)) return {};
+  const size_t end = m.find(std::string(kPremiseEnd) + ": ");
+  return end == std::string_view::npos ? std::string_view{} : m.substr(0, end + kPremiseEnd.size());
+}
+
+std::string_view WithoutPremise(const Diagnostic& d) {
+  const size_t premise = PremiseOf(d).size();
+  return std::string_view(d.message).substr(premise == 0 ? 0 : premise + 2);
+}
 
 int CheckResult::Count(Severity s) const {
   return static_cast<int>(std::count_if(diagnostics.begin(), diagnostics.end(),
@@ -93,8 +135,11 @@ int CheckResult::ExitStatus() const {
   return Count(Severity::warning) > 0 ? 1 : 0;
 }
 
-CheckResult CheckSettingsText(const std::string& path, const std::string& text,
-                              const std::string& unreadable, const CheckOptions& options) {
+namespace {
+
+CheckResult CheckOnce(const std::string& path, const std::string& text,
+                      const std::string& unreadable, const CheckOptions& options,
+                      const std::vector<int>& assumedValid) {
   CheckResult r;
   r.path = path;
   r.options = options;
@@ -107,7 +152,7 @@ CheckResult CheckSettingsText(const std::string& path, const std::string& text,
   const ProfileText& profile = settings.Profile();
   r.hasMain = profile.FindSection("main") != nullptr;
   NoKeyCharMap keyMap;
-  r.loadError = LoadSettings(settings, keyMap, r.settings, r.bank);
+  r.loadError = LoadSettings(AssumedValid(settings, assumedValid), keyMap, r.settings, r.bank);
 
   FillSlots(profile, r);
   if (r.loadError) {
@@ -122,6 +167,59 @@ CheckResult CheckSettingsText(const std::string& path, const std::string& text,
   CheckCurves(profile, r);
   CheckStartValues(profile, r);
   CheckWindowPlace(profile, r);
+  return r;
+}
+
+// "Had line 4 been valid", "Had lines 4 and 9 been valid".
+std::string Premise(const CheckResult& r, const std::vector<int>& slots) {
+  std::string lines;
+  for (size_t i = 0; i < slots.size(); ++i) {
+    if (i != 0) lines += i + 1 == slots.size() ? " and " : ", ";
+    lines += std::to_string(r.slots[static_cast<size_t>(slots[i])].line);
+  }
+  return std::string(kPremiseStart) + (slots.size() > 1 ? "s " : " ") + lines +
+         std::string(kPremiseEnd);
+}
+
+// The panel stops at a load error and reads nothing after it; a player
+// fixing the file wants every later finding at once. They are found by
+// reading on as if each binding that stops the load were valid, and say so.
+void ReadOnPastLoadErrors(CheckResult& r, const std::string& text) {
+  using Key = std::tuple<Severity, std::string, std::string, std::string>;
+  std::set<Key> known;
+  for (const Diagnostic& d : r.diagnostics) known.emplace(d.severity, d.kind, d.key, d.message);
+  auto add = [&](Diagnostic d, const std::string& premise) {
+    if (!known.emplace(d.severity, d.kind, d.key, d.message).second) return;
+    d.message = premise + ": " + d.message;
+    r.diagnostics.push_back(std::move(d));
+  };
+  std::vector<int> assumed{r.loadError->slot};
+  for (;;) {
+    CheckResult on = CheckOnce(r.path, text, r.unreadable, r.options, assumed);
+    const std::string premise = Premise(r, assumed);
+    if (on.loadError) {  // a later binding stops the load as well
+      for (Diagnostic& d : on.diagnostics) {
+        if (d.kind == "load-error") add(std::move(d), premise);
+      }
+      assumed.push_back(on.loadError->slot);
+      continue;
+    }
+    for (Diagnostic& d : on.diagnostics) {
+      const bool aboutAssumed = std::any_of(assumed.begin(), assumed.end(), [&](int s) {
+        return d.key == kSlotTable[static_cast<size_t>(s)].key;
+      });
+      if (!aboutAssumed) add(std::move(d), premise);
+    }
+    return;
+  }
+}
+
+}  // namespace
+
+CheckResult CheckSettingsText(const std::string& path, const std::string& text,
+                              const std::string& unreadable, const CheckOptions& options) {
+  CheckResult r = CheckOnce(path, text, unreadable, options, {});
+  if (r.loadError) ReadOnPastLoadErrors(r, text);
   std::stable_sort(r.diagnostics.begin(), r.diagnostics.end(),
                    [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
   return r;

@@ -5,6 +5,7 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/placement.h"
@@ -25,6 +26,12 @@ struct Diagnostic {
   std::string key;
   std::string message;
 };
+
+// A finding on what the panel never reads, as the load stops before it,
+// starts with the condition it was found under: "Had line 4 been valid: ".
+// That condition ("" for any other finding), and the finding without it.
+std::string_view PremiseOf(const Diagnostic& d);
+std::string_view WithoutPremise(const Diagnostic& d);
 
 enum class ValueSource {
   file,      // the key's value in section "main"

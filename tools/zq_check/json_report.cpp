@@ -144,6 +144,10 @@ Json Diagnostics(const CheckResult& r) {
     o["line"] = Line(d.line);
     o["key"] = Text(d.key);
     o["message"] = Text(d.message);
+    // found past a load error, reading on as if it were not there
+    if (std::string_view premise = PremiseOf(d); !premise.empty()) {
+      o["premise"] = Text(premise);
+    }
     list.push_back(std::move(o));
   }
   return list;

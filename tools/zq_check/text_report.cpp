@@ -1,5 +1,6 @@
 #include "zq_check/text_report.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "config/ascii.h"
@@ -169,6 +170,13 @@ void WriteFindings(const CheckResult& r, std::ostream& out) {
 }
 
 void WriteTextReport(const CheckResult& r, std::ostream& out) {
+  // a mistyped name: said first and alone, not after pages of defaults
+  if (std::any_of(r.diagnostics.begin(), r.diagnostics.end(), [](const Diagnostic& d) {
+        return d.kind == "no-file" && d.severity == Severity::error;
+      })) {
+    WriteFindings(r, out);
+    return;
+  }
   out << "zq-check: " << r.path << (r.found ? "" : " (" + r.unreadable + ")") << "\n\n";
   WriteBindings(r, out);
   WriteCurves(r, out);

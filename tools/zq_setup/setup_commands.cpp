@@ -1,5 +1,6 @@
 #include "zq_setup/setup_commands.h"
 
+#include <optional>
 #include <set>
 #include <tuple>
 
@@ -12,13 +13,15 @@
 namespace zq::setup {
 
 const std::string_view kUsage =
-    "usage: zq-setup [--setup PATH] [--section NAME] [--force] COMMAND [ARGS...]\n"
+    "usage: zq-setup [--setup PATH] [--section NAME] [--force] [COMMAND] [ARGS...]\n"
+    "                [--help] [--version]\n"
     "Reads and edits Setup.ini the way the panel reads it, keeping every other\n"
     "byte of the file: comments, other sections, line ends, encoding.\n"
     "\n"
     "  get KEY...          print each key's value as the panel reads it\n"
-    "  set KEY=VALUE...    set the keys, all or none, and show the changed lines;\n"
-    "                      without a file, a new Setup.ini starts from the example\n"
+    "  set KEY=VALUE...    set the keys, all or none, and show the changed lines\n"
+    "                      and what zq-check then finds new; without a file, a\n"
+    "                      new Setup.ini starts from the example\n"
     "  unset KEY...        remove the keys (the panel then uses its defaults)\n"
     "  check               the findings of zq-check\n"
     "                      KEY may be sticks.N: the pin of joystick N in [sticks],\n"
@@ -31,11 +34,13 @@ const std::string_view kUsage =
     "  --section NAME  the section (default: main, the one the panel reads)\n"
     "  --force         set a value even where zq-check would call it an error\n"
     "  --help, --version\n"
+    "Options stand before or after the command, as '--opt value' or '--opt=value';\n"
+    "after '--' every argument is a key or KEY=VALUE.\n"
     "\n"
     "Before writing, the old file is kept as PATH.bak; a file changed by someone\n"
     "else since it was read is not overwritten.\n"
     "Exit status: 0 done; 1 get: a key is not set; check: as zq-check (0, 1, 2);\n"
-    "2 nothing was written (refused or failed); 3 bad usage.\n";
+    "2 nothing was written (refused or failed) or bad usage.\n";
 
 namespace {
 
@@ -87,15 +92,27 @@ int Get(const SetupOptions& o, const std::vector<std::string>& keys, SetupContex
   return status;
 }
 
-// The errors of zq-check in a text, by what they say rather than their line.
-std::set<std::tuple<std::string, std::string, std::string>> Errors(const check::CheckResult& r) {
-  std::set<std::tuple<std::string, std::string, std::string>> out;
-  for (const check::Diagnostic& d : r.diagnostics) {
-    if (d.severity == check::Severity::error) out.emplace(d.kind, d.key, d.message);
-  }
+// A finding of zq-check by what it says rather than its line; one found
+// past a load error is the same finding once that error is fixed.
+using FindingKey = std::tuple<check::Severity, std::string, std::string, std::string>;
+FindingKey KeyOf(const check::Diagnostic& d) {
+  return {d.severity, d.kind, d.key, std::string(check::WithoutPremise(d))};
+}
+std::set<FindingKey> Findings(const check::CheckResult& r) {
+  std::set<FindingKey> out;
+  for (const check::Diagnostic& d : r.diagnostics) out.insert(KeyOf(d));
   return out;
 }
 
+void WriteFinding(const std::string& path, const check::Diagnostic& d, std::ostream& out) {
+  out << Printable(path);
+  if (d.line != 0) out << ':' << d.line;
+  out << ": " << check::SeverityName(d.severity) << ": " << Printable(d.message) << '\n';
+}
+
+// Writes the edited text unless it brings a new error (--force writes it all
+// the same), then tells the new warnings as `check` would: an edit the panel
+// reads otherwise than meant is said at once, not at the next check.
 int Save(const SetupOptions& o, SettingsEditor& editor, const std::string& before,
          const std::vector<LineChange>& changes, SetupContext& ctx) {
   const std::string& after = editor.Document().Bytes();
@@ -103,15 +120,17 @@ int Save(const SetupOptions& o, SettingsEditor& editor, const std::string& befor
     ctx.err << "zq-setup: '" << Printable(o.path) << "' already reads so: nothing to write\n";
     return 0;
   }
+  const std::set<FindingKey> known = Findings(check::CheckSettingsText(o.path, before));
+  std::vector<check::Diagnostic> fresh;
+  for (check::Diagnostic& d : check::CheckSettingsText(o.path, after).diagnostics) {
+    if (d.severity == check::Severity::note) continue;
+    if (known.count(KeyOf(d)) == 0) fresh.push_back(std::move(d));
+  }
   if (!o.force) {
-    check::CheckResult old = check::CheckSettingsText(o.path, before);
-    check::CheckResult now = check::CheckSettingsText(o.path, after);
-    auto known = Errors(old);
     bool refused = false;
-    for (const check::Diagnostic& d : now.diagnostics) {
+    for (const check::Diagnostic& d : fresh) {
       if (d.severity != check::Severity::error) continue;
-      if (known.count({d.kind, d.key, d.message}) != 0) continue;
-      ctx.err << Printable(o.path) << ':' << d.line << ": error: " << Printable(d.message) << '\n';
+      WriteFinding(o.path, d, ctx.err);
       refused = true;
     }
     if (refused)
@@ -122,10 +141,15 @@ int Save(const SetupOptions& o, SettingsEditor& editor, const std::string& befor
   std::string problem = editor.Save();
   if (!problem.empty()) return NotDone(ctx, problem);
   WriteChanges(o.path, changes, ctx.out);
+  for (const check::Diagnostic& d : fresh) WriteFinding(o.path, d, ctx.err);
   return 0;
 }
 
 int Set(const SetupOptions& o, const std::vector<std::string>& edits, SetupContext& ctx) {
+  for (const std::string& edit : edits) {
+    if (edit.find('=') == std::string::npos)
+      return UsageError(ctx, "'" + Printable(edit) + "' is not KEY=VALUE");
+  }
   SettingsEditor editor(ctx.ops, o.path);
   if (!OpenOrSay(editor, ctx)) return kNotDoneStatus;
   if (!editor.Exists()) {
@@ -144,11 +168,7 @@ int Set(const SetupOptions& o, const std::vector<std::string>& edits, SetupConte
   const std::string before = editor.Document().Bytes();
   std::vector<LineChange> changes;
   for (const std::string& edit : edits) {
-    size_t eq = edit.find('=');
-    if (eq == std::string::npos) {
-      ctx.err << "zq-setup: '" << Printable(edit) << "' is not KEY=VALUE\n" << kUsage;
-      return kUsageStatus;
-    }
+    const size_t eq = edit.find('=');
     const auto [section, key] = SectionAndKey(o, edit.substr(0, eq));
     EditResult r = editor.Document().Set(section, key, edit.substr(eq + 1));
     if (!r.ok()) {
@@ -179,8 +199,7 @@ int Unset(const SetupOptions& o, const std::vector<std::string>& keys, SetupCont
 
 int Check(const SetupOptions& o, const std::vector<std::string>& args, SetupContext& ctx) {
   if (!args.empty()) {
-    ctx.err << "zq-setup: check takes no arguments (--setup names the file)\n";
-    return kUsageStatus;
+    return UsageError(ctx, "check takes no arguments (--setup names the file)");
   }
   SettingsEditor editor(ctx.ops, o.path);
   std::string problem = editor.Open();
@@ -193,7 +212,7 @@ int Check(const SetupOptions& o, const std::vector<std::string>& args, SetupCont
 int Ui(const SetupOptions& o, const std::vector<std::string>& args, SetupContext& ctx) {
   if (!ctx.runUi) {
     ctx.err << "zq-setup: this build has no configurator page\n";
-    return kUsageStatus;
+    return kNotDoneStatus;
   }
   return ctx.runUi(o, args, ctx);
 }
@@ -207,11 +226,6 @@ const CommandEntry kCommands[] = {
     {"get", Get, true},      {"set", Set, true}, {"unset", Unset, true},
     {"check", Check, false}, {"ui", Ui, false},
 };
-
-int Usage(SetupContext& ctx, const std::string& problem) {
-  ctx.err << "zq-setup: " << problem << '\n' << kUsage;
-  return kUsageStatus;
-}
 
 }  // namespace
 
@@ -231,45 +245,103 @@ void WriteChanges(const std::string& path, const std::vector<LineChange>& change
   }
 }
 
+int UsageError(SetupContext& ctx, std::string_view problem) {
+  ctx.err << "zq-setup: " << problem << "; try 'zq-setup --help'\n";
+  return kUsageStatus;
+}
+
+namespace {
+
+// The configurator's own options, handed to `ui` as "--name [value]".
+struct UiOption {
+  std::string_view name;
+  bool takesValue;
+};
+constexpr UiOption kUiOptions[] = {
+    {"--port", true}, {"--no-browser", false}, {"--idle-seconds", true}};
+
+const UiOption* FindUiOption(std::string_view name) {
+  for (const UiOption& u : kUiOptions) {
+    if (u.name == name) return &u;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 int RunSetup(const std::vector<std::string>& args, SetupContext& ctx) {
   SetupOptions o;
-  size_t i = 0;
-  for (; i < args.size(); ++i) {
+  std::vector<std::string> words;   // the command and its arguments
+  std::vector<std::string> uiArgs;  // the configurator's options, in their order
+  bool ended = false;               // after "--": keys and edits only
+  for (size_t i = 0; i < args.size(); ++i) {
     const std::string& a = args[i];
-    if (a == "--help" || a == "-h") {
+    if (!ended && a == "--") {
+      ended = true;
+      continue;
+    }
+    if (ended || a.size() < 2 || a[0] != '-') {
+      words.push_back(a);
+      continue;
+    }
+    std::string name = a;
+    std::optional<std::string> inlineValue;
+    if (size_t eq = a.find('='); a.starts_with("--") && eq != std::string::npos) {
+      name = a.substr(0, eq);
+      inlineValue = a.substr(eq + 1);
+    }
+    const UiOption* ui = FindUiOption(name);
+    const bool takesValue = name == "--setup" || name == "--section" || (ui && ui->takesValue);
+    if (!takesValue && inlineValue) {
+      return UsageError(ctx, "'" + Printable(a) + "': " + Printable(name) + " takes no value");
+    }
+    std::string value;
+    if (takesValue) {
+      if (inlineValue) {
+        value = *inlineValue;
+      } else if (i + 1 < args.size()) {
+        value = args[++i];
+      } else {
+        return UsageError(ctx, name + " needs a value");
+      }
+    }
+    if (name == "--help" || name == "-h") {
       ctx.out << kUsage;
       return 0;
-    } else if (a == "--version") {
+    } else if (name == "--version") {
       ctx.out << "zq-setup " << kVersion << '\n';
       return 0;
-    } else if (a == "--force") {
+    } else if (name == "--force") {
       o.force = true;
-    } else if (a == "--setup" || a == "--section") {
-      if (i + 1 >= args.size()) return Usage(ctx, a + " needs a value");
-      (a == "--setup" ? o.path : o.section) = args[++i];
-    } else if (a == "--port" || a == "--no-browser" || a == "--idle-seconds") {
-      break;  // the configurator's own options: `ui` is the default command
-    } else if (a.size() > 1 && a[0] == '-') {
-      return Usage(ctx, "unknown option '" + Printable(a) + "'");
+    } else if (name == "--setup") {
+      if (value.empty()) return UsageError(ctx, "--setup needs a file name");
+      o.path = value;
+    } else if (name == "--section") {
+      o.section = value;
+    } else if (ui) {
+      uiArgs.push_back(name);
+      if (takesValue) uiArgs.push_back(value);
     } else {
-      break;
+      return UsageError(ctx, "unknown option '" + Printable(a) + "'");
     }
   }
-  const bool implicitUi = i == args.size() || args[i][0] == '-';
-  const std::string name = implicitUi ? "ui" : args[i];
-  std::vector<std::string> rest;
-  if (i < args.size()) {
-    rest.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + (implicitUi ? 0 : 1), args.end());
-  }
   if (std::string problem = SectionProblem(o.section); !problem.empty())
-    return Usage(ctx, "--section: " + problem);
+    return UsageError(ctx, "--section: " + Printable(problem));
+  const std::string name = words.empty() ? "ui" : words.front();
+  std::vector<std::string> rest;
+  if (!words.empty()) rest.assign(words.begin() + 1, words.end());
   for (const CommandEntry& c : kCommands) {
     if (c.name != name) continue;
-    if (c.needsArgs && rest.empty())
-      return Usage(ctx, std::string(name) + " needs at least one key");
+    if (name != "ui" && !uiArgs.empty())
+      return UsageError(ctx, uiArgs.front() + " belongs to the ui command, not to " + name);
+    if (c.needsArgs && rest.empty()) return UsageError(ctx, name + " needs at least one key");
+    if (name == "ui") {
+      if (!rest.empty()) return UsageError(ctx, "ui takes no '" + Printable(rest.front()) + "'");
+      return c.run(o, uiArgs, ctx);
+    }
     return c.run(o, rest, ctx);
   }
-  return Usage(ctx, "unknown command '" + Printable(name) + "'");
+  return UsageError(ctx, "unknown command '" + Printable(name) + "'");
 }
 
 }  // namespace zq::setup

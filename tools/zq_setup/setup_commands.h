@@ -12,8 +12,8 @@
 
 namespace zq::setup {
 
-constexpr int kUsageStatus = 3;
 constexpr int kNotDoneStatus = 2;  // refused or failed: nothing was written
+constexpr int kUsageStatus = 2;    // bad usage, as for every zq tool: nothing was written
 
 struct SetupOptions;
 struct SetupContext;
@@ -36,6 +36,9 @@ struct SetupOptions {
 };
 
 extern const std::string_view kUsage;
+
+// "zq-setup: PROBLEM; try 'zq-setup --help'" on ctx.err; the usage status.
+int UsageError(SetupContext& ctx, std::string_view problem);
 
 // Parses the command line (without the program name) and runs the command.
 // Returns the exit status.

@@ -1,4 +1,5 @@
-// zq-setup [--setup PATH] [--section NAME] [--force] [get|set|unset|check|ui] ...
+// zq-setup [--setup PATH] [--section NAME] [--force] [get|set|unset|check|ui] ... (options in any
+// order)
 #include <cstdlib>
 #include <iostream>
 #include <memory>
@@ -25,9 +26,13 @@ int main(int argc, char** argv) {
 #ifndef _WIN32
   // A menu entry's command line passes "~/flying/Setup.ini" unexpanded: no shell runs it.
   const char* home = std::getenv("HOME");
-  for (size_t i = 0; i + 1 < args.size() && home != nullptr && *home != '\0'; ++i) {
-    if (args[i] == "--setup" && args[i + 1].rfind("~/", 0) == 0)
+  for (size_t i = 0; i < args.size() && home != nullptr && *home != '\0'; ++i) {
+    if (args[i] == "--") break;
+    if (args[i] == "--setup" && i + 1 < args.size() && args[i + 1].starts_with("~/")) {
       args[i + 1] = home + args[i + 1].substr(1);
+    } else if (args[i].starts_with("--setup=~/")) {
+      args[i] = "--setup=" + (home + args[i].substr(9));
+    }
   }
 #endif
   int status = zq::setup::RunSetup(args, ctx);

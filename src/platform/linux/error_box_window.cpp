@@ -5,6 +5,7 @@
 #include <SDL_ttf.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -109,10 +110,88 @@ bool Inside(const SDL_Rect& r, int x, int y) {
   return x >= r.x && x < r.x + r.w && y >= r.y && y < r.y + r.h;
 }
 
+// Room left around the box for a window manager's frame and title bar.
+constexpr int kFrameRoom = 40;
+
+// The owner's place on the screen, from a connection of its own: the box's
+// window is made where it is to stand. False when it is gone or unknown.
+bool OwnerRect(unsigned long owner, SDL_Rect& out) {
+  if (owner == 0) return false;
+  Display* d = XOpenDisplay(nullptr);
+  if (d == nullptr) return false;
+  XWindowAttributes a{};
+  ::Window child = 0;
+  int x = 0, y = 0;
+  const bool found = XGetWindowAttributes(d, owner, &a) != 0 &&
+                     XTranslateCoordinates(d, owner, a.root, 0, 0, &x, &y, &child) != 0;
+  XCloseDisplay(d);
+  if (!found) return false;
+  out = {x, y, a.width, a.height};
+  return true;
+}
+
+// Centred on the screen, unless the always-on-top panel would cover part of
+// it: then below, above, right or left of the panel, whichever fits first.
+SDL_Point BoxPlace(const SDL_Rect& screen, int width, int height, unsigned long owner) {
+  const SDL_Point centred = {screen.x + (screen.w - width) / 2, screen.y + (screen.h - height) / 2};
+  SDL_Rect panel{};
+  if (!OwnerRect(owner, panel)) return centred;
+  const SDL_Rect near = {panel.x - kFrameRoom, panel.y - kFrameRoom, panel.w + 2 * kFrameRoom,
+                         panel.h + 2 * kFrameRoom};
+  const SDL_Point tries[] = {
+      centred,
+      {centred.x, near.y + near.h},
+      {centred.x, near.y - height},
+      {near.x + near.w, centred.y},
+      {near.x - width, centred.y},
+  };
+  for (const SDL_Point& at : tries) {
+    const SDL_Rect box = {at.x, at.y, width, height};
+    const bool onScreen = at.x >= screen.x && at.y >= screen.y &&
+                          at.x + width <= screen.x + screen.w &&
+                          at.y + height <= screen.y + screen.h;
+    if (onScreen && !SDL_HasIntersection(&box, &near)) return at;
+  }
+  return centred;
+}
+
+// Before the box is first mapped: it belongs to `owner` (the window manager
+// keeps it above the panel and out of the task bar), and it is shown without
+// the keyboard focus (WM_HINTS input False, user time 0), as the panel is:
+// the simulator keeps the keys it is being flown with.
+void BelongWithoutFocus(SDL_Window* window, unsigned long owner) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* d = info.info.x11.display;
+  ::Window w = info.info.x11.window;
+  if (owner != 0) XSetTransientForHint(d, w, owner);
+  XWMHints hints{};
+  hints.flags = InputHint;
+  hints.input = False;
+  XSetWMHints(d, w, &hints);
+  const long never = 0;
+  XChangeProperty(d, w, XInternAtom(d, "_NET_WM_USER_TIME", False), XA_CARDINAL, 32,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(&never), 1);
+  XFlush(d);
+}
+
+// Once shown, a click may give the box the keyboard, for Enter and Escape.
+void AcceptFocus(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  XWMHints hints{};
+  hints.flags = InputHint;
+  hints.input = True;
+  XSetWMHints(info.info.x11.display, info.info.x11.window, &hints);
+  XFlush(info.info.x11.display);
+}
+
 }  // namespace
 
 BoxEnd ShowBoxWindow(const std::string& title, const std::string& text, int watchFd,
-                     std::string& error) {
+                     unsigned long owner, std::string& error) {
   BoxParts box;
   auto fail = [&](std::string why) {
     error = std::move(why);
@@ -141,14 +220,17 @@ BoxEnd ShowBoxWindow(const std::string& title, const std::string& text, int watc
   const int height = kMargin + box.text->h + kMargin + kButtonHeight + kMargin;
   const SDL_Rect button = {width - kMargin - kButtonWidth, height - kMargin - kButtonHeight,
                            kButtonWidth, kButtonHeight};
-  box.window = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                width, height, SDL_WINDOW_HIDDEN);
+  SDL_Rect screen{};
+  if (SDL_GetDisplayBounds(0, &screen) != 0) screen = {0, 0, width, height};
+  const SDL_Point at = BoxPlace(screen, width, height, owner);
+  box.window = SDL_CreateWindow(title.c_str(), at.x, at.y, width, height, SDL_WINDOW_HIDDEN);
   if (box.window == nullptr) return fail(SDL_GetError());
   // The surface first: making it may make the window anew.
   if (SDL_GetWindowSurface(box.window) == nullptr) return fail(SDL_GetError());
   Display* display = PublishText(box.window, text);
+  BelongWithoutFocus(box.window, owner);
   SDL_ShowWindow(box.window);
-  SDL_RaiseWindow(box.window);
+  AcceptFocus(box.window);
 
   bool pressed = false, redraw = true;
   while (true) {

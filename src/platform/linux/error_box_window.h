@@ -20,8 +20,11 @@ enum class BoxEnd {
 
 // Shows a modal box with `title`, the UTF-8 `text` (line breaks kept) and an
 // OK button, and waits until it is closed. With `watchFd` >= 0 it also ends
-// as soon as that descriptor is readable (or at its end of file).
+// as soon as that descriptor is readable (or at its end of file). A non-zero
+// `owner` is the X window the box belongs to (its transient) and stands
+// clear of. The box never takes the keyboard from whoever has it: a click
+// gives it.
 BoxEnd ShowBoxWindow(const std::string& title, const std::string& text, int watchFd,
-                     std::string& error);
+                     unsigned long owner, std::string& error);
 
 }  // namespace zq

@@ -61,17 +61,17 @@ bool ReadAll(int fd, char* data, size_t size) {
   return true;
 }
 
-// The header line "<title bytes> <text bytes>\n".
-bool ReadHeader(int fd, size_t& titleSize, size_t& textSize) {
+// The header line "<title bytes> <text bytes> <owner window>\n".
+bool ReadHeader(int fd, size_t& titleSize, size_t& textSize, unsigned long& owner) {
   std::string line;
   char c = 0;
-  while (line.size() < 32) {
+  while (line.size() < 64) {
     if (!ReadAll(fd, &c, 1)) return false;
     if (c == '\n') break;
     line.push_back(c);
   }
   unsigned long a = 0, b = 0;
-  if (std::sscanf(line.c_str(), "%lu %lu", &a, &b) != 2) return false;
+  if (std::sscanf(line.c_str(), "%lu %lu %lu", &a, &b, &owner) != 3) return false;
   if (a > kLongestBoxText || b > kLongestBoxText) return false;
   titleSize = a;
   textSize = b;
@@ -142,7 +142,21 @@ void LinuxErrorReport::ReportError(std::string_view text) {
   // reported, and a new process every tick would only repeat it.
   if (gate_.IsOpen() || std::chrono::steady_clock::now() < quietUntil_) return;
   gate_.TryOpen();
+  if (awaitOwner_) {
+    pending_ = std::string(text);
+    hasPending_ = true;
+    return;
+  }
   Start(text);
+}
+
+void LinuxErrorReport::SetOwner(unsigned long window) {
+  owner_ = window;
+  awaitOwner_ = false;
+  if (!hasPending_) return;
+  hasPending_ = false;
+  Start(pending_);
+  pending_.clear();
 }
 
 void LinuxErrorReport::Start(std::string_view text) {
@@ -187,8 +201,8 @@ void LinuxErrorReport::Start(std::string_view text) {
   channel_ = fds[1];
   // The whole message fits the socket's buffer; a box that does not take it
   // is ended.
-  std::string packet = std::to_string(title_.size()) + " " + std::to_string(message.size()) + "\n" +
-                       title_ + message;
+  std::string packet = std::to_string(title_.size()) + " " + std::to_string(message.size()) + " " +
+                       std::to_string(owner_) + "\n" + title_ + message;
   if (::send(channel_, packet.data(), packet.size(), MSG_NOSIGNAL | MSG_DONTWAIT) !=
       static_cast<ssize_t>(packet.size())) {
     std::fprintf(stderr, "%s: %s\n", title_.c_str(), message.c_str());
@@ -229,12 +243,13 @@ int RunErrorBox(int argc, char** /*argv*/) {
   // before this line shows as the end of the socket.
   ::prctl(PR_SET_PDEATHSIG, SIGKILL);
   size_t titleSize = 0, textSize = 0;
-  if (!ReadHeader(0, titleSize, textSize)) return 0;
+  unsigned long owner = 0;
+  if (!ReadHeader(0, titleSize, textSize, owner)) return 0;
   std::string title(titleSize, '\0'), text(textSize, '\0');
   if (!ReadAll(0, title.data(), titleSize) || !ReadAll(0, text.data(), textSize)) return 0;
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
   std::string why;
-  BoxEnd end = ShowBoxWindow(title, text, 0, why);
+  BoxEnd end = ShowBoxWindow(title, text, 0, owner, why);
   SDL_Quit();
   if (end != BoxEnd::failed) return 0;
   PrintUnshown(title, text, why);
@@ -243,7 +258,7 @@ int RunErrorBox(int argc, char** /*argv*/) {
 
 bool ShowBlockingBox(const std::string& title, const std::string& text) {
   std::string why;
-  if (ShowBoxWindow(title, text, -1, why) == BoxEnd::failed) {
+  if (ShowBoxWindow(title, text, -1, 0, why) == BoxEnd::failed) {
     PrintUnshown(title, text, why);
     return false;
   }

@@ -17,7 +17,8 @@ namespace zq {
 
 // The hidden first argument that makes this program show one box and end.
 // The title and text come on standard input (a socket that stays open
-// while the panel runs): "<title bytes> <text bytes>\n", the title, the text.
+// while the panel runs): "<title bytes> <text bytes> <owner window>\n", the
+// title, the text. The owner is the panel's X window, 0 for none.
 constexpr std::string_view kErrorBoxArgument = "--zq-error-box";
 
 // Exit code of a box process that could not show its box.
@@ -46,6 +47,12 @@ class LinuxErrorReport : public ErrorReport {
   LinuxErrorReport(const LinuxErrorReport&) = delete;
   LinuxErrorReport& operator=(const LinuxErrorReport&) = delete;
 
+  // Boxes from now on wait until SetOwner(): one asked for meanwhile opens
+  // then, as the panel's own.
+  void AwaitOwner() { awaitOwner_ = true; }
+  // The panel's X window (0: none), which its boxes belong to and keep clear of.
+  void SetOwner(unsigned long window);
+
   // Opens a box unless one is open already or a box failed a moment ago.
   // Where no box can be started the text goes to stderr.
   void ReportError(std::string_view text) override;
@@ -63,6 +70,10 @@ class LinuxErrorReport : public ErrorReport {
   void BackOff();
 
   std::string title_, program_;
+  bool awaitOwner_ = false;
+  unsigned long owner_ = 0;
+  std::string pending_;  // the box asked for before its owner was known
+  bool hasPending_ = false;
   ErrorBoxGate gate_;
   pid_t box_ = -1;
   int channel_ = -1;  // the panel's end of the box's standard input

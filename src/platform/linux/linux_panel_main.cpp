@@ -110,6 +110,8 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   AnswerWatch answers(devices);
   PosixUdpSender udp;
   LinuxErrorReport report(title);
+  // A load error's box waits for the panel's window, so as to belong to it.
+  report.AwaitOwner();
   TForm1 form(curveBank, answers, view, udp);
   view.AttachForm(&form);
 
@@ -126,6 +128,7 @@ int RunPanel(const char* argv0, const PanelOptions& options) {
   CreateForm(form, settings, keyMap, view.PrimaryScreen(), report);
   ReportLoadError(form, settings, shownPath, lines, runReport);
   if (!view.Show(error)) return FailToStart(executable, "EWindowError", error);
+  report.SetOwner(view.XWindowId());
 
   // The first tick comes one interval after the window is shown, never
   // before the settings load has ended.

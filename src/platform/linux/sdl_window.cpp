@@ -131,6 +131,16 @@ Display* SdlWindow::XDisplay() const {
   return info.info.x11.display;
 }
 
+unsigned long SdlWindow::XWindowId() const {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (window_ == nullptr || !SDL_GetWindowWMInfo(window_, &info) ||
+      info.subsystem != SDL_SYSWM_X11) {
+    return 0;
+  }
+  return info.info.x11.window;
+}
+
 ScreenSize SdlWindow::PrimaryScreen() const {
   SDL_Rect r{};
   if (SDL_GetDisplayBounds(0, &r) != 0) return {};

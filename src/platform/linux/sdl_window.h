@@ -47,6 +47,9 @@ class SdlWindow : public WindowView {
 
   // The connection SDL draws through, for the event loop to wait on.
   Display* XDisplay() const;
+  // The panel's X window once shown (0 before, or off X11): the owner of its
+  // error boxes.
+  unsigned long XWindowId() const;
   // Pixel size of the primary screen.
   ScreenSize PrimaryScreen() const;
 
