@@ -50,7 +50,7 @@ def compare_with_panel(what, ready=lambda m: True):
         "data-generation") == str(generation) and ui.canvas_pixels("preview-panel", SCALE))
     check(shown, "%s: the page shows the preview's picture, each pixel a %dx%d square"
           % (what, SCALE, SCALE))
-    panel = ui.start_panel(panel_program, work)
+    panel = ui.start_panel(panel_program, os.path.dirname(setup))
     check(panel.trace.wait_ticks(1, after=0, timeout=30), "%s: the panel ticks" % what)
     # The window reaches the X server when the panel next draws: look again a
     # few times before calling a difference.
