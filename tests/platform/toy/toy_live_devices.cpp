@@ -1,6 +1,7 @@
 // One joystick, id 3, its X axis pushed all the way, its hat centred; no
 // keyboard.
 #include "platform/live_devices.h"
+#include "platform/panel_picture.h"
 
 namespace zq {
 namespace {
@@ -28,6 +29,12 @@ class ToyLiveDevices : public LiveDevices {
 
 std::unique_ptr<LiveDevices> MakeLiveDevices() {
   return std::make_unique<ToyLiveDevices>();
+}
+
+// The toy draws no panel: the page draws the labels itself and says why.
+std::unique_ptr<PanelPicture> MakePanelPicture(std::string& error) {
+  error = "the toy platform draws no panel";
+  return nullptr;
 }
 
 }  // namespace zq
