@@ -78,6 +78,8 @@ def type_into(element_id, text):
     """Selects the field's text and types `text` as the player would; the
     focus stays in the field."""
     e = ui.find(element_id)
+    # Centred: the sticky header must not lie over it.
+    driver.execute_script("arguments[0].scrollIntoView({block: 'center'})", e)
     e.click()
     e.send_keys(Keys.CONTROL, "a")
     e.send_keys(text)
@@ -101,7 +103,7 @@ with ui:
         const split = rows.filter((r) => { const b = r.querySelectorAll('button');
           return b.length > 1 && b[0].getBoundingClientRect().top !== b[1].getBoundingClientRect().top; });
         return { groups: document.querySelectorAll('#slot-table tbody').length, rows: rows.length,
-                 fields: left('#slot-table input.binding'), binds: left('[id^=bind-]'),
+                 fields: left('#slot-table input.binding'), binds: left('#slot-table [id^=bind-]'),
                  clears: left('[id^=clear-]'), split: split.map((r) => r.querySelector('input').id) };""")
     check(grid["groups"] > 1 and grid["rows"] == 25 and len(grid["fields"]) == 1
           and len(grid["binds"]) == 1 and len(grid["clears"]) == 1 and not grid["split"],
