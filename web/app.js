@@ -345,7 +345,10 @@ function renderDevices() {
 function startLive() {
   if (!facts) return;
   const source = new EventSource('/api/live');
-  source.onmessage = (e) => { live = JSON.parse(e.data); checkBind(); renderDevices(); if (view) showLiveDot(); };
+  source.onmessage = (e) => {
+    live = JSON.parse(e.data);
+    if (typeof sticksPanelIds === 'function') sticksPanelIds(live);  // web/sticks.js
+    checkBind(); renderDevices(); if (view) showLiveDot(); };
   // One page at a time gets the live readings: a newer one took them over.
   source.addEventListener('replaced', () => { source.close(); say('The configurator is open in another tab or window: this one no longer shows live input.'); });
 }

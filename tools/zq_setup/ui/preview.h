@@ -54,6 +54,10 @@ class Preview : private EventObserver {
   };
   void Rebuild();
   void Feed(const DeviceFrame& devices);
+  void FeedDevices(const DeviceFrame& devices);
+  // Runs one script line on the session and records it; false when the
+  // session refused it.
+  bool Step(const std::string& line);
   void TakeEventText();
   void Record(const std::string& line);
   LabelShown* Shown(Label label);
@@ -75,6 +79,18 @@ class Preview : private EventObserver {
   std::ostringstream out_;
   std::unique_ptr<ScriptSession> session_;
   DeviceFrame fed_{};  // what the session's devices report now
+
+  // While the settings pin sticks, the live sticks go in as declared devices
+  // (`device`, `attach`, `detach`, `joy KEY`): the session then finds each
+  // pinned stick by what tells it apart, in whatever port, as the panel does.
+  struct FedDevice {
+    std::string key;
+    StickIdentity identity;  // as the script line gives it to the session
+    std::array<uint32_t, JoyInfoEx::kWords> words{};
+    int liveId = -1;  // the live id it is attached at, -1 while detached
+  };
+  bool pinned_ = false;
+  std::vector<FedDevice> devices_;
 
   std::string events_;              // not yet taken
   std::vector<LabelShown> labels_;  // in the order of kLabelDesign

@@ -15,6 +15,7 @@
 #include <sstream>
 
 #include "zq_setup/ui/preview_api.h"
+#include "zq_setup/ui/sticks_api.h"
 #include "zq_setup/ui/ui_api.h"
 #include "zq_setup/ui/ui_http.h"
 
@@ -80,6 +81,7 @@ class Server : public ApiRoutes {
          int idleSeconds)
       : io_(io),
         preview_(preview),
+        routes_(&preview),
         acceptor_(acceptor),
         live_(live),
         ticker_(io),
@@ -88,6 +90,8 @@ class Server : public ApiRoutes {
         idleSeconds_(idleSeconds) {}
 
   void SetHandler(RequestHandler& handler) { handler_ = &handler; }
+  // The requests in front of the preview's (which go on to it).
+  void SetRoutes(ApiRoutes& routes) { routes_ = &routes; }
   RequestHandler& Handler() { return *handler_; }
 
   void Accept() {
@@ -163,7 +167,7 @@ class Server : public ApiRoutes {
   // no longer does. Everything else goes on to the preview and settings.
   bool Answer(const Request& req, std::string_view path, std::string_view query,
               Response& res) override {
-    if (path != "/api/live/bind") return preview_.Answer(req, path, query, res);
+    if (path != "/api/live/bind") return routes_->Answer(req, path, query, res);
     if (req.method() != http::verb::post) return false;
     nlohmann::json body = nlohmann::json::parse(req.body(), nullptr, false);
     if (!body.is_object() || !body.contains("waiting") || !body["waiting"].is_boolean()) {
@@ -192,6 +196,7 @@ class Server : public ApiRoutes {
 
   asio::io_context& io_;
   PreviewApi& preview_;
+  ApiRoutes* routes_;
   tcp::acceptor& acceptor_;
   RequestHandler* handler_ = nullptr;
   LiveSource& live_;
@@ -321,7 +326,9 @@ int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live) {
   }
   unsigned short port = acceptor.local_endpoint().port();
   PreviewApi preview(api);
+  SticksApi sticks(api, live, preview);
   Server server(io, acceptor, live, preview, options.idleSeconds);
+  server.SetRoutes(sticks);
   RequestHandler handler(token, session, port, server);
   server.SetHandler(handler);
   asio::signal_set signals(io, SIGINT, SIGTERM);
