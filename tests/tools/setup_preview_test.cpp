@@ -355,6 +355,13 @@ TEST_F(SetupPreviewTest, SticksListsThePinLinesAndMatchesThePinsOfTheEditedSetti
   EXPECT_EQ(a["malformed"][0]["id"], 5);
   EXPECT_EQ(testkit::ReadBytes(path_), std::string(kExampleSetupText)) << "edits, not saved";
 
+  // What sticks the player has is the page's alone: without the session, nothing.
+  Request foreign{http::verb::post, "/api/sticks", 11};
+  foreign.set(http::field::host, "127.0.0.1:" + std::to_string(kPort));
+  foreign.set(http::field::origin, "http://127.0.0.1:" + std::to_string(kPort));
+  foreign.body() = "{}";
+  foreign.prepare_payload();
+  EXPECT_EQ(handler_->Handle(foreign).response.result(), http::status::forbidden);
   // Only ids 0..15 as the panel looks them up are pins the page writes.
   for (const char* key : {"sticks.16", "sticks.01", "sticks.", "sticks.-1"}) {
     EXPECT_TRUE(ask(json{{key, "06a3:0763"}}).contains("editError")) << key;

@@ -1,7 +1,8 @@
 // The configurator's preview: the panel's core loaded from the page's
 // unsaved document and ticked on the live devices, exactly as zq-replay runs
 // it. Each tick's device changes drive a ScriptSession step by step (`plug`,
-// `joy`, `key`, `tick`), and a recording writes the same steps as script
+// `joy`, `key`, `tick`; while the settings pin sticks, `device`, `attach`,
+// `detach` and `joy KEY`), and a recording writes the same steps as script
 // lines, so that it replays the same flight offline. The core's events come
 // back as values; its sender only captures: nothing goes to the network.
 #pragma once
