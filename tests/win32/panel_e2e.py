@@ -174,9 +174,12 @@ def pinned_no_stick(run, listener):
            "Joystick\\OEM\\VID_044F&PID_B10A")
     for key, name, value in (("HKCU\\" + config, "Joystick1OEMName", "VID_044F&PID_B10A"),
                              ("HKLM\\" + oem, "OEMName", "Flight Stick")):
+        # Not through pipes: wine's services, which a first wine command may
+        # start, would hold them open.
         added = subprocess.run([run.args.wine, "reg", "add", key, "/v", name, "/t", "REG_SZ",
-                                "/d", value, "/f"], capture_output=True, timeout=60)
-        check(added.returncode == 0, "reg add %s %s: %r" % (key, name, added.stderr[-200:]))
+                                "/d", value, "/f"], stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, timeout=60)
+        check(added.returncode == 0, "reg add %s %s: exit %d" % (key, name, added.returncode))
     pin = '044f:b10a "Flight Stick" serial=0A1B2C'
     with open(os.path.join(run.args.work, "Setup.ini"), "w", newline="") as f:
         f.write("[sticks]\r\n0=%s\r\n" % pin)
