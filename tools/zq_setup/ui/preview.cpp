@@ -192,7 +192,9 @@ void Preview::FeedDevices(const DeviceFrame& devices) {
         FedDevice d{std::string(1, static_cast<char>('A' + devices_.size())), written, {}, -1};
         if (devices_.size() >= kMaxFedDevices ||
             !Step("device " + d.key + " " + FormatStickPin(written))) {
-          continue;  // more devices than a script holds: this one is not read
+          // more devices than a script holds, or one without VID:PID, which
+          // no line can declare: it is not read
+          continue;
         }
         devices_.push_back(d);
         at = devices_.end() - 1;
