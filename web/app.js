@@ -340,7 +340,10 @@ function startLive() {
   if (!facts) return;
   const source = new EventSource('/api/live');
   watchLive(source);
-  source.onmessage = (e) => { live = JSON.parse(e.data); checkBind(); renderDevices(); };
+  source.onmessage = (e) => {
+    live = JSON.parse(e.data);
+    if (typeof sticksPanelIds === 'function') sticksPanelIds(live);  // web/sticks.js
+    checkBind(); renderDevices(); };
   source.addEventListener('chain', (e) => onChain(JSON.parse(e.data)));
   // One page at a time gets the live readings: a newer one took them over.
   source.addEventListener('replaced', () => { source.close(); say('The configurator is open in another tab or window: this one no longer shows live input.'); });

@@ -14,6 +14,7 @@
 #include "settings_edit_kit.h"
 #include "tools/example_setup.h"
 #include "zq_setup/ui/preview_api.h"
+#include "zq_setup/ui/sticks_api.h"
 #include "zq_setup/ui/ui_http.h"
 #include "zq_setup/ui/ui_server.h"
 #ifdef ZQ_PREVIEW_SDL_STICK
@@ -324,6 +325,147 @@ TEST_F(SetupPreviewTest, ARecordingReplaysToTheSameEvents) {
   EXPECT_NE(script.find("tick 3\n"), std::string::npos) << "still ticks are written together";
   EXPECT_EQ(Replay(script), recorded);
   EXPECT_GT(Sends(recorded).size(), 50u);
+}
+
+StickIdentity Pin(const std::string& line) {
+  StickIdentity id;
+  EXPECT_EQ(ParseStickPin(line, id), std::nullopt) << line;
+  return id;
+}
+
+TEST_F(SetupPreviewTest, PinnedSticksRecordAsDevicesAndReplayAcrossAReplug) {
+  // A is pinned to 0; B, its twin, is the system's joystick 0 all along and
+  // A comes and goes in other ports. The example reads pitch from 0's Y.
+  const std::string kA = "044f:b10a \"Flight Stick\" serial=AAA1";
+  json edits{{"edits", {{"sticks.0", kA}}}};
+  Ask(http::verb::post, "/api/preview", edits.dump());
+  auto frame = [&](uint32_t y, int aAt, const char* aPath) {
+    DeviceFrame f;
+    f.plugged[0] = true;
+    f.identity[0] = Pin("044f:b10a \"Flight Stick\" serial=BBB2 path=pci-b");
+    f.sticks[0].SetWord(1, 0);  // B pushed forward: never id 0's pitch
+    if (aAt >= 0) {
+      f.plugged[static_cast<size_t>(aAt)] = true;
+      f.identity[static_cast<size_t>(aAt)] = Pin(kA + " path=" + aPath);
+      f.sticks[static_cast<size_t>(aAt)].SetWord(1, y);
+    }
+    return f;
+  };
+  for (int i = 0; i < 3; ++i) preview_->Tick(frame(50000, 1, "pci-1"));
+  Events();
+  Ask(http::verb::post, "/api/preview/record", "{}");
+  for (int t = 0; t < kRecordTicks + 5; ++t) {
+    const uint32_t y = static_cast<uint32_t>((t * 2311) % 65536);
+    if (t < 60) {
+      preview_->Tick(frame(y, 1, "pci-1"));
+    } else if (t < 80) {
+      preview_->Tick(frame(y, -1, ""));  // A unplugged
+    } else {
+      preview_->Tick(frame(y, 2, "pci-2"));  // back, in another port
+    }
+  }
+  ASSERT_EQ(Model()["recording"]["state"], "done");
+  std::string script = Ask(http::verb::get, "/api/preview/recording").body();
+  for (const std::string& line :
+       std::vector<std::string>{"device A 044f:b10a \"Flight Stick\" serial=BBB2 path=pci-b\n",
+                                "device B " + kA + " path=pci-1\n", "attach A\n", "attach B\n",
+                                "detach B\n", "attach B path=pci-2\n", "joy B 1 "}) {
+    EXPECT_NE(script.find(line), std::string::npos) << line << " missing from\n" << script;
+  }
+  EXPECT_EQ(script.find("joy 0"), std::string::npos) << "no id is named while sticks are pinned";
+  std::string recorded;
+  std::istringstream in(Events());
+  for (std::string line; std::getline(in, line);) {
+    if (json::parse(line)["tick"] <= kRecordTicks) recorded += line + "\n";
+  }
+  // A script's attach takes the lowest free id: A is the system's 1 both times.
+  for (const char* said : {"found by serial, the system's joystick 1", "not connected"}) {
+    EXPECT_NE(recorded.find(said), std::string::npos) << said << " not reported in\n" << recorded;
+  }
+  EXPECT_GT(Sends(recorded).size(), 100u) << "pitch follows A, not the still B";
+  Ask(http::verb::post, "/api/save", edits.dump());
+  EXPECT_EQ(Replay(script), recorded);
+}
+
+// Sticks as the build's live devices would list them, each answering polls.
+class ListedSticks : public LiveDevices {
+ public:
+  explicit ListedSticks(std::vector<LiveStick> sticks) : sticks_(std::move(sticks)) {}
+  Opened Open() override { return {false, true, {}}; }
+  std::vector<LiveStick> Sticks() const override { return sticks_; }
+  uint8_t KeyState(int) override { return 0; }
+  bool PollJoystick(int id, JoyInfoEx&) override {
+    return std::any_of(sticks_.begin(), sticks_.end(),
+                       [id](const LiveStick& s) { return s.id == id; });
+  }
+
+ protected:
+  void Read() override {}
+
+ private:
+  std::vector<LiveStick> sticks_;
+};
+
+TEST_F(SetupPreviewTest, SticksListsThePinLinesAndMatchesThePinsOfTheEditedSettings) {
+  // The system's 0 is the throttle, 1 the stick; pedals pinned, not there.
+  std::vector<LiveStick> sticks(2);
+  sticks[0].id = 0;
+  sticks[0].name = "Throttle";
+  sticks[0].pin = Pin("044f:b687 \"Throttle\" path=pci-3");
+  sticks[1].id = 1;
+  sticks[1].name = "Flight Stick";
+  sticks[1].pin = Pin("044f:b10a \"Flight Stick\" serial=0A1B2C path=pci-4");
+  LiveSource live([&sticks] { return std::make_unique<ListedSticks>(sticks); });
+  live.Snapshot();
+  SticksApi api(*settings_, live, *preview_);
+  handler_ = std::make_unique<RequestHandler>(kToken, kSession, kPort, api);
+  auto ask = [&](const json& edits) {
+    return json::parse(Ask(http::verb::post, "/api/sticks", json{{"edits", edits}}.dump()).body());
+  };
+
+  json a = ask(json::object());  // the example pins nothing: the system's numbering
+  ASSERT_EQ(a["present"].size(), 2u);
+  EXPECT_EQ(a["present"][1]["line"], "044f:b10a \"Flight Stick\" serial=0A1B2C");
+  EXPECT_EQ(a["present"][0]["line"], "044f:b687 \"Throttle\" path=pci-3");
+  EXPECT_EQ(a["present"][1]["readsAs"], 1);
+  EXPECT_TRUE(a["present"][1]["pinnedAs"].is_null());
+  EXPECT_TRUE(a["pins"].empty());
+
+  const json edits{{"sticks.0", "044f:b10a \"Flight Stick\" serial=0A1B2C"},
+                   {"sticks.2", "06a3:0763 \"Pedals\""},
+                   {"sticks.5", "44f:b10a"}};
+  a = ask(edits);
+  EXPECT_EQ(a["present"][1]["pinnedAs"], 0);
+  EXPECT_EQ(a["present"][0]["readsAs"], 1) << "the ids not pinned number the sticks left";
+  ASSERT_EQ(a["pins"].size(), 2u);
+  EXPECT_EQ(a["pins"][0]["state"], "found");
+  EXPECT_EQ(a["pins"][0]["device"], 1);
+  EXPECT_EQ(a["pins"][0]["text"],
+            "joystick 0 is pinned to 044f:b10a \"Flight Stick\" serial=0A1B2C: found by serial, "
+            "the system's joystick 1");
+  EXPECT_EQ(a["pins"][1]["state"], "missing");
+  EXPECT_NE(a["pins"][1]["text"].get<std::string>().find("not connected"), std::string::npos);
+  ASSERT_EQ(a["malformed"].size(), 1u);
+  EXPECT_EQ(a["malformed"][0]["id"], 5);
+  EXPECT_EQ(testkit::ReadBytes(path_), std::string(kExampleSetupText)) << "edits, not saved";
+
+  // What sticks the player has is the page's alone: without the session, nothing.
+  Request foreign{http::verb::post, "/api/sticks", 11};
+  foreign.set(http::field::host, "127.0.0.1:" + std::to_string(kPort));
+  foreign.set(http::field::origin, "http://127.0.0.1:" + std::to_string(kPort));
+  foreign.body() = "{}";
+  foreign.prepare_payload();
+  EXPECT_EQ(handler_->Handle(foreign).response.result(), http::status::forbidden);
+  // Only ids 0..15 as the panel looks them up are pins the page writes.
+  for (const char* key : {"sticks.16", "sticks.01", "sticks.", "sticks.-1"}) {
+    EXPECT_TRUE(ask(json{{key, "06a3:0763"}}).contains("editError")) << key;
+  }
+  // Saved: a [sticks] section at the end, every byte before it as it was.
+  Ask(http::verb::post, "/api/save", json{{"edits", {{"sticks.0", edits["sticks.0"]}}}}.dump());
+  EXPECT_EQ(
+      testkit::ReadBytes(path_),
+      std::string(kExampleSetupText) + "[sticks]\n0=044f:b10a \"Flight Stick\" serial=0A1B2C\n");
+  EXPECT_EQ(ask(json::object())["pins"][0]["state"], "found");
 }
 
 // A keyboard alone, as the build's live devices would report it: the keys

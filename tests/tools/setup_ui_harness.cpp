@@ -1,6 +1,8 @@
 // zq-setup with one SDL virtual joystick plugged in, for the browser tests:
 // SDL's virtual sticks exist only inside the process that makes them. Lines
 // on standard input move it: "axis N VALUE" (-32768..32767), "button N 0|1".
+// It says it is 044f:b10a "zq virtual stick" with serial ZQVS0001, as a USB
+// stick would (SDL has no serial for a virtual device).
 // The token page's address is printed instead of opened.
 // Everything else is the real program: its commands, server and devices.
 #include <SDL.h>
@@ -17,6 +19,7 @@
 
 namespace {
 
+constexpr const char* kName = "zq virtual stick";
 std::mutex gMutex;
 std::vector<std::string> gPending;
 
@@ -27,11 +30,17 @@ class VirtualStickDevices : public zq::LiveDevices {
   explicit VirtualStickDevices(std::unique_ptr<zq::LiveDevices> real) : real_(std::move(real)) {}
   Opened Open() override {
     Opened opened = real_->Open();
-    stick_ = zq::OpenVirtualStick("zq virtual stick");
+    stick_ = zq::OpenVirtualStick(kName, nullptr, 0x044f, 0xb10a);
     if (stick_ == nullptr) std::cerr << "harness: no virtual stick: " << SDL_GetError() << '\n';
     return opened;
   }
-  std::vector<zq::LiveStick> Sticks() const override { return real_->Sticks(); }
+  std::vector<zq::LiveStick> Sticks() const override {
+    std::vector<zq::LiveStick> sticks = real_->Sticks();
+    for (zq::LiveStick& s : sticks) {
+      if (s.name == kName && s.pin.serial.Empty()) s.pin.serial.Append("ZQVS0001");
+    }
+    return sticks;
+  }
   uint8_t KeyState(int vk) override { return real_->KeyState(vk); }
   bool PollJoystick(int id, zq::JoyInfoEx& record) override {
     return real_->PollJoystick(id, record);

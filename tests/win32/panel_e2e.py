@@ -5,6 +5,11 @@
                             R/87\\-1; the panel stands at the right edge at
                             screen height / 1.6; a second copy exits 0 at once;
                             closing the window ends the run with 0.
+  --case pinned-no-stick    wine's registry holds joystick OEM names (written
+                            by `reg add`) and Setup.ini pins joystick 0 in
+                            [sticks]; with no stick the first tick sends
+                            R/87\\-1 as without the pin, and the start-up
+                            report says the pinned stick is not connected.
   --case malformed-binding  "Yaxis=joy 1": a box captioned with the program
                             title says "'JOY' is not a valid integer value.",
                             ticks go on under it, the panel keeps the design's
@@ -160,6 +165,39 @@ def first_tick(run, listener):
     check(code == 0, "closing the window ended the run with %d" % code)
 
 
+def pinned_no_stick(run, listener):
+    # As the joystick driver leaves them for a stick once plugged: the id's
+    # OEM key in the user's settings, its name in the machine's.
+    config = ("System\\CurrentControlSet\\Control\\MediaResources\\Joystick\\"
+              "DINPUT.DLL\\CurrentJoystickSettings")
+    oem = ("System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\"
+           "Joystick\\OEM\\VID_044F&PID_B10A")
+    for key, name, value in (("HKCU\\" + config, "Joystick1OEMName", "VID_044F&PID_B10A"),
+                             ("HKLM\\" + oem, "OEMName", "Flight Stick")):
+        # Not through pipes: wine's services, which a first wine command may
+        # start, would hold them open.
+        added = subprocess.run([run.args.wine, "reg", "add", key, "/v", name, "/t", "REG_SZ",
+                                "/d", value, "/f"], stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, timeout=60)
+        check(added.returncode == 0, "reg add %s %s: exit %d" % (key, name, added.returncode))
+    pin = '044f:b10a "Flight Stick" serial=0A1B2C'
+    with open(os.path.join(run.args.work, "Setup.ini"), "w", newline="") as f:
+        f.write("[sticks]\r\n0=%s\r\n" % pin)
+    panel = run.start()
+    data = listener.next(timeout=60)
+    check(data == b"R/87\\-1", "first datagram %r, expected b'R/87\\\\-1' as without the pin" % data)
+    extra = listener.next(timeout=1.5)
+    check(extra is None, "a datagram though nothing changed: %r" % extra)
+    wait_for("the start-up report", lambda: len(run.report(panel)) >= 2, 30)
+    lines = run.report(panel)
+    check("zq-thrust: joystick 0 is pinned to %s: not connected, its axes read -100 until it "
+          "is plugged in" % pin in lines, "start-up report %r" % lines)
+    check(panel.poll() is None, "the panel runs on")
+    code = run.close_panel(panel)
+    check(code == 0, "closing the window ended the run with %d" % code)
+    print("no stick, joystick 0 pinned: first datagram %r; %r" % (data, lines))
+
+
 def malformed_binding(run, listener):
     with open(os.path.join(run.args.work, "Setup.ini"), "w", newline="") as f:
         # flapsdown on the left mouse button, read before the broken slot
@@ -210,7 +248,8 @@ def malformed_binding(run, listener):
 
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    ap.add_argument("--case", required=True, choices=["first-tick", "malformed-binding"])
+    ap.add_argument("--case", required=True, choices=["first-tick", "pinned-no-stick",
+                                                            "malformed-binding"])
     ap.add_argument("--wine", required=True)
     ap.add_argument("--exe", required=True)
     ap.add_argument("--probe", required=True)
@@ -230,7 +269,8 @@ def main():
     run = Run(args)
     listener = PanelListener(args.exe)
     try:
-        {"first-tick": first_tick, "malformed-binding": malformed_binding}[args.case](run, listener)
+        {"first-tick": first_tick, "pinned-no-stick": pinned_no_stick,
+         "malformed-binding": malformed_binding}[args.case](run, listener)
     except Failure as e:
         print("FAILED: %s" % e)
         return 1

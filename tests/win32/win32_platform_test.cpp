@@ -56,15 +56,25 @@ TEST(Win32Joystick, AStickThatDoesNotAnswerLeavesItsRecordAlone) {
   }
 }
 
-// The joystick OEM keys as the driver writes them, here for a made-up
-// driver key; removed again by the test.
-void WriteRegistryText(HKEY root, const std::string& subKey, const char* name, const char* text) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExA(root, subKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
-  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                 static_cast<DWORD>(std::strlen(text) + 1));
-  RegCloseKey(key);
+// The joystick OEM keys as a player's system holds them, here for a made-up
+// driver key, written from outside the program by the system's own `reg add`
+// (wine's under wine); removed again by the test.
+void WriteRegistryText(const char* root, const std::string& subKey, const char* name,
+                       const char* text) {
+  std::string command = std::string("reg add \"") + root + "\\" + subKey + "\" /v " + name +
+                        " /t REG_SZ /d \"" + text + "\" /f";
+  STARTUPINFOA start{};
+  start.cb = sizeof start;
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
+                             nullptr, nullptr, &start, &process))
+      << command << ": error " << GetLastError();
+  ASSERT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0) << command;
+  DWORD code = 1;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  ASSERT_EQ(code, 0u) << command;
 }
 
 TEST(Win32Joystick, IdentityReadsTheOemNameFromTheUsersKeysThenTheMachines) {
@@ -74,14 +84,14 @@ TEST(Win32Joystick, IdentityReadsTheOemNameFromTheUsersKeysThenTheMachines) {
   const std::string oem =
       "System\\CurrentControlSet\\Control\\MediaProperties\\PrivateProperties\\Joystick\\"
       "OEM\\";
-  WriteRegistryText(HKEY_CURRENT_USER, config, "Joystick1OEMName", "VID_044F&PID_B10A");
-  WriteRegistryText(HKEY_LOCAL_MACHINE, oem + "VID_044F&PID_B10A", "OEMName", "Flight Stick");
-  WriteRegistryText(HKEY_LOCAL_MACHINE, config, "Joystick2OEMName", "VID_06A3&PID_0763");
+  WriteRegistryText("HKCU", config, "Joystick1OEMName", "VID_044F&PID_B10A");
+  WriteRegistryText("HKLM", oem + "VID_044F&PID_B10A", "OEMName", "Flight Stick");
+  WriteRegistryText("HKLM", config, "Joystick2OEMName", "VID_06A3&PID_0763");
   EXPECT_EQ(JoystickOemName(driver, 0), "Flight Stick");  // HKCU's settings, HKLM's name
   EXPECT_EQ(JoystickOemName(driver, 1), "");              // no OEM key of that name
   EXPECT_EQ(JoystickOemName(driver, 2), "");
   EXPECT_EQ(JoystickOemName("", 0), "");
-  WriteRegistryText(HKEY_CURRENT_USER, oem + "VID_044F&PID_B10A", "OEMName", "My Stick");
+  WriteRegistryText("HKCU", oem + "VID_044F&PID_B10A", "OEMName", "My Stick");
   EXPECT_EQ(JoystickOemName(driver, 0), "My Stick");  // the user's own name first
   RegDeleteTreeA(HKEY_CURRENT_USER, ("System\\CurrentControlSet\\Control\\MediaResources\\"
                                      "Joystick\\" +

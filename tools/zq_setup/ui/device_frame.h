@@ -7,6 +7,7 @@
 
 #include "config/binding.h"
 #include "input/joyinfo.h"
+#include "input/stick_identity.h"
 
 namespace zq::setup::ui {
 
@@ -14,6 +15,8 @@ struct DeviceFrame {
   std::array<uint8_t, 256> keys{};
   std::array<bool, kJoystickCount> plugged{};  // false: polls of that id fail
   std::array<JoyInfoEx, kJoystickCount> sticks{};
+  // What tells each plugged stick apart, for settings that pin sticks.
+  std::array<StickIdentity, kJoystickCount> identity{};
 };
 
 }  // namespace zq::setup::ui

@@ -13,11 +13,13 @@ std::string LiveSource::Snapshot() {
     if (devices_) devices_->Open();  // what cannot be opened reads as nothing
   }
   frame_ = DeviceFrame{};
+  sticks_.clear();
   nlohmann::json sticks = nlohmann::json::array();
   nlohmann::json keys = nlohmann::json::array();
   if (devices_) {
     devices_->Refresh();
-    for (const LiveStick& stick : devices_->Sticks()) {
+    sticks_ = devices_->Sticks();
+    for (const LiveStick& stick : sticks_) {
       if (stick.id < 0 || stick.id >= kJoystickCount) continue;
       size_t i = static_cast<size_t>(stick.id);
       JoyInfoEx record{};
@@ -26,6 +28,7 @@ std::string LiveSource::Snapshot() {
       if (!devices_->PollJoystick(stick.id, record)) continue;
       frame_.plugged[i] = true;
       frame_.sticks[i] = record;
+      frame_.identity[i] = stick.pin;
       InputSnapshot input{};
       input.joyInfo[i] = record;
       nlohmann::json axes = nlohmann::json::array();

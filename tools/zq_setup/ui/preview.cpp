@@ -1,5 +1,7 @@
 #include "zq_setup/ui/preview.h"
 
+#include <algorithm>
+
 #include "app/form_design.h"
 #include "config/settings_snapshot.h"
 #include "zq_listen/message_decode.h"
@@ -50,6 +52,36 @@ std::string Base64(const uint8_t* data, size_t size) {
   return out;
 }
 
+// As many devices as a script declares.
+constexpr size_t kMaxFedDevices = 16;
+
+// What a `device` line can carry: a script line ends at '#', and a field
+// that holds a blank, a quote or a control byte is left out.
+StickIdentity ScriptIdentity(const StickIdentity& device) {
+  StickIdentity out;
+  out.vendor = device.vendor;
+  out.product = device.product;
+  for (char c : device.name.View()) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    out.name.Append(u < 32 || u == 127 || c == '#' ? '?' : c);
+  }
+  const std::pair<const StickText*, StickText*> fields[] = {
+      {&device.serial, &out.serial}, {&device.path, &out.path}, {&device.guid, &out.guid}};
+  for (const auto& [from, to] : fields) {
+    std::string_view v = from->View();
+    bool ok = !v.empty();
+    for (char c : v) ok = ok && static_cast<unsigned char>(c) > 32 && c != '"' && c != '#';
+    if (ok) to->Append(v);
+  }
+  return out;
+}
+
+// One device, whatever port it is in.
+bool SameDevice(const StickIdentity& a, const StickIdentity& b) {
+  return a.vendor == b.vendor && a.product == b.product && a.name.View() == b.name.View() &&
+         a.serial.View() == b.serial.View() && a.guid.View() == b.guid.View();
+}
+
 }  // namespace
 
 void Preview::Load(std::string path, std::optional<std::string> bytes) {
@@ -98,6 +130,8 @@ void Preview::Rebuild() {
   fed_ = DeviceFrame{};
   EventObserver* observer = this;
   session_ = std::make_unique<ScriptSession>(settings, screen_, out_, nullptr, observer);
+  pinned_ = session_->Form().State().sticks.pins.Any();
+  devices_.clear();
   ++generation_;
   loadPending_ = false;
   TakeEventText();
@@ -108,7 +142,7 @@ void Preview::Rebuild() {
 // samples no other.
 void Preview::Feed(const DeviceFrame& devices) {
   const FormState& st = session_->Form().State();
-  for (int id = 0; id < kJoystickCount; ++id) {
+  for (int id = 0; id < kJoystickCount && !pinned_; ++id) {
     if (!st.joyUsed.Contains(id)) continue;
     size_t i = static_cast<size_t>(id);
     bool now = devices.plugged[i];
@@ -130,12 +164,74 @@ void Preview::Feed(const DeviceFrame& devices) {
       fed_.sticks[i].SetWord(w, v);
     }
   }
+  if (pinned_) FeedDevices(devices);
   for (int vk = 0; vk < 256; ++vk) {
     size_t i = static_cast<size_t>(vk);
     if (!st.watchedKeys.Contains(vk) || devices.keys[i] == fed_.keys[i]) continue;
     session_->SetKey(vk, devices.keys[i]);
     Record("key " + std::to_string(vk) + " " + std::to_string(devices.keys[i]));
     fed_.keys[i] = devices.keys[i];
+  }
+}
+
+bool Preview::Step(const std::string& line) {
+  if (session_->Execute(line)) return false;
+  Record(line);
+  return true;
+}
+
+// Every live stick, since a pin may take any of them and the ids not pinned
+// number the ones left.
+void Preview::FeedDevices(const DeviceFrame& devices) {
+  for (int id = 0; id < kJoystickCount; ++id) {
+    const size_t i = static_cast<size_t>(id);
+    const bool now = devices.plugged[i];
+    const StickIdentity written = ScriptIdentity(devices.identity[i]);
+    auto at = std::find_if(devices_.begin(), devices_.end(),
+                           [id](const FedDevice& d) { return d.liveId == id; });
+    if (at != devices_.end() && (!now || !SameDevice(at->identity, written))) {
+      if (Step("detach " + at->key)) at->liveId = -1;
+      at = devices_.end();
+    }
+    if (!now) continue;
+    if (at == devices_.end()) {
+      // The device seen before, in the same port first: twins without a
+      // serial are told apart by their ports.
+      for (bool samePort : {true, false}) {
+        for (auto d = devices_.begin(); d != devices_.end() && at == devices_.end(); ++d) {
+          if (d->liveId < 0 && SameDevice(d->identity, written) &&
+              (!samePort || d->identity.path.View() == written.path.View())) {
+            at = d;
+          }
+        }
+      }
+      std::string attach;
+      if (at == devices_.end()) {
+        FedDevice d{std::string(1, static_cast<char>('A' + devices_.size())), written, {}, -1};
+        if (devices_.size() >= kMaxFedDevices ||
+            !Step("device " + d.key + " " + FormatStickPin(written))) {
+          // more devices than a script holds, or one without VID:PID, which
+          // no line can declare: it is not read
+          continue;
+        }
+        devices_.push_back(d);
+        at = devices_.end() - 1;
+        attach = "attach " + at->key;
+      } else if (at->identity.path.View() != written.path.View() && !written.path.Empty()) {
+        attach = "attach " + at->key + " path=" + std::string(written.path.View());
+        at->identity.path = written.path;
+      } else {
+        attach = "attach " + at->key;
+      }
+      if (!Step(attach)) continue;
+      at->liveId = id;
+    }
+    for (int w = 0; w < JoyInfoEx::kWords; ++w) {
+      const uint32_t v = devices.sticks[i].Word(w);
+      uint32_t& fed = at->words[static_cast<size_t>(w)];
+      if (v == fed) continue;
+      if (Step("joy " + at->key + " " + std::to_string(w) + " " + std::to_string(v))) fed = v;
+    }
   }
 }
 

@@ -1,7 +1,8 @@
 // The configurator's preview: the panel's core loaded from the page's
 // unsaved document and ticked on the live devices, exactly as zq-replay runs
 // it. Each tick's device changes drive a ScriptSession step by step (`plug`,
-// `joy`, `key`, `tick`), and a recording writes the same steps as script
+// `joy`, `key`, `tick`; while the settings pin sticks, `device`, `attach`,
+// `detach` and `joy KEY`), and a recording writes the same steps as script
 // lines, so that it replays the same flight offline. The core's events come
 // back as values; its sender only captures: nothing goes to the network.
 #pragma once
@@ -67,6 +68,10 @@ class Preview : private EventObserver {
   };
   void Rebuild();
   void Feed(const DeviceFrame& devices);
+  void FeedDevices(const DeviceFrame& devices);
+  // Runs one script line on the session and records it; false when the
+  // session refused it.
+  bool Step(const std::string& line);
   void TakeEventText();
   void Record(const std::string& line);
   LabelShown* Shown(Label label);
@@ -91,6 +96,18 @@ class Preview : private EventObserver {
   std::ostringstream out_;
   std::unique_ptr<ScriptSession> session_;
   DeviceFrame fed_{};  // what the session's devices report now
+
+  // While the settings pin sticks, the live sticks go in as declared devices
+  // (`device`, `attach`, `detach`, `joy KEY`): the session then finds each
+  // pinned stick by what tells it apart, in whatever port, as the panel does.
+  struct FedDevice {
+    std::string key;
+    StickIdentity identity;  // as the script line gives it to the session
+    std::array<uint32_t, JoyInfoEx::kWords> words{};
+    int liveId = -1;  // the live id it is attached at, -1 while detached
+  };
+  bool pinned_ = false;
+  std::vector<FedDevice> devices_;
 
   std::string events_;              // not yet taken
   std::vector<LabelShown> labels_;  // in the order of kLabelDesign

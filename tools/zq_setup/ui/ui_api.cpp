@@ -9,6 +9,7 @@
 #include "control/curve_math.h"
 #include "input/joyinfo.h"
 #include "input/key_names.h"
+#include "input/stick_identity.h"
 #include "zq_check/binding_words.h"
 #include "zq_check/check_model.h"
 #include "zq_check/slot_words.h"
@@ -34,8 +35,22 @@ const std::vector<std::string>& CurveKeys() {
   return kKeys;
 }
 
-// The keys the page may write: the 25 slots, the curves and the four values.
+// "sticks.N" names the pin of joystick N (0..15) in [sticks]; every other
+// key the page writes is in [main].
+std::optional<std::string> StickPinKey(std::string_view key) {
+  constexpr std::string_view prefix = "sticks.";
+  if (key.substr(0, prefix.size()) != prefix) return std::nullopt;
+  std::string id(key.substr(prefix.size()));
+  for (int n = 0; n < kJoystickCount; ++n) {
+    if (id == std::to_string(n)) return id;
+  }
+  return std::nullopt;
+}
+
+// The keys the page may write: the 25 slots, the curves, the four values
+// and the pins of [sticks].
 bool EditableKey(std::string_view key) {
+  if (StickPinKey(key)) return true;
   for (const SlotInfo& s : kSlotTable) {
     if (s.key == key) return true;
   }
@@ -95,10 +110,13 @@ std::string ApplyEdits(const json& body, SettingsDocument& doc,
   for (const auto& [key, value] : edits.items()) {
     if (!EditableKey(key)) return "'" + key + "' is not a setting the page edits";
     EditResult r;
+    const std::optional<std::string> pin = StickPinKey(key);
+    const std::string_view section = pin ? kSticksSection : std::string_view("main");
+    const std::string_view name = pin ? std::string_view(*pin) : std::string_view(key);
     if (value.is_null()) {
-      r = next.Unset("main", key);
+      r = next.Unset(section, name);
     } else if (value.is_string()) {
-      r = next.Set("main", key, value.get<std::string>());
+      r = next.Set(section, name, value.get<std::string>());
     } else {
       return key + ": a value is text or null";
     }

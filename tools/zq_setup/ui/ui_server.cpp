@@ -18,6 +18,7 @@
 #include "zq_setup/ui/apply_api.h"
 #include "zq_setup/ui/preview_api.h"
 #include "zq_setup/ui/profiles_api.h"
+#include "zq_setup/ui/sticks_api.h"
 #include "zq_setup/ui/ui_api.h"
 #include "zq_setup/ui/ui_http.h"
 
@@ -83,7 +84,7 @@ class Server : public ApiRoutes {
          ApiRoutes& routes, int idleSeconds)
       : io_(io),
         preview_(preview),
-        routes_(routes),
+        routes_(&routes),
         acceptor_(acceptor),
         live_(live),
         ticker_(io),
@@ -92,6 +93,7 @@ class Server : public ApiRoutes {
         idleSeconds_(idleSeconds) {}
 
   void SetHandler(RequestHandler& handler) { handler_ = &handler; }
+  // The requests in front of the preview's (which go on to it).
   RequestHandler& Handler() { return *handler_; }
 
   void Accept() {
@@ -168,7 +170,7 @@ class Server : public ApiRoutes {
   // no longer does. Everything else goes on to the preview and settings.
   bool Answer(const Request& req, std::string_view path, std::string_view query,
               Response& res) override {
-    if (path != "/api/live/bind") return routes_.Answer(req, path, query, res);
+    if (path != "/api/live/bind") return routes_->Answer(req, path, query, res);
     if (req.method() != http::verb::post) return false;
     nlohmann::json body = nlohmann::json::parse(req.body(), nullptr, false);
     if (!body.is_object() || !body.contains("waiting") || !body["waiting"].is_boolean()) {
@@ -203,7 +205,7 @@ class Server : public ApiRoutes {
 
   asio::io_context& io_;
   PreviewApi& preview_;
-  ApiRoutes& routes_;  // the preview's, the panel's and the settings' requests
+  ApiRoutes* routes_;  // the sticks', the panel's, the preview's and the settings' requests
   tcp::acceptor& acceptor_;
   RequestHandler* handler_ = nullptr;
   LiveSource& live_;
@@ -366,7 +368,8 @@ int RunUi(const UiOptions& options, SetupContext& ctx, LiveSource& live) {
   preview.UsePicture(std::move(picture), noPicture);
   PanelControl panel;
   ApplyApi apply(preview, api, panel);
-  Server server(io, acceptor, live, preview, apply, options.idleSeconds);
+  SticksApi sticks(api, live, apply);
+  Server server(io, acceptor, live, preview, sticks, options.idleSeconds);
   ProfilesApi profiles(ctx.ops, api, live, server);
   profiles.Open();
   RequestHandler handler(token, session, port, profiles);

@@ -27,15 +27,14 @@ class LiveSource {
   // The devices as the last Snapshot() read them, for the preview: no key
   // and no joystick before the first.
   const DeviceFrame& Frame() const { return frame_; }
-  // The sticks the last Snapshot() found; none before the first.
-  std::vector<LiveStick> Sticks() const {
-    return devices_ ? devices_->Sticks() : std::vector<LiveStick>{};
-  }
+  // The sticks the last Snapshot() found, by the system's ids.
+  const std::vector<LiveStick>& Sticks() const { return sticks_; }
 
  private:
   Opener open_;
   std::unique_ptr<LiveDevices> devices_;
   DeviceFrame frame_{};
+  std::vector<LiveStick> sticks_;
 };
 
 struct UiOptions {
