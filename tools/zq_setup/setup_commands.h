@@ -26,7 +26,7 @@ struct SetupContext {
   std::ostream& err;
   std::string_view exampleText;  // the layout a new Setup.ini starts from
   std::string newFileLineEnd = "\n";
-  UiRunner runUi;  // the configurator page, where the program has it
+  UiRunner runUi = nullptr;  // the configurator page, where the program has it
 };
 
 struct SetupOptions {
