@@ -393,5 +393,9 @@ window.addEventListener('DOMContentLoaded', () => {
     edit(key, null); edit(`X${last}`, null); edit(`Z${last}`, null);
     say(`Curve set ${last} removed (${key}, X${last}, Z${last}).`);
   });
+  // The header stays on top as the page scrolls: a section jumped to (the
+  // links, a finding's field) lands below it, not under it.
+  const header = document.querySelector('header');
+  new ResizeObserver(() => { document.documentElement.style.scrollPaddingTop = `${header.offsetHeight + 8}px`; }).observe(header);
   load(false).then(startLive);
 });
