@@ -11,27 +11,10 @@
 #include <random>
 
 #include "config/settings_store.h"
+#include "platform/win32/win32_ansi.h"
 
 namespace zq {
 namespace {
-
-std::wstring Wide(const std::string& s) {
-  if (s.empty()) return L"";
-  int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-
-std::string Narrow(const std::wstring& w) {
-  if (w.empty()) return "";
-  int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr,
-                              nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                      nullptr);
-  return s;
-}
 
 FileOutcome FromError(DWORD err) {
   char text[256] = "";

@@ -9,31 +9,13 @@
 
 #include "app/form_design.h"
 #include "platform/panel_process.h"
+#include "platform/win32/win32_ansi.h"
 
 namespace zq {
 namespace {
 
 constexpr wchar_t kPanelFile[] = L"zq-thrust.exe";
 constexpr wchar_t kPanelClass[] = L"TForm1";
-
-// Paths reach the tools in the ANSI code page, as the player's do.
-std::wstring Wide(const std::string& s) {
-  if (s.empty()) return {};
-  int n = MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-  std::wstring w(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, s.data(), static_cast<int>(s.size()), w.data(), n);
-  return w;
-}
-
-std::string Narrow(const std::wstring& w) {
-  if (w.empty()) return {};
-  int n = WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), nullptr, 0, nullptr,
-                              nullptr);
-  std::string s(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_ACP, 0, w.data(), static_cast<int>(w.size()), s.data(), n, nullptr,
-                      nullptr);
-  return s;
-}
 
 // One argument as CommandLineToArgvW reads it back: quotes around, a quote
 // escaped, and the backslashes before a quote (or before the closing one)
