@@ -7,11 +7,18 @@ usage: probe_under_wine.py WINE ZQ_PROBE_EXE
 """
 import subprocess
 import sys
+import tempfile
 
 
 def run(args):
-    r = subprocess.run(args, capture_output=True, timeout=150)
-    return r.returncode, r.stdout.decode("latin-1").replace("\r\n", "\n"), r.stderr
+    # Into files, not pipes: a wine service the run happens to start (the
+    # joystick bus, on the first look for sticks) lives on with the pipes it
+    # inherited, and a read to their end would wait for it.
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        r = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=150)
+        out.seek(0)
+        err.seek(0)
+        return r.returncode, out.read().decode("latin-1").replace("\r\n", "\n"), err.read()
 
 
 def main():

@@ -100,6 +100,23 @@ finally:
     # The panel goes as the player's close would.
     for w in panel_windows():
         subprocess.run(["xdotool", "windowclose", w], capture_output=True)
+    # And it is gone before the next check starts its own panel, which would
+    # otherwise be a second copy and end at once.
+    def panels():  # wine's processes name their program first
+        found = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                with open("/proc/%s/cmdline" % pid, "rb") as f:
+                    first = f.read().split(b"\0")[0].decode("latin-1")
+            except OSError:
+                continue
+            if first.lower().endswith("zq-thrust.exe"):
+                found.append(pid)
+        return found
+    if not kit.wait_for(lambda: not panels(), 10, step=0.2):
+        for pid in panels():
+            subprocess.run(["kill", "-9", pid], capture_output=True)
+        kit.wait_for(lambda: not panels(), 10, step=0.2)
     if port is not None:
         port.close()
     server.terminate()
